@@ -1,0 +1,270 @@
+#include "model/figure.h"
+
+#include "settings/appsettings.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelto {
+
+namespace {
+
+constexpr double kNoLimit = 3.4e38;
+
+// Accumulates a box in doubles; rounding outwards happens once at the end.
+struct BoxBuilder {
+    double left = 1000000, top = 1000000, right = -1000000, bottom = -1000000;
+
+    void extend(double x, double y, double margin) {
+        left = std::min(left, x - margin);
+        top = std::min(top, y - margin);
+        right = std::max(right, x + margin);
+        bottom = std::max(bottom, y + margin);
+    }
+    Rect rect() const {
+        return {static_cast<int32_t>(std::floor(left)), static_cast<int32_t>(std::floor(top)),
+                static_cast<int32_t>(std::ceil(right)), static_cast<int32_t>(std::ceil(bottom))};
+    }
+};
+
+int32_t clampToInt(double v) {
+    return static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
+}
+
+} // namespace
+
+void Figure::setType(uint16_t index, const FigureType& type) {
+    const int n = type.segmentCount();
+    jointPos.assign(n + 1, FigureJoint{});
+    pose.resize(n);
+    for (int s = 0; s < n; ++s) {
+        pose[s].angle = type.segments[s].angle;
+        pose[s].length = type.segments[s].length;
+    }
+    typeIndex = index;
+    stretchedCount = 0;
+    isJoined = 0;
+    joinedChildCount = 0;
+    computeJoints(type);
+    updateBounds(type);
+}
+
+void Figure::assign(const Figure& source) {
+    const uint16_t keepOrderPos = orderPos;
+    const uint8_t keepCandidate = joinCandidate;
+    const uint8_t keepVisited = visited;
+    *this = source;
+    orderPos = keepOrderPos;
+    joinCandidate = keepCandidate;
+    visited = keepVisited;
+    selectionPos = -1;
+}
+
+void Figure::computeEndJoint(const FigureType& type, int s) {
+    const Segment& seg = type.segments[s];
+    const FigureJoint& start = jointPos[seg.startJoint];
+    const long double reach =
+        static_cast<long double>(pose[s].length) * static_cast<long double>(scale);
+    const long double angle = pose[s].angle;
+    FigureJoint& end = jointPos[seg.endJoint];
+    end.x = static_cast<float>(static_cast<long double>(start.x) + reach * std::cos(angle));
+    end.y = static_cast<float>(static_cast<long double>(start.y) + reach * std::sin(angle));
+}
+
+void Figure::computeJoints(const FigureType& type) {
+    for (int s = 0; s < type.segmentCount(); ++s) {
+        computeEndJoint(type, s);
+    }
+}
+
+void Figure::placeRoot(PointF point, const FigureType& type) {
+    jointPos[0].x = static_cast<float>(point.x);
+    jointPos[0].y = static_cast<float>(point.y);
+    computeJoints(type);
+}
+
+void Figure::setScale(float s, const FigureType& type) {
+    scale = s;
+    computeJoints(type);
+    updateBounds(type);
+}
+
+void Figure::rotatePose(double delta) {
+    for (SegmentPose& p : pose) {
+        p.angle += delta;
+    }
+}
+
+void Figure::rotateAll(double delta, const FigureType& type) {
+    rotatePose(delta);
+    computeJoints(type);
+    updateBounds(type);
+}
+
+void Figure::move(double dx, double dy) {
+    for (FigureJoint& j : jointPos) {
+        j.x += static_cast<float>(dx);
+        j.y += static_cast<float>(dy);
+    }
+    bounds.left = clampToInt(std::floor(bounds.left + dx));
+    bounds.top = clampToInt(std::floor(bounds.top + dy));
+    bounds.right = clampToInt(std::ceil(bounds.right + dx));
+    bounds.bottom = clampToInt(std::ceil(bounds.bottom + dy));
+}
+
+void Figure::updateBounds(const FigureType& type) {
+    BoxBuilder box;
+    const double maxHandle = appSettings().maxHandleSize * 0.5;
+    for (int s = type.segmentCount() - 1; s >= 0; --s) {
+        const Segment& seg = type.segments[s];
+        const FigureJoint& a = jointPos[seg.startJoint];
+        const FigureJoint& b = jointPos[seg.endJoint];
+        const double halfPen = std::ceil(seg.thickness * scale * 0.5);
+        double margin = maxHandle;
+        if (seg.kind != skImage) {
+            margin = std::max(margin, halfPen);
+        }
+        if (isCircleKind(seg.kind)) {
+            const double radius = halfPen + pose[s].length * scale * 0.5;
+            box.extend((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, radius);
+        } else if (seg.kind == skImage) {
+            const int index = type.imageRefs[s].imageIndex;
+            double drawnHeight = 0;
+            if (index < type.imageCount() && type.images[index].width() > 0) {
+                const Sprite& pic = type.images[index];
+                drawnHeight = double(pic.height()) * scale * pose[s].length / pic.width();
+            }
+            // The picture stands on the segment, on its left side (its right when flipped).
+            const double side = flipped ? kPi / 2 : -kPi / 2;
+            const double dir = pose[s].angle + side;
+            const double ox = drawnHeight * std::cos(dir);
+            const double oy = drawnHeight * std::sin(dir);
+            box.extend(a.x + ox, a.y + oy, 1);
+            box.extend(b.x + ox, b.y + oy, 1);
+            box.extend(a.x, a.y, 1);
+        }
+        box.extend(a.x, a.y, margin);
+        box.extend(b.x, b.y, margin);
+    }
+    if (!jointPos.empty()) {
+        box.extend(jointPos[0].x, jointPos[0].y, handleRadius(type, 0));
+    }
+    const Rect r = box.rect();
+    bounds = r;
+}
+
+double Figure::handleRadius(const FigureType& type, int j) const {
+    const AppSettings& settings = appSettings();
+    double length = kNoLimit;
+    double thickness = kNoLimit;
+    if (j != 0 && j < type.jointCount()) {
+        const int in = type.joints[j].inSegment;
+        if (in >= 0 && in < segmentCount()) {
+            length = pose[in].length;
+            thickness = type.segments[in].thickness;
+        }
+    }
+    if (j < type.jointCount()) {
+        for (uint8_t child : type.joints[j].children) {
+            length = std::min(length, double(pose[child].length));
+            thickness = std::min(thickness, double(type.segments[child].thickness));
+        }
+    }
+    const double d = 0.7 * length;
+    const double minSize = settings.minHandleSize;
+    const double maxSize = settings.maxHandleSize;
+    double size;
+    if (settings.shrinkHandlesClose) {
+        size = std::min(maxSize, std::max(minSize, d * scale));
+    } else {
+        size = std::min(maxSize, std::max(minSize, std::max(d, 1.4 * thickness) * scale));
+    }
+    const double radius = size * 0.5;
+    return std::isfinite(radius) ? radius : maxSize * 0.5;
+}
+
+int Figure::hitHandle(const FigureType& type, PointF p, bool allHandles, bool handlesShown) const {
+    auto under = [&](int joint) {
+        const double r = handleRadius(type, joint);
+        const FigureJoint& j = jointPos[joint];
+        return j.x - r < p.x && p.x < j.x + r && j.y - r < p.y && p.y < j.y + r;
+    };
+    if (handlesShown) {
+        for (int s = type.segmentCount() - 1; s >= 0; --s) {
+            if (type.segments[s].isStatic && !allHandles) {
+                continue;
+            }
+            if (under(type.segments[s].endJoint)) {
+                return s;
+            }
+        }
+    }
+    if (!isJoined && under(0)) {
+        return kMainHandle;
+    }
+    return kNoHandle;
+}
+
+void Figure::stretchSegment(const FigureType& type, int s, PointF point, bool snap) {
+    const float typeLength = type.segments[s].length;
+    const FigureJoint& start = jointPos[type.segments[s].startJoint];
+    if (pose[s].length == typeLength) {
+        ++stretchedCount;
+    }
+    pose[s].length = static_cast<float>(std::hypot(point.x - start.x, point.y - start.y) / scale);
+    if (snap && std::fabs(pose[s].length - typeLength) * scale < 8) {
+        pose[s].length = typeLength;
+    }
+    if (pose[s].length == typeLength && stretchedCount > 0) {
+        --stretchedCount;
+    }
+}
+
+void Figure::turnBranch(const FigureType& type, int s, double delta) {
+    for (int m : type.branchFrom(s)) {
+        pose[m].angle += delta;
+        computeEndJoint(type, m);
+    }
+}
+
+void Figure::dragHandle(const FigureType& type, int s, PointF point, bool snap, Modifiers mods) {
+    if (scale == 0 || s < 0 || s >= segmentCount()) {
+        return;
+    }
+    const FigureJoint& start = jointPos[type.segments[s].startJoint];
+    const double heading = angleTo(start.x, start.y, point.x, point.y);
+    const double old = pose[s].angle;
+
+    if (!mods.ctrl && mods.alt) {
+        const PointF c = joint(0);
+        const PointF e = joint(type.segments[s].endJoint);
+        if (e.x == c.x && e.y == c.y) {
+            return;
+        }
+        if (std::fabs(point.x - c.x) <= 1 && std::fabs(point.y - c.y) <= 1) {
+            return;
+        }
+        const double v = std::hypot(point.x - c.x, point.y - c.y) / std::hypot(e.x - c.x, e.y - c.y);
+        if (scale * v > 1000) {
+            return;
+        }
+        if (v > 1 && (bounds.width() > 100000 || bounds.height() > 100000)) {
+            return;
+        }
+        setScale(static_cast<float>(scale * v), type);
+        rotateAll(angleTo(c.x, c.y, point.x, point.y) - angleTo(c.x, c.y, e.x, e.y), type);
+        return;
+    }
+    if (mods.ctrl) {
+        stretchSegment(type, s, point, snap);
+    }
+    turnBranch(type, s, heading - old);
+    updateBounds(type);
+}
+
+bool Figure::insideRect(const Rect& r) const {
+    const FigureJoint& j = jointPos[0];
+    return r.left < j.x && j.x < r.right && r.top < j.y && j.y < r.bottom;
+}
+
+} // namespace kelto

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "model/figuretype.h"
+#include "model/geometry.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kelto {
+
+struct FigureJoint {
+    float x = 0;
+    float y = 0;
+    std::vector<uint16_t> joinedFigures; // figures of the same frame hanging on this joint
+};
+
+struct SegmentPose {
+    double angle = 0; // absolute, like Segment::angle
+    float length = 0; // pixels at scale 1
+};
+
+inline constexpr int kMainHandle = -1;
+inline constexpr int kNoHandle = -2;
+
+// One posed figure of one frame. Its joints follow from the pose by a single pass from the root.
+// The figure names its type by index; operations that need the type take it as a parameter.
+class Figure {
+public:
+    float scale = 1.0f;
+    Rect bounds;
+    uint32_t colour = 0; // 0x00BBGGRR
+    uint8_t transparency = 0; // 0 opaque .. 255 invisible
+    uint16_t typeIndex = 0;
+    std::vector<FigureJoint> jointPos;
+    std::vector<SegmentPose> pose;
+    uint8_t flipped = 0;
+    uint8_t stretchedCount = 0; // segments whose length differs from the type's
+    uint8_t isJoined = 0;
+    uint16_t joinParent = 0;
+    uint8_t joinJoint = 0;
+    uint32_t joinedChildCount = 0; // derived: sum of the joined lists' sizes
+    uint8_t joinCandidate = 0;
+    uint16_t orderPos = 0;
+    int32_t selectionPos = -1;
+    uint8_t visited = 0;
+    int32_t figureID = -1;
+
+    void setType(uint16_t index, const FigureType& type);
+    // Copies everything but the frame-local marks; the copy is not selected.
+    void assign(const Figure& source);
+
+    void placeRoot(PointF point, const FigureType& type);
+    void setScale(float s, const FigureType& type);
+    void rotateAll(double delta, const FigureType& type);
+    void move(double dx, double dy);
+    void updateBounds(const FigureType& type);
+
+    // Joints from joint 0, in extended precision, stored as singles.
+    void computeJoints(const FigureType& type);
+    void computeEndJoint(const FigureType& type, int segment);
+    void rotatePose(double delta);
+
+    double handleRadius(const FigureType& type, int joint) const;
+    // A segment number (its end-joint handle), kMainHandle or kNoHandle.
+    int hitHandle(const FigureType& type, PointF point, bool allHandles, bool handlesShown) const;
+    // The pose edit of the figure builder.
+    void dragHandle(const FigureType& type, int segment, PointF point, bool snap, Modifiers mods);
+    bool insideRect(const Rect& r) const;
+
+    PointF joint(int j) const { return {jointPos[j].x, jointPos[j].y}; }
+    int segmentCount() const { return static_cast<int>(pose.size()); }
+
+    // The Ctrl stretch of a drag: the length follows the pointer, snapping back to the type's
+    // length within 8 pixels when snap is set; keeps stretchedCount.
+    void stretchSegment(const FigureType& type, int segment, PointF point, bool snap);
+    // Turns segment s and everything below it by delta about its start joint.
+    void turnBranch(const FigureType& type, int segment, double delta);
+};
+
+} // namespace kelto

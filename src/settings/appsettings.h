@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace kelto {
+
+// The program-wide settings values, read directly by the parts that use them. Reading and
+// writing the settings file fills and saves this one instance.
+struct AppSettings {
+    int animWidth = 500;
+    int animHeight = 400;
+    int numOnion = 0;
+    bool onionAhead = false;
+    std::string language = "English";
+    bool showHandles = true;
+    bool shrinkHandlesClose = true;
+    int frameRate = 80;
+    int minHandleSize = 4; // handle diameters in pixels
+    int maxHandleSize = 10;
+    std::string kelDir;
+    std::string stkDir;
+};
+
+AppSettings& appSettings();
+
+} // namespace kelto
