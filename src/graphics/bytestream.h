@@ -1,0 +1,105 @@
+#pragma once
+
+#include "settings/errorreporter.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace kelto {
+
+// Little-endian writer into a growing memory buffer: files are built whole in memory and
+// written at once.
+class ByteWriter {
+public:
+    template <class T>
+    void put(T value) {
+        static_assert(std::is_trivially_copyable_v<T>);
+        const size_t at = m_bytes.size();
+        m_bytes.resize(at + sizeof(T));
+        std::memcpy(m_bytes.data() + at, &value, sizeof(T));
+    }
+    void putBytes(const void* data, size_t size) {
+        const auto* p = static_cast<const uint8_t*>(data);
+        m_bytes.insert(m_bytes.end(), p, p + size);
+    }
+    // One length byte, then that many 8-bit characters (names longer than 255 are cut).
+    void putShortString(const std::string& s) {
+        const size_t n = s.size() < 255 ? s.size() : 255;
+        put<uint8_t>(static_cast<uint8_t>(n));
+        putBytes(s.data(), n);
+    }
+    size_t size() const { return m_bytes.size(); }
+    const std::vector<uint8_t>& bytes() const { return m_bytes; }
+    std::vector<uint8_t>& bytes() { return m_bytes; }
+    // Overwrites already written bytes, for sizes and end positions known only later.
+    template <class T>
+    void patch(size_t at, T value) {
+        std::memcpy(m_bytes.data() + at, &value, sizeof(T));
+    }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+// Bounds-checked little-endian reader over untrusted bytes: every read that would pass the end
+// throws KeltoError, so a truncated or hostile input never reads outside its buffer.
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    explicit ByteReader(const std::vector<uint8_t>& bytes) : ByteReader(bytes.data(), bytes.size()) {}
+
+    template <class T>
+    T get() {
+        static_assert(std::is_trivially_copyable_v<T>);
+        need(sizeof(T));
+        T value;
+        std::memcpy(&value, m_data + m_pos, sizeof(T));
+        m_pos += sizeof(T);
+        return value;
+    }
+    void getBytes(void* out, size_t size) {
+        need(size);
+        std::memcpy(out, m_data + m_pos, size);
+        m_pos += size;
+    }
+    const uint8_t* take(size_t size) {
+        need(size);
+        const uint8_t* p = m_data + m_pos;
+        m_pos += size;
+        return p;
+    }
+    std::string getShortString() {
+        const uint8_t n = get<uint8_t>();
+        const uint8_t* p = take(n);
+        return std::string(reinterpret_cast<const char*>(p), n);
+    }
+    void skip(size_t size) { take(size); }
+    void seek(size_t pos) {
+        if (pos > m_size) {
+            throw KeltoError("Unexpected end of data");
+        }
+        m_pos = pos;
+    }
+    size_t pos() const { return m_pos; }
+    size_t size() const { return m_size; }
+    size_t remaining() const { return m_size - m_pos; }
+    bool atEnd() const { return m_pos >= m_size; }
+    const uint8_t* data() const { return m_data; }
+
+    // Throws unless at least n more bytes are there; also guards counts before allocating.
+    void need(size_t n) const {
+        if (n > m_size - m_pos) {
+            throw KeltoError("Unexpected end of data");
+        }
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+};
+
+} // namespace kelto
