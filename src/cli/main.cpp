@@ -7,11 +7,10 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: kelto-cli COMMAND [ARGS]\n"
-    "\n"
-    "commands:\n"
-    "  help            show this text\n";
+const char* const kUsage = "usage: kelto-cli COMMAND [ARGS]\n"
+                           "\n"
+                           "commands:\n"
+                           "  help            show this text\n";
 
 int usage(FILE* to, int code) {
     std::fputs(kUsage, to);
