@@ -21,13 +21,13 @@ public:
 
     int integer(const char* key, int fallback, int lowest, int highest) const {
         bool ok = false;
-        const int value = text(key).toInt(&ok, 10);
+        const int value = text(key).trimmed().toInt(&ok, 10);
         return ok && value >= lowest && value <= highest ? value : fallback;
     }
 
     bool boolean(const char* key, bool fallback) const {
         bool ok = false;
-        const int value = text(key).toInt(&ok, 10);
+        const int value = text(key).trimmed().toInt(&ok, 10);
         return ok ? value != 0 : fallback;
     }
 
@@ -38,7 +38,7 @@ public:
 
 private:
     QString text(const char* key) const {
-        return m_ini.value(section, QString::fromLatin1(key)).value_or(QString()).trimmed();
+        return m_ini.value(section, QString::fromLatin1(key)).value_or(QString());
     }
 
     const IniFile& m_ini;
