@@ -70,6 +70,8 @@ class LanguageFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
+        // Reported errors are logged in the settings folder; keep that inside the test folder.
+        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
         m_folder = m_dir.filePath("languages/");
         kelto::ErrorReporter::instance().setDisplayHook(
             [this](const std::string& line) { m_reported.push_back(line); });

@@ -17,6 +17,8 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
+        // Reported errors are logged in the settings folder; keep that inside the test folder.
+        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
         kelto::ErrorReporter::instance().setDisplayHook(
             [this](const std::string& line) { m_reported.push_back(line); });
     }
@@ -198,4 +200,17 @@ TEST_F(SettingsFileTest, SavingCreatesTheFolderAndReplacesTheFile) {
     s.animWidth = 640;
     kelto::writeSettings(s, nested);
     EXPECT_EQ(kelto::readSettings(nested).animWidth, 640);
+}
+
+TEST_F(SettingsFileTest, ProgramWideValuesLiveInTheSettingsFolder) {
+    EXPECT_EQ(kelto::settingsFilePath(), m_dir.filePath("config") + "/Kelto.ini");
+    const AppSettings saved = kelto::appSettings();
+    kelto::appSettings().animWidth = 640;
+    kelto::appSettings().animHeight = 480;
+    kelto::saveSettings();
+    kelto::appSettings() = AppSettings();
+    kelto::loadSettings();
+    EXPECT_EQ(kelto::appSettings().animWidth, 640);
+    EXPECT_EQ(kelto::appSettings().animHeight, 480);
+    kelto::appSettings() = saved;
 }
