@@ -106,15 +106,3 @@ TEST(IniFile, LoadAndSaveThroughFiles) {
     big.close();
     EXPECT_THROW(IniFile::load(big.fileName()), kelto::KeltoError);
 }
-
-TEST(IniFile, ArbitraryBytesNeverCrash) {
-    QByteArray bytes;
-    for (int i = 0; i < 4096; ++i) {
-        bytes.append(static_cast<char>((i * 7919 + 13) % 256));
-    }
-    bytes.replace('\x0b', "\n[S]\nk=");
-    const IniFile ini = IniFile::fromBytes(bytes);
-    EXPECT_NO_THROW(static_cast<void>(ini.toBytes()));
-    EXPECT_NO_THROW(static_cast<void>(IniFile::fromBytes(QByteArray("[", 1))));
-    EXPECT_NO_THROW(static_cast<void>(IniFile::fromBytes(QByteArray("\r", 1))));
-}
