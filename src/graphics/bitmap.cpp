@@ -29,7 +29,9 @@ void checkBitmapSize(int64_t width, int64_t height) {
     }
 }
 
-Bitmap::Bitmap(int width, int height, PixelFormat format) { reset(width, height, format); }
+Bitmap::Bitmap(int width, int height, PixelFormat format) {
+    reset(width, height, format);
+}
 
 void Bitmap::reset(int width, int height, PixelFormat format) {
     checkBitmapSize(width, height);
@@ -102,8 +104,12 @@ void Bitmap::setRawPixel(int x, int y, uint32_t value) {
 
 namespace {
 
-uint32_t expand5(uint32_t v) { return (v << 3) | (v >> 2); }
-uint32_t expand6(uint32_t v) { return (v << 2) | (v >> 4); }
+uint32_t expand5(uint32_t v) {
+    return (v << 3) | (v >> 2);
+}
+uint32_t expand6(uint32_t v) {
+    return (v << 2) | (v >> 4);
+}
 
 } // namespace
 

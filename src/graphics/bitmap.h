@@ -38,7 +38,9 @@ struct PixelPos {
 inline uint32_t colourToPixel(uint32_t colour) {
     return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
 }
-inline uint32_t pixelToColour(uint32_t pixel) { return colourToPixel(pixel); }
+inline uint32_t pixelToColour(uint32_t pixel) {
+    return colourToPixel(pixel);
+}
 
 bool isPaletteFormat(PixelFormat format);
 int bitsPerPixel(PixelFormat format);

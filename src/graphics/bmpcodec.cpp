@@ -17,9 +17,13 @@ uint32_t u32At(const uint8_t* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
-uint16_t u16At(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t u16At(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 
-[[noreturn]] void bad(const char* what) { throw KeltoError(std::string("Invalid bitmap: ") + what); }
+[[noreturn]] void bad(const char* what) {
+    throw KeltoError(std::string("Invalid bitmap: ") + what);
+}
 
 PixelFormat formatFor(int bpp, uint32_t compression, const uint32_t masks[3]) {
     switch (bpp) {
@@ -32,7 +36,8 @@ PixelFormat formatFor(int bpp, uint32_t compression, const uint32_t masks[3]) {
     case 24:
         return PixelFormat::Bits24;
     case 16:
-        if (compression == kBiRgb || (masks[0] == 0x7C00 && masks[1] == 0x3E0 && masks[2] == 0x1F)) {
+        if (compression == kBiRgb ||
+            (masks[0] == 0x7C00 && masks[1] == 0x3E0 && masks[2] == 0x1F)) {
             return PixelFormat::Bits15;
         }
         if (masks[0] == 0xF800 && masks[1] == 0x7E0 && masks[2] == 0x1F) {
@@ -152,7 +157,9 @@ Bitmap readBmp(ByteReader& reader) {
     return parseBmp(p, total);
 }
 
-Bitmap readBmpFile(const uint8_t* data, size_t size) { return parseBmp(data, size); }
+Bitmap readBmpFile(const uint8_t* data, size_t size) {
+    return parseBmp(data, size);
+}
 
 void writeBmp(const Bitmap& bitmap, ByteWriter& writer) {
     const PixelFormat format = bitmap.format();

@@ -60,8 +60,12 @@ Clip clipTo(const Bitmap& canvas, PixelPos pos, int w, int h) {
     return c;
 }
 
-uint32_t* row32(Bitmap& b, int y) { return reinterpret_cast<uint32_t*>(b.row(y)); }
-const uint32_t* row32(const Bitmap& b, int y) { return reinterpret_cast<const uint32_t*>(b.row(y)); }
+uint32_t* row32(Bitmap& b, int y) {
+    return reinterpret_cast<uint32_t*>(b.row(y));
+}
+const uint32_t* row32(const Bitmap& b, int y) {
+    return reinterpret_cast<const uint32_t*>(b.row(y));
+}
 
 void require32(Bitmap& canvas) {
     if (canvas.format() != PixelFormat::Bits32) {
@@ -165,8 +169,12 @@ namespace {
 
 // Blue and red of a pixel in the low halves of two 16-bit lanes, green and the fourth byte in
 // the other word: sums of up to 256 pixels fit each lane.
-inline uint32_t lanesBR(uint32_t p) { return p & 0x00FF00FF; }
-inline uint32_t lanesG(uint32_t p) { return (p >> 8) & 0x00FF00FF; }
+inline uint32_t lanesBR(uint32_t p) {
+    return p & 0x00FF00FF;
+}
+inline uint32_t lanesG(uint32_t p) {
+    return (p >> 8) & 0x00FF00FF;
+}
 
 inline uint32_t packLanes(uint32_t br, uint32_t g, int shift, uint32_t old) {
     br = (br >> shift) & 0x00FF00FF;
@@ -184,14 +192,17 @@ void reduceBy2(const Bitmap& src, Bitmap& dst, int tw, int th) {
         for (; x + 4 <= tw; x += 4) {
             for (int i = 0; i < 4; ++i) {
                 const int s = 2 * (x + i);
-                const uint32_t br = lanesBR(a[s]) + lanesBR(a[s + 1]) + lanesBR(b[s]) + lanesBR(b[s + 1]);
-                const uint32_t g = lanesG(a[s]) + lanesG(a[s + 1]) + lanesG(b[s]) + lanesG(b[s + 1]);
+                const uint32_t br =
+                    lanesBR(a[s]) + lanesBR(a[s + 1]) + lanesBR(b[s]) + lanesBR(b[s + 1]);
+                const uint32_t g =
+                    lanesG(a[s]) + lanesG(a[s + 1]) + lanesG(b[s]) + lanesG(b[s + 1]);
                 out[x + i] = packLanes(br, g, 2, out[x + i]);
             }
         }
         for (; x < tw; ++x) {
             const int s = 2 * x;
-            const uint32_t br = lanesBR(a[s]) + lanesBR(a[s + 1]) + lanesBR(b[s]) + lanesBR(b[s + 1]);
+            const uint32_t br =
+                lanesBR(a[s]) + lanesBR(a[s + 1]) + lanesBR(b[s]) + lanesBR(b[s + 1]);
             const uint32_t g = lanesG(a[s]) + lanesG(a[s + 1]) + lanesG(b[s]) + lanesG(b[s + 1]);
             out[x] = packLanes(br, g, 2, out[x]);
         }
@@ -211,7 +222,8 @@ void reduceBy3(const Bitmap& src, Bitmap& dst, int tw, int th) {
                                 lanesBR(b[s]) + lanesBR(b[s + 1]) + lanesBR(b[s + 2]) +
                                 lanesBR(c[s]) + lanesBR(c[s + 1]);
             const uint32_t g = lanesG(a[s]) + lanesG(a[s + 1]) + lanesG(a[s + 2]) + lanesG(b[s]) +
-                               lanesG(b[s + 1]) + lanesG(b[s + 2]) + lanesG(c[s]) + lanesG(c[s + 1]);
+                               lanesG(b[s + 1]) + lanesG(b[s + 2]) + lanesG(c[s]) +
+                               lanesG(c[s + 1]);
             out[x] = packLanes(br, g, 3, out[x]);
         }
     }
@@ -279,7 +291,8 @@ void boxReduceByFactor(const Bitmap& source, Bitmap& target) {
     case 1:
         for (int y = 0; y < th; ++y) {
             for (int x = 0; x < tw; ++x) {
-                row32(target, y)[x] = (row32(target, y)[x] & 0xFF000000) | (row32(*src, y)[x] & 0xFFFFFF);
+                row32(target, y)[x] =
+                    (row32(target, y)[x] & 0xFF000000) | (row32(*src, y)[x] & 0xFFFFFF);
             }
         }
         break;

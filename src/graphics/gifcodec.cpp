@@ -34,7 +34,9 @@ struct GifGuard {
     }
 };
 
-[[noreturn]] void bad(const char* what) { throw KeltoError(std::string("Invalid GIF picture: ") + what); }
+[[noreturn]] void bad(const char* what) {
+    throw KeltoError(std::string("Invalid GIF picture: ") + what);
+}
 
 void check(int result) {
     if (result == GIF_ERROR) {

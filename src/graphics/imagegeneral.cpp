@@ -63,7 +63,9 @@ const Bitmap& ImageGeneral::cachedPixels() const {
     return *m_decodedJpeg;
 }
 
-Bitmap ImageGeneral::decoded() const { return cachedPixels(); }
+Bitmap ImageGeneral::decoded() const {
+    return cachedPixels();
+}
 
 void ImageGeneral::setWidth(int width) {
     Bitmap pixels = decoded();
@@ -79,7 +81,9 @@ void ImageGeneral::setHeight(int height) {
     m_height = height;
 }
 
-void ImageGeneral::assign(const ImageGeneral& source) { *this = source; }
+void ImageGeneral::assign(const ImageGeneral& source) {
+    *this = source;
+}
 
 void ImageGeneral::setBitmap(const Bitmap& bitmap) {
     setKind(kBitmapKind);

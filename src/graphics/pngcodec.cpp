@@ -45,8 +45,7 @@ struct PngReadGuard {
 };
 
 // Only C calls and plain data between setjmp and longjmp.
-bool readHeader(png_structp png, png_infop info, png_uint_32* w, png_uint_32* h,
-                size_t* rawBytes) {
+bool readHeader(png_structp png, png_infop info, png_uint_32* w, png_uint_32* h, size_t* rawBytes) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
@@ -87,7 +86,8 @@ Bitmap decodePng(const uint8_t* data, size_t size) {
         throw KeltoError("Invalid PNG picture: no PNG signature");
     }
     PngReadGuard guard;
-    guard.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, errorCallback, warningCallback);
+    guard.png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, errorCallback, warningCallback);
     if (!guard.png) {
         throw KeltoError("Out of memory");
     }
@@ -191,7 +191,8 @@ std::vector<uint8_t> encodePng(const Bitmap& source) {
     PngOutput out{&bytes};
     PngError error;
     PngWriteGuard guard;
-    guard.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, errorCallback, warningCallback);
+    guard.png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, errorCallback, warningCallback);
     if (!guard.png || !(guard.info = png_create_info_struct(guard.png))) {
         throw KeltoError("Out of memory");
     }

@@ -12,7 +12,9 @@ namespace kelto {
 
 namespace {
 
-int iround(double v) { return int(roundHalfEven(v)); }
+int iround(double v) {
+    return int(roundHalfEven(v));
+}
 
 QColor qcolour(uint32_t colour) {
     return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
@@ -196,8 +198,8 @@ uint8_t ghostTransparency(uint8_t transparency) {
 }
 
 void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
-                 uint32_t segmentColour, bool showSegmentHandles, bool allHandles,
-                 PixelPos origin, uint32_t mainColour) {
+                 uint32_t segmentColour, bool showSegmentHandles, bool allHandles, PixelPos origin,
+                 uint32_t mainColour) {
     if (!figureMatchesType(figure, type)) {
         return;
     }

@@ -10,8 +10,8 @@
 namespace kelto {
 
 // Colours (0x00BBGGRR) of the figure renderer.
-inline constexpr uint32_t kKeyColour = 0x0001FF01;      // red 1, green 255, blue 1
-inline constexpr uint32_t kAlternateKey = 0x000101FF;   // red 255, green 1, blue 1
+inline constexpr uint32_t kKeyColour = 0x0001FF01;    // red 1, green 255, blue 1
+inline constexpr uint32_t kAlternateKey = 0x000101FF; // red 255, green 1, blue 1
 inline constexpr uint32_t kHandleBlue = 0x00FF0000;
 inline constexpr uint32_t kHandleLightBlue = 0x00FF8000;
 inline constexpr uint32_t kHandleRed = 0x000000FF;
@@ -32,8 +32,8 @@ void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
                  uint8_t transparencyOverride, PixelPos origin, double zoom);
 // The handles of one figure (zoom 1).
 void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
-                 uint32_t segmentColour, bool showSegmentHandles, bool allHandles,
-                 PixelPos origin, uint32_t mainColour);
+                 uint32_t segmentColour, bool showSegmentHandles, bool allHandles, PixelPos origin,
+                 uint32_t mainColour);
 // The transparency onion skins are drawn with: an opaque figure comes out at 181.
 uint8_t ghostTransparency(uint8_t transparency);
 

@@ -70,7 +70,9 @@ struct Px24 {
     }
 };
 struct Px16 {
-    static uint32_t get(const uint8_t* r, int x) { return uint32_t(r[2 * x]) | (uint32_t(r[2 * x + 1]) << 8); }
+    static uint32_t get(const uint8_t* r, int x) {
+        return uint32_t(r[2 * x]) | (uint32_t(r[2 * x + 1]) << 8);
+    }
     static void put(uint8_t* r, int x, uint32_t v) {
         r[2 * x] = uint8_t(v);
         r[2 * x + 1] = uint8_t(v >> 8);
@@ -90,10 +92,10 @@ struct Px1 {
 };
 
 struct Transform {
-    int w = 0, d = 0;     // target size
+    int w = 0, d = 0;      // target size
     bool straight = false; // angle exactly 0
-    int64_t g = 0;        // 16.16 source step of the unturned case
-    int64_t a = 0, b = 0; // 16.16 cos / scale and sin / scale
+    int64_t g = 0;         // 16.16 source step of the unturned case
+    int64_t a = 0, b = 0;  // 16.16 cos / scale and sin / scale
 };
 
 // All products are 64-bit: with 32 bits a*u overflows for pictures wider than about 16000.
