@@ -69,14 +69,15 @@ Bitmap ImageGeneral::decoded() const {
 
 void ImageGeneral::setWidth(int width) {
     Bitmap pixels = decoded();
-    resizeWhite(pixels, width, pixels.height());
+    // An empty picture has no height of its own yet; the stored one stands in.
+    resizeWhite(pixels, width, pixels.empty() ? m_height : pixels.height());
     setPicture(pixels);
     m_width = width;
 }
 
 void ImageGeneral::setHeight(int height) {
     Bitmap pixels = decoded();
-    resizeWhite(pixels, pixels.width(), height);
+    resizeWhite(pixels, pixels.empty() ? m_width : pixels.width(), height);
     setPicture(pixels);
     m_height = height;
 }
