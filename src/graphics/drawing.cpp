@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kelto {
 
 void rowTo32(const Bitmap& source, int y, int x0, int count, uint32_t* out) {
@@ -79,8 +83,23 @@ void fillRect(Bitmap& canvas, const Rect& rect, uint32_t pixel) {
     require32(canvas);
     const int x0 = std::max(0, rect.left), x1 = std::min(canvas.width(), rect.right);
     const int y0 = std::max(0, rect.top), y1 = std::min(canvas.height(), rect.bottom);
+    if (x0 >= x1 || y0 >= y1) {
+        return;
+    }
+    const uint8_t b = uint8_t(pixel);
+    if (pixel == b * 0x01010101u) {
+        // One byte pattern (white, black): whole rows at memset speed.
+        if (x0 == 0 && x1 == canvas.width()) {
+            std::memset(canvas.row(y0), b, canvas.rowBytes() * size_t(y1 - y0));
+            return;
+        }
+        for (int y = y0; y < y1; ++y) {
+            std::memset(row32(canvas, y) + x0, b, 4 * size_t(x1 - x0));
+        }
+        return;
+    }
     for (int y = y0; y < y1; ++y) {
-        std::fill(row32(canvas, y) + x0, row32(canvas, y) + std::max(x0, x1), pixel);
+        std::fill(row32(canvas, y) + x0, row32(canvas, y) + x1, pixel);
     }
 }
 
@@ -182,6 +201,38 @@ inline uint32_t packLanes(uint32_t br, uint32_t g, int shift, uint32_t old) {
     return (old & 0xFF000000) | br | (g << 8);
 }
 
+#if defined(__SSE2__)
+// Four target pixels from eight pixels of each of the two source rows: channels widened to 16
+// bits, column pairs summed, then neighbouring pixels; the fourth byte keeps the target's.
+inline void reduce4By2(const uint32_t* a, const uint32_t* b, uint32_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4));
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4));
+    const __m128i s0 = _mm_add_epi16(_mm_unpacklo_epi8(a0, zero), _mm_unpacklo_epi8(b0, zero));
+    const __m128i s1 = _mm_add_epi16(_mm_unpackhi_epi8(a0, zero), _mm_unpackhi_epi8(b0, zero));
+    const __m128i s2 = _mm_add_epi16(_mm_unpacklo_epi8(a1, zero), _mm_unpacklo_epi8(b1, zero));
+    const __m128i s3 = _mm_add_epi16(_mm_unpackhi_epi8(a1, zero), _mm_unpackhi_epi8(b1, zero));
+    const __m128i t01 = _mm_add_epi16(_mm_unpacklo_epi64(s0, s1), _mm_unpackhi_epi64(s0, s1));
+    const __m128i t23 = _mm_add_epi16(_mm_unpacklo_epi64(s2, s3), _mm_unpackhi_epi64(s2, s3));
+    const __m128i packed = _mm_packus_epi16(_mm_srli_epi16(t01, 2), _mm_srli_epi16(t23, 2));
+    __m128i* dst = reinterpret_cast<__m128i*>(out);
+    const __m128i old = _mm_loadu_si128(dst);
+    _mm_storeu_si128(dst, _mm_or_si128(_mm_and_si128(old, keep), _mm_andnot_si128(keep, packed)));
+}
+#else
+inline void reduce4By2(const uint32_t* a, const uint32_t* b, uint32_t* out) {
+    for (int i = 0; i < 4; ++i) {
+        const int s = 2 * i;
+        const uint32_t br = lanesBR(a[s]) + lanesBR(a[s + 1]) + lanesBR(b[s]) + lanesBR(b[s + 1]);
+        const uint32_t g = lanesG(a[s]) + lanesG(a[s + 1]) + lanesG(b[s]) + lanesG(b[s + 1]);
+        out[i] = packLanes(br, g, 2, out[i]);
+    }
+}
+#endif
+
 void reduceBy2(const Bitmap& src, Bitmap& dst, int tw, int th) {
     for (int y = 0; y < th; ++y) {
         const uint32_t* a = row32(src, 2 * y);
@@ -190,14 +241,7 @@ void reduceBy2(const Bitmap& src, Bitmap& dst, int tw, int th) {
         int x = 0;
         // Four target pixels per step.
         for (; x + 4 <= tw; x += 4) {
-            for (int i = 0; i < 4; ++i) {
-                const int s = 2 * (x + i);
-                const uint32_t br =
-                    lanesBR(a[s]) + lanesBR(a[s + 1]) + lanesBR(b[s]) + lanesBR(b[s + 1]);
-                const uint32_t g =
-                    lanesG(a[s]) + lanesG(a[s + 1]) + lanesG(b[s]) + lanesG(b[s + 1]);
-                out[x + i] = packLanes(br, g, 2, out[x + i]);
-            }
+            reduce4By2(a + 2 * x, b + 2 * x, out + x);
         }
         for (; x < tw; ++x) {
             const int s = 2 * x;

@@ -286,12 +286,12 @@ void drawFrame(Bitmap& bitmap, const Figures& frame, const FigureTypeList& types
         if (hasBackground) {
             backgrounds[size_t(index)].stretchDraw(bitmap, area);
         } else {
-            fillRect(bitmap, area, 0xFFFFFF);
+            fillRect(bitmap, area, 0xFFFFFFFF);
         }
     } else if (hasBackground) {
         backgrounds[size_t(index)].draw(bitmap, {0, 0});
     } else {
-        fillRect(bitmap, Rect{0, 0, animWidth, animHeight}, 0xFFFFFF);
+        fillRect(bitmap, Rect{0, 0, animWidth, animHeight}, 0xFFFFFFFF);
     }
     drawAll(frame, types, bitmap, false, {0, 0}, zoom);
 }
