@@ -1,3 +1,4 @@
+#include "graphics/bitmap.h"
 #include "modelfixtures.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@ FigureType pictureType(std::initializer_list<int> pictureIndices, int pictureCou
     }
     type.setImageCount(pictureCount);
     for (int k = 0; k < pictureCount; ++k) {
-        type.images[k].setSize(10 + k, 5); // widths tell the pictures apart
+        type.images[k].setFromBitmap(Bitmap(10 + k, 5, PixelFormat::Bits24)); // told apart by width
     }
     return type;
 }
