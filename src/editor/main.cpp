@@ -1,4 +1,6 @@
+#include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
+#include "editor/screenshot.h"
 #include "settings/errorreporter.h"
 
 #include <QApplication>
@@ -12,7 +14,21 @@ int main(int argc, char* argv[]) {
         QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(line));
     });
 
+    // The main window creates the other windows; the document starts at its first activation.
     kelto::MainWindow window;
+    kelto::QtPrompter prompter(&window);
+    kelto::setPrompter(&prompter);
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) {
+        window.setCommandLine(args[1]);
+    }
     window.show();
-    return QApplication::exec();
+    // scripts/screenshot: pictures of the windows, then quit.
+    const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        kelto::scheduleScreenshots(window, shots);
+    }
+    const int result = QApplication::exec();
+    kelto::setPrompter(nullptr);
+    return result;
 }

@@ -1,10 +1,1128 @@
 #include "editor/mainwindow.h"
 
+#include "dialogs/languagedialog.h"
+#include "dialogs/optionsdialog.h"
+#include "dialogs/prompter.h"
+#include "document/kelformat.h"
+#include "editor/canvas.h"
+#include "editor/editingarea.h"
+#include "editor/icons.h"
+#include "export/svgexport.h"
+#include "pickers/backgroundpicker.h"
+#include "pickers/figurepicker.h"
+#include "pickers/imageselector.h"
+#include "settings/appsettings.h"
+#include "settings/datafolders.h"
+#include "settings/errorreporter.h"
+#include "settings/multilang.h"
+#include "settings/paths.h"
+#include "settings/settingsfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
 namespace kelto {
 
+namespace {
+
+// The client area the window is designed for.
+constexpr int kDesignWidth = 696;
+constexpr int kDesignHeight = 587;
+
+// Restores the normal cursor however the operation ends.
+class BusyCursor {
+public:
+    explicit BusyCursor(MainWindow& window) : m_window(window) {
+        m_window.setCursor(Qt::WaitCursor);
+    }
+    ~BusyCursor() { m_window.setCursor(Qt::ArrowCursor); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    MainWindow& m_window;
+};
+
+// The document reports in its English wording; the user reads the current language's.
+QString translatedMessage(const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    for (int v = 0; v < PhraseCount; ++v) {
+        const auto phrase = phraseFromValue(v);
+        if (phrase && englishPhrase(*phrase) == text) {
+            return getPhrase(*phrase);
+        }
+    }
+    return text;
+}
+
+QString kelFilter() {
+    return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
+}
+
+// A file the program ships: beside the executable, else in the installed data folder.
+QString programFile(const QString& name) {
+    const QString beside = programFolder() + name;
+    if (QFileInfo::exists(beside)) {
+        return beside;
+    }
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                  QStringLiteral("Kelto Animator/") + name);
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Kelto Animator"));
-    resize(800, 600);
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowIcon(makeIcon(IconKind::App));
+    m_playTimer = new QTimer(this);
+    m_playTimer->setInterval(kDefaultFrameRate);
+    connect(m_playTimer, &QTimer::timeout, this, &MainWindow::playTimerTimer);
+
+    guarded("MainFormCreate", [this] {
+        QDir().mkpath(settingsFolder());
+        m_supersampleFactor = readSupersampleFactor();
+        if (multiLang().languagesFolder().isEmpty()) {
+            multiLang().openFolder(defaultLanguagesFolder());
+        }
+        multiLang().setApplyHandler([this] { applyLanguage(); });
+        loadSettings();
+    });
+    m_doc.addObserver(this);
+
+    m_scene.setContentProvider([this] { return sceneContent(); });
+    m_scene.setWindowColour(palette().color(QPalette::Window).rgb() & 0x00FFFFFF);
+
+    buildPanels();
+    buildMenus();
+    m_scene.setPresenter([this](const Rect& r) { m_canvas->present(r); });
+    m_canvas->setRepaintHandler([this] {
+        guarded("EditPaintBoxPaint", [this] { m_scene.editPaintBoxPaint(isPlaying()); });
+    });
+    m_rateScrollBar->setValue(appSettings().frameRate);
+
+    // The other windows, in the order they are created at start.
+    m_options = new OptionsDialog(this);
+    m_options->setHooks(OptionsDialog::Hooks{
+        [this] { return QSize(m_doc.animWidth(), m_doc.animHeight()); },
+        [this] { return m_doc.frameCount() > 0; },
+        [](const QString& question) { return prompter().ask(question) == Answer::Yes; },
+        [this](int w, int h) {
+            stopButtonClick();
+            setAnimationDimensions(w, h);
+        },
+        [this] { findOnions(); },
+        [this] {
+            if (!isPlaying()) {
+                drawFigures();
+            }
+        },
+    });
+    m_figurePicker = new FigurePicker(this);
+    m_figurePicker->setPickHandler([this](int cell) { addFigure(cell + 1); });
+    m_backgroundPicker = new BackgroundPicker(this);
+    m_backgroundPicker->setPickHandler([this](int cell) { setFrameBackground(cell); });
+    m_language = new LanguageDialog(this);
+
+    setSavedState(true);
+    resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    applyLanguage();
+}
+
+MainWindow::~MainWindow() {
+    m_doc.removeObserver(this);
+    multiLang().setApplyHandler({});
+}
+
+// ---- layout ----------------------------------------------------------------------------
+
+QToolButton* MainWindow::figureButton(const char* name, int icon, void (MainWindow::*slot)()) {
+    auto* button = new QToolButton(m_selectedGroup);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(makeIcon(IconKind(icon)));
+    button->setIconSize(QSize(24, 24));
+    button->setAutoRaise(false);
+    connect(button, &QToolButton::clicked, this, slot);
+    return button;
+}
+
+void MainWindow::buildPanels() {
+    m_client = new QWidget(this);
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this);
+
+    m_framePanel = new QFrame(m_client);
+    m_framePanel->setObjectName(QStringLiteral("Panel1"));
+    m_framePanel->setFrameShape(QFrame::StyledPanel);
+    m_framePanel->setGeometry(8, 0, 121, 81);
+    m_frameLabel = new QLabel(m_framePanel);
+    m_frameLabel->setGeometry(6, 4, 110, 18);
+    QFont bold = m_frameLabel->font();
+    bold.setBold(true);
+    m_frameLabel->setFont(bold);
+    m_repeatLabel = new QLabel(m_framePanel);
+    m_repeatLabel->setGeometry(6, 26, 56, 20);
+    m_repeatSpinEdit = new QSpinBox(m_framePanel);
+    m_repeatSpinEdit->setObjectName(QStringLiteral("RepeatSpinEdit"));
+    m_repeatSpinEdit->setRange(1, 65535);
+    m_repeatSpinEdit->setValue(1);
+    m_repeatSpinEdit->setGeometry(58, 24, 58, 22);
+    connect(m_repeatSpinEdit, &QSpinBox::valueChanged, this, &MainWindow::repeatSpinEditChange);
+    auto frameButton = [this](const char* name, IconKind icon, int x, void (MainWindow::*slot)()) {
+        auto* b = new QToolButton(m_framePanel);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIcon(makeIcon(icon));
+        b->setIconSize(QSize(20, 20));
+        b->setGeometry(x, 50, 34, 27);
+        connect(b, &QToolButton::clicked, this, slot);
+        return b;
+    };
+    m_deleteSelFrameButton = frameButton("DeleteSelFrameButton", IconKind::DeleteFrames, 4,
+                                         &MainWindow::deleteSelFrameButtonClick);
+    m_copySelFrameButton = frameButton("CopySelFrameButton", IconKind::CopyFrames, 43,
+                                       &MainWindow::copySelFrameButtonClick);
+    m_pasteFrameButton = frameButton("PasteFrameButton", IconKind::PasteFrames, 82,
+                                     &MainWindow::pasteFrameButtonClick);
+
+    m_tlPanel = new QFrame(m_client);
+    m_tlPanel->setObjectName(QStringLiteral("TLPanel"));
+    m_tlPanel->setFrameShape(QFrame::StyledPanel);
+    m_tlPanel->setGeometry(136, 0, 537, 81);
+    m_tlPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tlPanel, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { m_timelineMenu->popup(m_tlPanel->mapToGlobal(p)); });
+    m_tlScrollBar = new QScrollBar(Qt::Horizontal, m_tlPanel);
+    m_tlScrollBar->setObjectName(QStringLiteral("TLScrollBar"));
+    m_tlScrollBar->setGeometry(1, 64, 535, 16);
+    m_tlScrollBar->setRange(0, 0);
+    connect(m_tlScrollBar, &QScrollBar::valueChanged, this, &MainWindow::tlScrollBarChange);
+
+    m_selFigPanel = new QFrame(m_client);
+    m_selFigPanel->setObjectName(QStringLiteral("SelFigPanel"));
+    m_selFigPanel->setFrameShape(QFrame::StyledPanel);
+    m_selFigPanel->setGeometry(8, 88, 121, 433);
+
+    m_playGroup = new QGroupBox(m_selFigPanel);
+    m_playGroup->setGeometry(4, 2, 113, 92);
+    m_playButton = new QPushButton(m_playGroup);
+    m_playButton->setObjectName(QStringLiteral("PlayButton"));
+    m_playButton->setIcon(makeIcon(IconKind::Play));
+    m_playButton->setGeometry(5, 8, 51, 28);
+    connect(m_playButton, &QPushButton::clicked, this, &MainWindow::playButtonClick);
+    m_stopButton = new QPushButton(m_playGroup);
+    m_stopButton->setObjectName(QStringLiteral("StopButton"));
+    m_stopButton->setIcon(makeIcon(IconKind::Stop));
+    m_stopButton->setGeometry(57, 8, 51, 28);
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopButtonClick);
+    m_repeatCheckBox = new QCheckBox(m_playGroup);
+    m_repeatCheckBox->setObjectName(QStringLiteral("RepeatCheckBox"));
+    m_repeatCheckBox->setGeometry(7, 40, 100, 20);
+    m_rateScrollBar = new QScrollBar(Qt::Horizontal, m_playGroup);
+    m_rateScrollBar->setObjectName(QStringLiteral("RateScrollBar"));
+    m_rateScrollBar->setRange(kMinFrameRate, kMaxFrameRate);
+    m_rateScrollBar->setGeometry(7, 66, 70, 17);
+    connect(m_rateScrollBar, &QScrollBar::valueChanged, this, &MainWindow::rateScrollBarChange);
+    m_fpsLabel = new QLabel(m_playGroup);
+    m_fpsLabel->setGeometry(80, 64, 30, 20);
+
+    m_backgroundButton = new QPushButton(m_selFigPanel);
+    m_backgroundButton->setObjectName(QStringLiteral("BackgroundButton"));
+    m_backgroundButton->setIcon(makeIcon(IconKind::Background));
+    m_backgroundButton->setGeometry(4, 100, 113, 30);
+    connect(m_backgroundButton, &QPushButton::clicked, this, &MainWindow::backgroundButtonClick);
+    m_addFigureButton = new QPushButton(m_selFigPanel);
+    m_addFigureButton->setObjectName(QStringLiteral("AddFigureButton"));
+    m_addFigureButton->setIcon(makeIcon(IconKind::AddFigure));
+    m_addFigureButton->setGeometry(4, 134, 113, 30);
+    connect(m_addFigureButton, &QPushButton::clicked, this, &MainWindow::addFigureButtonClick);
+
+    m_selectedGroup = new QGroupBox(m_selFigPanel);
+    m_selectedGroup->setGeometry(4, 170, 113, 218);
+    m_deleteFigureButton = figureButton("DeleteFigureButton", int(IconKind::DeleteFigure),
+                                        &MainWindow::deleteFigureButtonClick);
+    m_editTypeButton =
+        figureButton("EditTypeButton", int(IconKind::EditType), &MainWindow::editTypeButtonClick);
+    m_centerButton =
+        figureButton("CenterButton", int(IconKind::Centre), &MainWindow::centerButtonClick);
+    m_flipButton = figureButton("FlipButton", int(IconKind::Flip), &MainWindow::flipButtonClick);
+    m_frontButton =
+        figureButton("FrontButton", int(IconKind::Raise), &MainWindow::frontButtonClick);
+    m_backButton = figureButton("BackButton", int(IconKind::Lower), &MainWindow::backButtonClick);
+    m_colorButton =
+        figureButton("ColorButton", int(IconKind::Colour), &MainWindow::colorButtonClick);
+    m_duplicateButton = figureButton("DuplicateButton", int(IconKind::Duplicate),
+                                     &MainWindow::duplicateButtonClick);
+    m_joinButton = figureButton("JoinButton", int(IconKind::Join), &MainWindow::joinButtonClick);
+    m_joinButton->setCheckable(true);
+    const QToolButton* grid[] = {m_deleteFigureButton, m_editTypeButton,  m_centerButton,
+                                 m_flipButton,         m_frontButton,     m_backButton,
+                                 m_colorButton,        m_duplicateButton, m_joinButton};
+    for (int i = 0; i < 9; ++i) {
+        const_cast<QToolButton*>(grid[i])->setGeometry(5 + (i % 3) * 35, 20 + (i / 3) * 35, 33, 33);
+    }
+    m_transScrollBar = new QScrollBar(Qt::Horizontal, m_selectedGroup);
+    m_transScrollBar->setObjectName(QStringLiteral("TransScrollBar"));
+    m_transScrollBar->setRange(0, 255);
+    m_transScrollBar->setGeometry(6, 130, 101, 17);
+    connect(m_transScrollBar, &QScrollBar::valueChanged, this, &MainWindow::transScrollBarChange);
+    m_scaleSpinEdit = new QSpinBox(m_selectedGroup);
+    m_scaleSpinEdit->setObjectName(QStringLiteral("ScaleSpinEdit"));
+    m_scaleSpinEdit->setRange(0, 100000);
+    m_scaleSpinEdit->setValue(100);
+    m_scaleSpinEdit->setSuffix(QStringLiteral(" %"));
+    m_scaleSpinEdit->setGeometry(6, 156, 101, 24);
+    connect(m_scaleSpinEdit, &QSpinBox::editingFinished, this, &MainWindow::scaleSpinEditChange);
+
+    m_nextFrameButton = new QPushButton(m_selFigPanel);
+    m_nextFrameButton->setObjectName(QStringLiteral("NextFrameButton"));
+    m_nextFrameButton->setIcon(makeIcon(IconKind::AddFrame));
+    m_nextFrameButton->setIconSize(QSize(24, 24));
+    m_nextFrameButton->setGeometry(4, 394, 113, 34);
+    QFont big = m_nextFrameButton->font();
+    big.setBold(true);
+    m_nextFrameButton->setFont(big);
+    m_nextFrameButton->installEventFilter(this);
+    connect(m_nextFrameButton, &QPushButton::clicked, this, &MainWindow::nextFrameButtonClick);
+
+    m_scrollBox = new QScrollArea(m_client);
+    m_scrollBox->setObjectName(QStringLiteral("EditingScrollBox"));
+    m_scrollBox->setGeometry(136, 88, 537, 433);
+    m_scrollBox->setWidgetResizable(false);
+    m_scrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_scrollBox->setFocusPolicy(Qt::StrongFocus);
+    m_canvas = new Canvas(m_scene);
+    m_canvas->resize(500, 400);
+    m_scrollBox->setWidget(m_canvas);
+    connect(m_canvas, &Canvas::mousePressed, this, &MainWindow::editPaintBoxMouseDown);
+    connect(m_canvas, &Canvas::mouseMoved, this, &MainWindow::editPaintBoxMouseMove);
+    connect(m_canvas, &Canvas::mouseReleased, this, &MainWindow::editPaintBoxMouseUp);
+}
+
+QAction* MainWindow::addCommand(QMenu* menu, const char* name, void (MainWindow::*slot)(),
+                                const QKeySequence& shortcut) {
+    auto* action = new QAction(this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, slot);
+    if (menu) {
+        menu->addAction(action);
+    } else {
+        menuBar()->addAction(action);
+    }
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    m_fileMenu = menuBar()->addMenu(QString());
+    addCommand(m_fileMenu, "New1", &MainWindow::new1Click);
+    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::openAnimation1Click);
+    addCommand(m_fileMenu, "Save1", &MainWindow::save1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    addCommand(m_fileMenu, "SaveAs1", &MainWindow::saveAs1Click);
+    addCommand(m_fileMenu, "Export1", &MainWindow::export1Click);
+    m_fileMenu->addSeparator();
+    addCommand(m_fileMenu, "LoadBackground1", &MainWindow::loadBackground1Click);
+    addCommand(m_fileMenu, "LoadSprite1", &MainWindow::loadSprite1Click);
+    addCommand(m_fileMenu, "LoadFigure1", &MainWindow::loadFigure1Click);
+    addCommand(m_fileMenu, "CreateFigureType1", &MainWindow::createFigureType1Click);
+    m_fileMenu->addSeparator();
+    addCommand(m_fileMenu, "SVG1", &MainWindow::svg1Click)->setVisible(false);
+    addCommand(m_fileMenu, "SVGnohandles1", &MainWindow::svgNoHandles1Click)->setVisible(false);
+    addCommand(m_fileMenu, "Exit1", &MainWindow::exit1Click);
+
+    m_editMenu = menuBar()->addMenu(QString());
+    addCommand(m_editMenu, "Undo1", &MainWindow::undo1Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    addCommand(m_editMenu, "Redo1", &MainWindow::redo1Click, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    m_editMenu->addSeparator();
+    addCommand(m_editMenu, "SelectAll1", &MainWindow::selectAll1Click,
+               QKeySequence(Qt::CTRL | Qt::Key_A));
+    addCommand(m_editMenu, "Deletefiguresoutsidearea1", &MainWindow::deleteFiguresOutsideArea1Click)
+        ->setVisible(false);
+
+    addCommand(nullptr, "Options1", &MainWindow::options1Click);
+
+    m_helpMenu = menuBar()->addMenu(QString());
+    addCommand(m_helpMenu, "KeltoHelp1", &MainWindow::keltoHelp1Click);
+    addCommand(m_helpMenu, "ViewReadMeFile1", &MainWindow::viewReadMeFile1Click);
+    addCommand(m_helpMenu, "About1", &MainWindow::about1Click);
+
+    m_timelineMenu = new QMenu(this);
+    addCommand(m_timelineMenu, "Insert1", &MainWindow::insert1Click);
+    addCommand(m_timelineMenu, "InsertPaste1", &MainWindow::insertPaste1Click);
+    addCommand(m_timelineMenu, "Delete1", &MainWindow::delete1Click);
+    addCommand(m_timelineMenu, "SaveSelected1", &MainWindow::saveSelected1Click)->setVisible(false);
+}
+
+QAction* MainWindow::action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void MainWindow::revealHiddenItems() {
+    m_hiddenRevealed = true;
+    for (const char* name :
+         {"SVG1", "SVGnohandles1", "SaveSelected1", "Deletefiguresoutsidearea1"}) {
+        action(QString::fromLatin1(name))->setVisible(true);
+    }
+}
+
+void MainWindow::applyLanguage() {
+    setWindowTitle(getPhrase(PhraseType::MFormCap));
+    setFrameLabel();
+    m_repeatLabel->setText(getPhrase(PhraseType::MRepeatNum));
+    m_playButton->setText(getPhrase(PhraseType::MPlayCap));
+    m_playButton->setToolTip(getPhrase(PhraseType::MPlayHint));
+    m_stopButton->setText(getPhrase(PhraseType::MStopCap));
+    m_stopButton->setToolTip(getPhrase(PhraseType::MStopHint));
+    m_repeatCheckBox->setText(getPhrase(PhraseType::MLoopCap));
+    m_repeatCheckBox->setToolTip(getPhrase(PhraseType::MLoopHint));
+    m_rateScrollBar->setToolTip(getPhrase(PhraseType::MSpeedHint));
+    m_fpsLabel->setText(QStringLiteral("fps"));
+    m_backgroundButton->setText(getPhrase(PhraseType::MBackCap));
+    m_backgroundButton->setToolTip(getPhrase(PhraseType::MBackHint));
+    m_addFigureButton->setText(getPhrase(PhraseType::MAddFigCap));
+    m_addFigureButton->setToolTip(getPhrase(PhraseType::MAddFigHint));
+    m_selectedGroup->setTitle(getPhrase(PhraseType::MSelectedBox));
+    m_deleteFigureButton->setToolTip(getPhrase(PhraseType::MDeleteHint));
+    m_editTypeButton->setToolTip(getPhrase(PhraseType::MEditHint));
+    m_centerButton->setToolTip(getPhrase(PhraseType::MCenterHint));
+    m_flipButton->setToolTip(getPhrase(PhraseType::MFlipHint));
+    m_frontButton->setToolTip(getPhrase(PhraseType::MRaiseHint));
+    m_backButton->setToolTip(getPhrase(PhraseType::MLowerHint));
+    m_colorButton->setToolTip(getPhrase(PhraseType::MColorHint));
+    m_duplicateButton->setToolTip(getPhrase(PhraseType::MDuplicateHint));
+    m_joinButton->setToolTip(getPhrase(PhraseType::MJoinHint));
+    m_transScrollBar->setToolTip(getPhrase(PhraseType::MOpacityHint));
+    m_scaleSpinEdit->setToolTip(getPhrase(PhraseType::MScaleHint));
+    m_nextFrameButton->setText(getPhrase(PhraseType::MAddFrameCap));
+    m_nextFrameButton->setToolTip(getPhrase(PhraseType::MAddFrameHint));
+    m_pasteFrameButton->setToolTip(getPhrase(PhraseType::MPasteFrames));
+    m_deleteSelFrameButton->setToolTip(getPhrase(PhraseType::MTLDeleteSel));
+    m_copySelFrameButton->setToolTip(getPhrase(PhraseType::MTLCopySel));
+
+    m_fileMenu->setTitle(getPhrase(PhraseType::MFile));
+    m_editMenu->setTitle(getPhrase(PhraseType::Edit));
+    m_helpMenu->setTitle(getPhrase(PhraseType::MHelp));
+    const std::pair<const char*, PhraseType> captions[] = {
+        {"New1", PhraseType::MFNew},
+        {"OpenAnimation1", PhraseType::MFOpen},
+        {"Save1", PhraseType::MFSave},
+        {"SaveAs1", PhraseType::MFSaveAs},
+        {"Export1", PhraseType::MFExport},
+        {"LoadBackground1", PhraseType::MFBack},
+        {"LoadFigure1", PhraseType::MFLoadFig},
+        {"CreateFigureType1", PhraseType::MFCreateFig},
+        {"LoadSprite1", PhraseType::MFSprite},
+        {"Exit1", PhraseType::MFExit},
+        {"SelectAll1", PhraseType::MSelectAll},
+        {"Options1", PhraseType::MOptions},
+        {"ViewReadMeFile1", PhraseType::MHReadMe},
+        {"About1", PhraseType::MHAbout},
+        {"Insert1", PhraseType::MTLInsert},
+        {"InsertPaste1", PhraseType::MTLPasteInsert},
+        {"Delete1", PhraseType::MTLDelete},
+        {"SaveSelected1", PhraseType::MTLSaveSel},
+        {"Undo1", PhraseType::Undo},
+        {"Redo1", PhraseType::Redo},
+    };
+    for (const auto& [name, phrase] : captions) {
+        action(QString::fromLatin1(name))->setText(getPhrase(phrase));
+    }
+    // These have no phrase: they are the developer's own items.
+    action(QStringLiteral("KeltoHelp1"))->setText(QStringLiteral("Kelto Help"));
+    action(QStringLiteral("SVG1"))->setText(QStringLiteral("SVG handles"));
+    action(QStringLiteral("SVGnohandles1"))->setText(QStringLiteral("SVG no handles"));
+    action(QStringLiteral("Deletefiguresoutsidearea1"))
+        ->setText(QStringLiteral("Delete figures outside area"));
+
+    if (m_options) {
+        m_options->applyLanguage();
+    }
+    if (m_language) {
+        m_language->applyLanguage();
+    }
+    if (m_figurePicker) {
+        m_figurePicker->applyLanguage();
+        m_backgroundPicker->applyLanguage();
+    }
+}
+
+void MainWindow::setFrameLabel() {
+    const int number = onionBase(m_editFrameIndex, m_doc.frameCount()) + 1;
+    m_frameLabel->setText(getPhrase(PhraseType::MFrameNum) + QLatin1Char(' ') +
+                          QString::number(number));
+}
+
+void MainWindow::layoutPanels() {
+    const int w = m_client->width(), h = m_client->height();
+    m_tlPanel->resize(std::max(w - m_tlPanel->x() - 8, 20), m_tlPanel->height());
+    m_tlScrollBar->resize(m_tlPanel->width() - 2, m_tlScrollBar->height());
+    m_scrollBox->resize(std::max(w - m_scrollBox->x() - 8, 20),
+                        std::max(h - m_scrollBox->y() - 8, 20));
+}
+
+// ---- start, document lifetime ------------------------------------------------------------
+
+int MainWindow::runDialog(QDialog& dialog) {
+    return m_runDialog ? m_runDialog(dialog) : dialog.exec();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_firstActivation) {
+        QTimer::singleShot(0, this, &MainWindow::formActivate);
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_firstActivation) {
+        QTimer::singleShot(0, this, &MainWindow::formActivate);
+    }
+}
+
+void MainWindow::formActivate() {
+    if (!m_firstActivation || m_activating) {
+        return;
+    }
+    m_activating = true;
+    const bool ok = guarded("MainFormActivate", [this] {
+        const QStringList languages = multiLang().listLanguages();
+        m_options->setLanguages(languages);
+        AppSettings& settings = appSettings();
+        if (!languages.contains(QString::fromStdString(settings.language))) {
+            settings.language = MultiLang::english.toStdString();
+            saveSettings();
+        }
+        multiLang().setLanguage(QString::fromStdString(settings.language));
+        if (storedLanguage(settingsFilePath()).isEmpty()) {
+            m_language->setLanguages(languages);
+            runDialog(*m_language);
+        }
+        fillPickers();
+        newProject();
+        switch (commandLineKind(m_commandLine)) {
+        case CommandLineKind::Kel:
+            loadProject(m_commandLine);
+            break;
+        case CommandLineKind::Stk:
+            openInFigureBuilder(m_commandLine);
+            break;
+        case CommandLineKind::Other:
+            prompter().tell(getPhrase(PhraseType::MNotKelOrStk));
+            break;
+        case CommandLineKind::None:
+            break;
+        }
+    });
+    if (ok) {
+        m_firstActivation = false;
+    }
+    m_activating = false;
+}
+
+void MainWindow::fillPickers() {
+    if (m_figurePicker->selector()->count() == 0) {
+        m_figurePicker->addEntry(m_doc.figureType(1), 1, QStringLiteral("Default"));
+    }
+    if (m_backgroundPicker->selector()->count() == 0) {
+        m_backgroundPicker->addEntry(m_doc.background(0), 0, QStringLiteral("White Back"));
+    }
+}
+
+void MainWindow::openInFigureBuilder(const QString& path) {
+    // The figure builder window plugs in here; until then the file is not opened.
+    (void)path;
+}
+
+bool MainWindow::destroyProject(bool allowCancel) {
+    if (!m_doc.documentSaved && !saveProjectAsKel(allowCancel)) {
+        return false;
+    }
+    m_doc.destroy();
+    m_editFrameIndex = -1;
+    m_edit = Figures{};
+    return true;
+}
+
+void MainWindow::newProject() {
+    guarded("NewProject", [this] {
+        destroyProject();
+        m_scene.clearLayers();
+        m_doc.lastFigureID = 0;
+        m_edit = m_doc.newEditFrame();
+        m_edit.figures[0].colour = 0;
+        m_scene.setSuspended(true);
+        setAnimationDimensions(appSettings().animWidth, appSettings().animHeight);
+        m_scene.setSuspended(false);
+        setFrameLabel();
+        findOnions();
+        m_scene.drawGhostEdit();
+        drawFigures();
+        m_doc.currentFileName.clear();
+        setSavedState(true);
+    });
+}
+
+void MainWindow::setAnimationDimensions(int width, int height) {
+    m_doc.setAnimationDimensions(width, height);
+    appSettings().animWidth = width;
+    appSettings().animHeight = height;
+    setEditingArea();
+    drawFigures();
+    setSavedState(m_doc.documentSaved);
+}
+
+void MainWindow::formResize() {
+    guarded("FormResize", [this] {
+        layoutPanels();
+        setEditingArea();
+        if (isPlaying()) {
+            m_scene.drawGhostBackground();
+            m_scene.screenBuffer() = m_scene.ghostBitmap();
+            m_canvas->update();
+        } else {
+            drawFigures();
+        }
+    });
+}
+
+void MainWindow::setEditingArea() {
+    const EditingArea area = computeEditingArea(m_scrollBox->width(), m_scrollBox->height(),
+                                                m_doc.animWidth(), m_doc.animHeight());
+    m_canvas->setFixedSize(area.canvasWidth, area.canvasHeight);
+    m_scene.setEditingArea(area);
+    m_scene.drawGhostEdit();
+}
+
+void MainWindow::setSavedState(bool saved) {
+    m_doc.documentSaved = saved;
+    const QString caption = getPhrase(PhraseType::MFormCap);
+    setWindowTitle(saved ? caption : QStringLiteral("*") + caption);
+}
+
+void MainWindow::setCursor(Qt::CursorShape cursor) {
+    QWidget::setCursor(cursor);
+    m_scrollBox->setCursor(cursor);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    bool close = true;
+    guarded("FormClose", [&] {
+        if (!m_doc.documentSaved) {
+            close = saveProjectAsKel(true);
+        }
+    });
+    guarded("FormCloseSettings", [this] {
+        appSettings().animWidth = m_doc.animWidth();
+        appSettings().animHeight = m_doc.animHeight();
+        appSettings().frameRate = m_rateScrollBar->value();
+        saveSettings();
+    });
+    if (!close) {
+        event->ignore();
+        return;
+    }
+    m_figurePicker->close();
+    m_backgroundPicker->close();
+    m_options->close();
+    event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        formResize();
+    } else if (watched == m_nextFrameButton && event->type() == QEvent::MouseButtonPress) {
+        const auto mods = static_cast<QMouseEvent*>(event)->modifiers();
+        if ((mods & Qt::ControlModifier) && (mods & Qt::ShiftModifier) && !m_hiddenRevealed) {
+            revealHiddenItems();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- scene ------------------------------------------------------------------------------
+
+SceneContent MainWindow::sceneContent() const {
+    SceneContent c;
+    c.frames = &m_doc.frames;
+    c.types = &m_doc.figureTypes();
+    c.backgrounds = &m_doc.backgrounds();
+    c.edit = &m_edit;
+    c.editFrameIndex = m_editFrameIndex;
+    c.animWidth = m_doc.animWidth();
+    c.animHeight = m_doc.animHeight();
+    return c;
+}
+
+void MainWindow::drawFigures() {
+    guarded("DrawFigures", [this] { m_scene.drawFigures(); });
+}
+
+void MainWindow::reDrawFigure(int figure, const Rect& oldBounds) {
+    guarded("ReDrawFigure", [&] { m_scene.reDrawFigure(figure, oldBounds); });
+}
+
+void MainWindow::findOnions() {
+    guarded("FindOnions", [this] { m_scene.findOnions(); });
+}
+
+bool MainWindow::isPlaying() const {
+    return m_playTimer->isActive();
+}
+
+void MainWindow::documentChanged(DocumentChange change, int index) {
+    guarded("DocumentChanged", [&] {
+        switch (change) {
+        case DocumentChange::FigureTypeAdded:
+            m_figurePicker->addEntry(m_doc.figureType(index), index,
+                                     QString::fromStdString(m_doc.figureTypeName(index)));
+            break;
+        case DocumentChange::FigureTypesRemoved:
+            while (m_figurePicker->selector()->count() > std::max(index - 1, 1)) {
+                m_figurePicker->selector()->remove(m_figurePicker->selector()->count() - 1);
+            }
+            break;
+        case DocumentChange::BackgroundAdded:
+            m_backgroundPicker->addEntry(m_doc.background(index), index,
+                                         QString::fromStdString(m_doc.backgroundName(index)));
+            break;
+        case DocumentChange::BackgroundsRemoved:
+            while (m_backgroundPicker->selector()->count() > std::max(index, 1)) {
+                m_backgroundPicker->selector()->remove(m_backgroundPicker->selector()->count() - 1);
+            }
+            break;
+        case DocumentChange::Replaced:
+            m_figurePicker->selector()->clearToFirst();
+            m_backgroundPicker->selector()->clearToFirst();
+            for (int i = kBuiltInFigureTypes; i < m_doc.figureTypeCount(); ++i) {
+                m_figurePicker->addEntry(m_doc.figureType(i), i,
+                                         QString::fromStdString(m_doc.figureTypeName(i)));
+            }
+            for (int i = 1; i < m_doc.backgroundCount(); ++i) {
+                m_backgroundPicker->addEntry(m_doc.background(i), i,
+                                             QString::fromStdString(m_doc.backgroundName(i)));
+            }
+            break;
+        case DocumentChange::FramesChanged:
+        case DocumentChange::DimensionsChanged:
+            break;
+        }
+    });
+}
+
+// ---- file commands (minimal versions; the file work completes them) --------------------
+
+bool MainWindow::saveProjectAsKel(bool allowCancel) {
+    m_doc.documentSaved = true;
+    const Answer answer = prompter().ask(getPhrase(PhraseType::MSaveProj), allowCancel);
+    if (answer == Answer::Cancel) {
+        setSavedState(false);
+        return false;
+    }
+    if (answer == Answer::Yes) {
+        m_doc.documentSaved = false;
+        save1Click();
+    }
+    return true;
+}
+
+void MainWindow::storeEditedFrame() {
+    if (m_editFrameIndex >= 0 && m_editFrameIndex < m_doc.frameCount()) {
+        m_doc.frames[size_t(m_editFrameIndex)].assign(m_edit);
+    }
+}
+
+void MainWindow::saveAnimationTo(const QString& path) {
+    BusyCursor busy(*this);
+    storeEditedFrame();
+    guarded("SaveAnimation",
+            [&] { saveAnimation(m_doc, removeExtension(QFile::encodeName(path).toStdString())); });
+    setSavedState(m_doc.documentSaved);
+}
+
+void MainWindow::loadProject(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        prompter().tell(getPhrase(PhraseType::MFileNotExist));
+        return;
+    }
+    std::optional<Document> loaded;
+    {
+        BusyCursor busy(*this);
+        try {
+            loaded.emplace(loadAnimation(QFile::encodeName(path).toStdString()));
+        } catch (const KeltoError& e) {
+            // A file we cannot read leaves the open document as it was.
+            prompter().tell(translatedMessage(e.what()));
+            return;
+        }
+    }
+    guarded("LoadProject", [&] {
+        destroyProject();
+        m_doc.adoptLoaded(std::move(*loaded));
+        m_scene.setSuspended(true);
+        setAnimationDimensions(m_doc.animWidth(), m_doc.animHeight());
+        m_scene.setSuspended(false);
+        m_editFrameIndex = -1;
+        m_edit = Figures{};
+        if (m_doc.frameCount() > 0) {
+            m_edit.assign(m_doc.frames.back());
+            m_edit.timelineSelected = 0;
+        }
+        m_rateScrollBar->setValue(m_doc.frameRate);
+        setFrameLabel();
+        findOnions();
+        m_scene.drawGhostEdit();
+        drawFigures();
+        m_doc.currentFileName = QFile::encodeName(path).toStdString();
+        setSavedState(true);
+    });
+}
+
+void MainWindow::new1Click() {
+    stopButtonClick();
+    newProject();
+}
+
+void MainWindow::openAnimation1Click() {
+    guarded("OpenAnimation", [this] {
+        const QStringList names = prompter().openFileNames(
+            getPhrase(PhraseType::MFOpen), QString::fromStdString(appSettings().kelDir),
+            kelFilter(), false);
+        if (names.isEmpty()) {
+            return;
+        }
+        appSettings().kelDir = QFileInfo(names[0]).absolutePath().toStdString() + "/";
+        if (QFileInfo(names[0]).suffix().toLower() != QLatin1String("kel")) {
+            prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
+            return;
+        }
+        stopButtonClick();
+        loadProject(names[0]);
+    });
+}
+
+void MainWindow::save1Click() {
+    if (m_doc.currentFileName.empty()) {
+        saveAs1Click();
+        return;
+    }
+    saveAnimationTo(QFile::decodeName(m_doc.currentFileName.c_str()));
+}
+
+void MainWindow::saveAs1Click() {
+    guarded("SaveAs", [this] {
+        storeEditedFrame();
+        if (m_doc.frameCount() == 0) {
+            prompter().tell(getPhrase(PhraseType::MNoFrames));
+            return;
+        }
+        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
+                                                     QString::fromStdString(appSettings().kelDir),
+                                                     kelFilter(), QStringLiteral("kel"));
+        if (name.isEmpty()) {
+            return;
+        }
+        appSettings().kelDir = QFileInfo(name).absolutePath().toStdString() + "/";
+        if (QFileInfo::exists(name) &&
+            prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes) {
+            return;
+        }
+        saveAnimationTo(name);
+    });
+}
+
+void MainWindow::export1Click() {
+    // The export windows (GIF, AVI, image sequence) plug in here.
+    stopButtonClick();
+}
+
+void MainWindow::loadBackground1Click() {
+    // Loading background pictures plugs in here.
+}
+
+void MainWindow::loadSprite1Click() {
+    // Loading sprite pictures plugs in here.
+}
+
+void MainWindow::loadFigure1Click() {
+    // Loading figure-type files plugs in here.
+}
+
+void MainWindow::createFigureType1Click() {
+    stopButtonClick();
+    // The figure builder window is shown here once it exists.
+}
+
+void MainWindow::exit1Click() {
+    close();
+}
+
+void MainWindow::svg1Click() {
+    guarded("SVG", [this] {
+        const QString name = prompter().saveFileName(
+            QStringLiteral("SVG"), QString::fromStdString(appSettings().kelDir),
+            QStringLiteral("SVG (*.svg)"), QStringLiteral("svg"));
+        if (name.isEmpty()) {
+            return;
+        }
+        SvgScene svg{&m_edit,
+                     &m_doc.figureTypes(),
+                     &m_doc.frames,
+                     m_editFrameIndex,
+                     m_doc.animWidth(),
+                     m_doc.animHeight(),
+                     appSettings().numOnion,
+                     appSettings().onionAhead};
+        saveSvg(name, svg, true);
+    });
+}
+
+void MainWindow::svgNoHandles1Click() {
+    guarded("SVGNoHandles", [this] {
+        const QString name = prompter().saveFileName(
+            QStringLiteral("SVG"), QString::fromStdString(appSettings().kelDir),
+            QStringLiteral("SVG (*.svg)"), QStringLiteral("svg"));
+        if (name.isEmpty()) {
+            return;
+        }
+        SvgScene svg{&m_edit,
+                     &m_doc.figureTypes(),
+                     &m_doc.frames,
+                     m_editFrameIndex,
+                     m_doc.animWidth(),
+                     m_doc.animHeight(),
+                     appSettings().numOnion,
+                     appSettings().onionAhead};
+        saveSvg(name, svg, false);
+    });
+}
+
+void MainWindow::deleteFiguresOutsideArea1Click() {
+    // Canvas editing: removes the figures wholly outside the animation area.
+}
+
+// ---- edit and help menus ------------------------------------------------------------------
+
+void MainWindow::undo1Click() {
+    // The undo ring plugs in here.
+}
+
+void MainWindow::redo1Click() {
+    // The undo ring plugs in here.
+}
+
+void MainWindow::selectAll1Click() {
+    guarded("SelectAll", [this] {
+        m_edit.selectAll();
+        findOnions();
+        drawFigures();
+    });
+}
+
+void MainWindow::options1Click() {
+    guarded("Options", [this] {
+        m_options->setLanguages(multiLang().listLanguages());
+        m_options->show();
+        m_options->raise();
+        m_options->activateWindow();
+    });
+}
+
+void MainWindow::keltoHelp1Click() {
+    guarded("KeltoHelp", [this] {
+        const bool russian = multiLang().currentLanguage() == QLatin1String("Russian");
+        QString help = programFile(russian ? QStringLiteral("help/index.ru.html")
+                                           : QStringLiteral("help/index.html"));
+        if (help.isEmpty()) {
+            help = programFile(QStringLiteral("help/index.html"));
+        }
+        if (help.isEmpty()) {
+            viewReadMeFile1Click();
+            return;
+        }
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    });
+}
+
+void MainWindow::viewReadMeFile1Click() {
+    guarded("ViewReadMe", [] {
+        const QString readMe = programFile(QStringLiteral("ReadMe.txt"));
+        if (readMe.isEmpty()) {
+            prompter().tell(getPhrase(PhraseType::MNoReadMe));
+            return;
+        }
+        QDesktopServices::openUrl(QUrl::fromLocalFile(readMe));
+    });
+}
+
+void MainWindow::about1Click() {
+    // The about box is shown here once it exists.
+}
+
+// ---- timeline (the frames work completes these) ----------------------------------------
+
+void MainWindow::insert1Click() {}
+void MainWindow::insertPaste1Click() {}
+void MainWindow::delete1Click() {}
+void MainWindow::saveSelected1Click() {}
+void MainWindow::copySelFrameButtonClick() {}
+void MainWindow::pasteFrameButtonClick() {}
+void MainWindow::deleteSelFrameButtonClick() {}
+void MainWindow::repeatSpinEditChange(int) {}
+void MainWindow::tlScrollBarChange(int) {}
+
+void MainWindow::nextFrameButtonClick() {
+    // A minimal "&Add Frame": the edited frame is stored (or appended when new) and the new
+    // frame continues from the same pose. The frames work replaces this.
+    guarded("AddFrame", [this] {
+        stopButtonClick();
+        if (m_editFrameIndex >= 0) {
+            storeEditedFrame();
+            m_editFrameIndex = -1;
+            m_edit.assign(m_doc.frames.back());
+            m_scene.drawGhostEdit();
+        } else {
+            if (!m_doc.canAddFrame()) {
+                prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
+                return;
+            }
+            Figures stored;
+            stored.assign(m_edit);
+            m_doc.frames.push_back(std::move(stored));
+            m_scene.drawGhost();
+        }
+        setSavedState(false);
+        setFrameLabel();
+        findOnions();
+        drawFigures();
+    });
+}
+
+// ---- playback (the playback work completes these) ---------------------------------------
+
+void MainWindow::playButtonClick() {}
+
+void MainWindow::stopButtonClick() {
+    m_playTimer->stop();
+}
+
+void MainWindow::playTimerTimer() {}
+
+void MainWindow::rateScrollBarChange(int value) {
+    m_playTimer->setInterval(value);
+}
+
+// ---- figure commands (the canvas-editing work completes these) ---------------------------
+
+void MainWindow::backgroundButtonClick() {
+    if (m_doc.backgroundCount() < 2) {
+        prompter().tell(getPhrase(PhraseType::MBackNoneMsg));
+        return;
+    }
+    m_backgroundPicker->show();
+    m_backgroundPicker->raise();
+}
+
+void MainWindow::addFigureButtonClick() {
+    if (m_doc.figureTypeCount() <= kBuiltInFigureTypes) {
+        addFigure(1);
+        return;
+    }
+    m_figurePicker->show();
+    m_figurePicker->raise();
+}
+
+void MainWindow::addFigure(int typeIndex) {
+    guarded("AddFigure", [&] {
+        if (typeIndex < 1 || typeIndex >= m_doc.figureTypeCount()) {
+            return;
+        }
+        if (m_edit.figureCount() >= kMaxFiguresPerFrame) {
+            prompter().tell(getPhrase(PhraseType::MNoMoreFig));
+            return;
+        }
+        const FigureType& type = m_doc.figureType(typeIndex);
+        const int n = m_edit.figureCount();
+        m_edit.setCount(n + 1);
+        Figure& figure = m_edit.figures[size_t(n)];
+        figure.setType(uint16_t(typeIndex), type);
+        figure.placeRoot({double(m_doc.animWidth() / 2), double(m_doc.animHeight() / 2)}, type);
+        figure.updateBounds(type);
+        figure.colour = 0;
+        figure.figureID = m_doc.nextFigureID();
+        m_edit.select(n, true);
+        findOnions();
+        drawFigures();
+    });
+}
+
+void MainWindow::setFrameBackground(int slot) {
+    guarded("SetBackground", [&] {
+        if (slot < 0 || slot >= m_doc.backgroundCount()) {
+            return;
+        }
+        m_edit.backgroundIndex = uint8_t(slot);
+        m_scene.drawGhostEdit();
+        drawFigures();
+    });
+}
+
+void MainWindow::deleteFigureButtonClick() {}
+void MainWindow::editTypeButtonClick() {}
+void MainWindow::centerButtonClick() {}
+void MainWindow::flipButtonClick() {}
+void MainWindow::colorButtonClick() {}
+void MainWindow::frontButtonClick() {}
+void MainWindow::backButtonClick() {}
+void MainWindow::duplicateButtonClick() {}
+void MainWindow::joinButtonClick() {}
+void MainWindow::transScrollBarChange(int) {}
+void MainWindow::scaleSpinEditChange() {}
+
+// ---- canvas input (the canvas-editing work completes these) -----------------------------
+
+void MainWindow::editPaintBoxMouseDown(QMouseEvent*) {
+    m_scrollBox->setFocus();
+}
+
+void MainWindow::editPaintBoxMouseMove(QMouseEvent*) {}
+void MainWindow::editPaintBoxMouseUp(QMouseEvent*) {}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_H && (event->modifiers() & Qt::ControlModifier)) {
+        appSettings().showHandles = !appSettings().showHandles;
+        drawFigures();
+        return;
+    }
+    if (event->key() == Qt::Key_Space && m_scrollBox->hasFocus()) {
+        nextFrameButtonClick();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    QMainWindow::keyReleaseEvent(event);
 }
 
 } // namespace kelto

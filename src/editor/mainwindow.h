@@ -1,13 +1,234 @@
 #pragma once
 
+#include "document/document.h"
+#include "editor/scene.h"
+#include "model/figures.h"
+
 #include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollArea;
+class QScrollBar;
+class QSpinBox;
+class QTimer;
+class QToolButton;
 
 namespace kelto {
 
-class MainWindow : public QMainWindow {
+class BackgroundPicker;
+class Canvas;
+class FigurePicker;
+class LanguageDialog;
+class OptionsDialog;
+
+// The editor window. It owns the one document, the figures being edited on the canvas and the
+// scene that draws them. Commands are slots named after their control; those whose behaviour
+// lives in the canvas-editing, frame, playback, undo, file-picture and export work are the
+// seams where that work plugs in.
+class MainWindow : public QMainWindow, public DocumentObserver {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Document& document() { return m_doc; }
+    Figures& editFigures() { return m_edit; }
+    int editFrameIndex() const { return m_editFrameIndex; }
+    Scene& scene() { return m_scene; }
+    Canvas* canvas() const { return m_canvas; }
+    QScrollArea* editingScrollBox() const { return m_scrollBox; }
+    OptionsDialog* optionsDialog() const { return m_options; }
+    LanguageDialog* languageDialog() const { return m_language; }
+    FigurePicker* figurePicker() const { return m_figurePicker; }
+    BackgroundPicker* backgroundPicker() const { return m_backgroundPicker; }
+    QLabel* frameLabel() const { return m_frameLabel; }
+    QPushButton* nextFrameButton() const { return m_nextFrameButton; }
+    QAction* action(const QString& objectName) const;
+    int supersampleFactor() const { return m_supersampleFactor; }
+    bool firstActivationPending() const { return m_firstActivation; }
+
+    // The file named on the command line, handled at the first activation.
+    void setCommandLine(const QString& argument) { m_commandLine = argument; }
+    // How modal dialogs are run; tests answer them without blocking.
+    void setDialogRunner(std::function<int(QDialog&)> runner) { m_runDialog = std::move(runner); }
+
+    // Start-up and document lifetime.
+    void formActivate();
+    void newProject();
+    // Offers to save, then empties the document. False when the user cancelled.
+    bool destroyProject(bool allowCancel = false);
+    void formResize();
+    void setEditingArea();
+    void setSavedState(bool saved);
+    // The busy cursor (Qt::WaitCursor) around long operations, shown at once.
+    void setCursor(Qt::CursorShape cursor);
+    void applyLanguage();
+    void setAnimationDimensions(int width, int height);
+    // Asks whether to save the current project; Yes saves. Returns false when cancelled.
+    bool saveProjectAsKel(bool allowCancel);
+    void loadProject(const QString& path);
+    // The edited frame back into its stored frame.
+    void storeEditedFrame();
+    void addFigure(int typeIndex);
+    void setFrameBackground(int slot);
+    void revealHiddenItems();
+    // Opens a figure-type file in the figure builder.
+    void openInFigureBuilder(const QString& path);
+
+    // Scene operations over the current document.
+    void drawFigures();
+    void reDrawFigure(int figure, const Rect& oldBounds);
+    void findOnions();
+    bool isPlaying() const;
+
+    void documentChanged(DocumentChange change, int index) override;
+
+public Q_SLOTS:
+    // File menu.
+    void new1Click();
+    void openAnimation1Click();
+    void save1Click();
+    void saveAs1Click();
+    void export1Click();
+    void loadBackground1Click();
+    void loadSprite1Click();
+    void loadFigure1Click();
+    void createFigureType1Click();
+    void exit1Click();
+    void svg1Click();
+    void svgNoHandles1Click();
+    void deleteFiguresOutsideArea1Click();
+    // Edit and help menus.
+    void undo1Click();
+    void redo1Click();
+    void selectAll1Click();
+    void options1Click();
+    void keltoHelp1Click();
+    void viewReadMeFile1Click();
+    void about1Click();
+    // Timeline pop-up menu.
+    void insert1Click();
+    void insertPaste1Click();
+    void delete1Click();
+    void saveSelected1Click();
+    // Tool panel.
+    void playButtonClick();
+    void stopButtonClick();
+    void playTimerTimer();
+    void rateScrollBarChange(int value);
+    void backgroundButtonClick();
+    void addFigureButtonClick();
+    void deleteFigureButtonClick();
+    void editTypeButtonClick();
+    void centerButtonClick();
+    void flipButtonClick();
+    void colorButtonClick();
+    void frontButtonClick();
+    void backButtonClick();
+    void duplicateButtonClick();
+    void joinButtonClick();
+    void transScrollBarChange(int value);
+    void scaleSpinEditChange();
+    void nextFrameButtonClick();
+    // Frame panel and timeline.
+    void copySelFrameButtonClick();
+    void pasteFrameButtonClick();
+    void deleteSelFrameButtonClick();
+    void repeatSpinEditChange(int value);
+    void tlScrollBarChange(int value);
+    // Canvas input.
+    void editPaintBoxMouseDown(QMouseEvent* event);
+    void editPaintBoxMouseMove(QMouseEvent* event);
+    void editPaintBoxMouseUp(QMouseEvent* event);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void buildPanels();
+    void buildMenus();
+    QAction* addCommand(QMenu* menu, const char* name, void (MainWindow::*slot)(),
+                        const QKeySequence& shortcut = {});
+    QToolButton* figureButton(const char* name, int icon, void (MainWindow::*slot)());
+    void layoutPanels();
+    void setFrameLabel();
+    void saveAnimationTo(const QString& path);
+    void fillPickers();
+    SceneContent sceneContent() const;
+    int runDialog(QDialog& dialog);
+
+    Document m_doc;
+    Figures m_edit;
+    int m_editFrameIndex = -1;
+    Scene m_scene;
+    int m_supersampleFactor = 1;
+    bool m_firstActivation = true;
+    bool m_activating = false;
+    bool m_hiddenRevealed = false;
+    QString m_commandLine;
+    std::function<int(QDialog&)> m_runDialog;
+
+    QWidget* m_client = nullptr;
+    QFrame* m_framePanel = nullptr;
+    QLabel* m_frameLabel = nullptr;
+    QLabel* m_repeatLabel = nullptr;
+    QSpinBox* m_repeatSpinEdit = nullptr;
+    QToolButton* m_deleteSelFrameButton = nullptr;
+    QToolButton* m_copySelFrameButton = nullptr;
+    QToolButton* m_pasteFrameButton = nullptr;
+    QFrame* m_tlPanel = nullptr;
+    QScrollBar* m_tlScrollBar = nullptr;
+    QFrame* m_selFigPanel = nullptr;
+    QGroupBox* m_playGroup = nullptr;
+    QPushButton* m_playButton = nullptr;
+    QPushButton* m_stopButton = nullptr;
+    QCheckBox* m_repeatCheckBox = nullptr;
+    QScrollBar* m_rateScrollBar = nullptr;
+    QLabel* m_fpsLabel = nullptr;
+    QPushButton* m_backgroundButton = nullptr;
+    QPushButton* m_addFigureButton = nullptr;
+    QGroupBox* m_selectedGroup = nullptr;
+    QToolButton* m_deleteFigureButton = nullptr;
+    QToolButton* m_editTypeButton = nullptr;
+    QToolButton* m_centerButton = nullptr;
+    QToolButton* m_flipButton = nullptr;
+    QToolButton* m_frontButton = nullptr;
+    QToolButton* m_backButton = nullptr;
+    QToolButton* m_colorButton = nullptr;
+    QToolButton* m_duplicateButton = nullptr;
+    QToolButton* m_joinButton = nullptr;
+    QScrollBar* m_transScrollBar = nullptr;
+    QSpinBox* m_scaleSpinEdit = nullptr;
+    QPushButton* m_nextFrameButton = nullptr;
+    QScrollArea* m_scrollBox = nullptr;
+    Canvas* m_canvas = nullptr;
+    QTimer* m_playTimer = nullptr;
+
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QMenu* m_timelineMenu = nullptr;
+
+    OptionsDialog* m_options = nullptr;
+    LanguageDialog* m_language = nullptr;
+    FigurePicker* m_figurePicker = nullptr;
+    BackgroundPicker* m_backgroundPicker = nullptr;
 };
 
 } // namespace kelto

@@ -1,0 +1,64 @@
+#include "editor/screenshot.h"
+
+#include "document/kelformat.h"
+#include "editor/mainwindow.h"
+#include "graphics/bitmap.h"
+#include "pickers/backgroundpicker.h"
+#include "pickers/figurepicker.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace kelto {
+
+namespace {
+
+ImageGeneral gradientPicture(int w, int h, uint32_t top, uint32_t bottom) {
+    Bitmap bitmap(w, h, PixelFormat::Bits32);
+    for (int y = 0; y < h; ++y) {
+        uint32_t pixel = 0;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int a = int((top >> shift) & 0xFF), b = int((bottom >> shift) & 0xFF);
+            pixel |= uint32_t(a + (b - a) * y / std::max(h - 1, 1)) << shift;
+        }
+        for (int x = 0; x < w; ++x) {
+            bitmap.setRawPixel(x, y, pixel);
+        }
+    }
+    ImageGeneral picture;
+    picture.setBitmap(bitmap);
+    return picture;
+}
+
+void save(QWidget* widget, const QString& path) {
+    if (!widget->grab().save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    }
+}
+
+} // namespace
+
+void scheduleScreenshots(MainWindow& window, const QString& folder) {
+    QDir().mkpath(folder);
+    QTimer::singleShot(1500, &window, [&window, folder] {
+        Document& doc = window.document();
+        doc.addBackground(gradientPicture(500, 400, 0x00F0C080, 0x00FFF4E8), "Sky");
+        doc.addBackground(gradientPicture(800, 300, 0x0060B060, 0x00305030), "Long meadow");
+        doc.addFigureType(createDefaultTwoType(), "Default 2");
+        save(&window, folder + QStringLiteral("/main.png"));
+        window.figurePicker()->show();
+        window.backgroundPicker()->show();
+        QTimer::singleShot(700, &window, [&window, folder] {
+            save(window.figurePicker(), folder + QStringLiteral("/figure-picker.png"));
+            save(window.backgroundPicker(), folder + QStringLiteral("/background-picker.png"));
+            window.document().documentSaved = true;
+            QApplication::quit();
+        });
+    });
+}
+
+} // namespace kelto
