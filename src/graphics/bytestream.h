@@ -49,7 +49,8 @@ private:
 class ByteReader {
 public:
     ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    explicit ByteReader(const std::vector<uint8_t>& bytes) : ByteReader(bytes.data(), bytes.size()) {}
+    explicit ByteReader(const std::vector<uint8_t>& bytes)
+        : ByteReader(bytes.data(), bytes.size()) {}
 
     template <class T>
     T get() {

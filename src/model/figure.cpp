@@ -244,7 +244,8 @@ void Figure::dragHandle(const FigureType& type, int s, PointF point, bool snap, 
         if (std::fabs(point.x - c.x) <= 1 && std::fabs(point.y - c.y) <= 1) {
             return;
         }
-        const double v = std::hypot(point.x - c.x, point.y - c.y) / std::hypot(e.x - c.x, e.y - c.y);
+        const double v =
+            std::hypot(point.x - c.x, point.y - c.y) / std::hypot(e.x - c.x, e.y - c.y);
         if (scale * v > 1000) {
             return;
         }

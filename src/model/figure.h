@@ -28,7 +28,7 @@ class Figure {
 public:
     float scale = 1.0f;
     Rect bounds;
-    uint32_t colour = 0; // 0x00BBGGRR
+    uint32_t colour = 0;      // 0x00BBGGRR
     uint8_t transparency = 0; // 0 opaque .. 255 invisible
     uint16_t typeIndex = 0;
     std::vector<FigureJoint> jointPos;

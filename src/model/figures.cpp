@@ -249,7 +249,8 @@ bool Figures::dragHandle(const FigureTypeList& types, int i, int s, PointF point
         if (std::fabs(point.x - c.x) <= 1 && std::fabs(point.y - c.y) <= 1) {
             return false;
         }
-        const double v = std::hypot(point.x - c.x, point.y - c.y) / std::hypot(e.x - c.x, e.y - c.y);
+        const double v =
+            std::hypot(point.x - c.x, point.y - c.y) / std::hypot(e.x - c.x, e.y - c.y);
         if (fig.scale * v > 1000) {
             return false;
         }
@@ -306,7 +307,8 @@ void Figures::scaleSelection(const FigureTypeList& types, float newScale) {
     for (uint16_t k : chosen) {
         Figure& f = figures[k];
         f.setScale(static_cast<float>(f.scale * a), types[f.typeIndex]);
-        moveFigure(k, (f.jointPos[0].x - centre.x) * (a - 1), (f.jointPos[0].y - centre.y) * (a - 1));
+        moveFigure(k, (f.jointPos[0].x - centre.x) * (a - 1),
+                   (f.jointPos[0].y - centre.y) * (a - 1));
     }
 }
 
@@ -531,8 +533,7 @@ void Figures::beginJoin(int i) {
 }
 
 bool Figures::join(int child, int parent, int joint) {
-    if (!joinMode || child < 0 || parent < 0 || child >= figureCount() ||
-        parent >= figureCount()) {
+    if (!joinMode || child < 0 || parent < 0 || child >= figureCount() || parent >= figureCount()) {
         return false;
     }
     Figure& c = figures[child];

@@ -228,8 +228,8 @@ void FigureType::makeRoot(int s) {
                 angle -= 2 * kPi;
             }
         }
-        result.addSegment(static_cast<uint8_t>(entry.newStart), old.kind, old.length,
-                          old.thickness, angle, old.isStatic, imageRefs[entry.segment].imageIndex);
+        result.addSegment(static_cast<uint8_t>(entry.newStart), old.kind, old.length, old.thickness,
+                          angle, old.isStatic, imageRefs[entry.segment].imageIndex);
         if (old.kind == skImage) {
             result.imageRefs.back().imageReversed =
                 imageRefs[entry.segment].imageReversed ^ (backwards ? 1 : 0);
@@ -259,18 +259,18 @@ FigureType createStickmanType() {
         uint8_t isStatic;
     };
     const Row rows[] = {
-        {0, skLine, 32, 14, 3 * kPi / 2, 0},   // lower body
-        {1, skLine, 32, 14, 3 * kPi / 2, 0},   // upper body
-        {2, skLine, 33, 14, 3 * kPi / 2, 0},   // neck
-        {3, skCircle, 20, 20, kPi / 2, 1},     // head: a disc, pen as wide as the diameter
-        {2, skLine, 38, 14, 3 * kPi / 4, 0},   // upper arm
-        {2, skLine, 38, 14, kPi / 4, 0},       // upper arm
-        {5, skLine, 40, 14, 2 * kPi / 3, 0},   // forearm
-        {6, skLine, 40, 14, kPi / 3, 0},       // forearm
-        {0, skLine, 50, 14, 5 * kPi / 8, 0},   // thigh
-        {0, skLine, 50, 14, 3 * kPi / 8, 0},   // thigh
-        {9, skLine, 50, 14, 5 * kPi / 8, 0},   // shin
-        {10, skLine, 50, 14, 3 * kPi / 8, 0},  // shin
+        {0, skLine, 32, 14, 3 * kPi / 2, 0},  // lower body
+        {1, skLine, 32, 14, 3 * kPi / 2, 0},  // upper body
+        {2, skLine, 33, 14, 3 * kPi / 2, 0},  // neck
+        {3, skCircle, 20, 20, kPi / 2, 1},    // head: a disc, pen as wide as the diameter
+        {2, skLine, 38, 14, 3 * kPi / 4, 0},  // upper arm
+        {2, skLine, 38, 14, kPi / 4, 0},      // upper arm
+        {5, skLine, 40, 14, 2 * kPi / 3, 0},  // forearm
+        {6, skLine, 40, 14, kPi / 3, 0},      // forearm
+        {0, skLine, 50, 14, 5 * kPi / 8, 0},  // thigh
+        {0, skLine, 50, 14, 3 * kPi / 8, 0},  // thigh
+        {9, skLine, 50, 14, 5 * kPi / 8, 0},  // shin
+        {10, skLine, 50, 14, 3 * kPi / 8, 0}, // shin
     };
     FigureType type;
     for (const Row& r : rows) {

@@ -25,8 +25,8 @@ struct Segment {
     uint8_t startJoint = 0; // the end nearer the root
     uint8_t endJoint = 0;
     uint8_t padding1[2] = {0, 0};
-    float length = 0;   // pixels at scale 1; the diameter for circle kinds
-    double angle = 0;   // absolute direction in radians, y downwards (3*pi/2 points up)
+    float length = 0; // pixels at scale 1; the diameter for circle kinds
+    double angle = 0; // absolute direction in radians, y downwards (3*pi/2 points up)
     float thickness = 0;
     uint8_t kind = skLine;
     uint8_t isStatic = 0; // 1 = no handle of its own in the animation editor
