@@ -25,6 +25,17 @@ constexpr double kOldAngleLimit = 100;
     throw KeltoError(std::string(kMsgBadKelFile) + " (" + why + ")");
 }
 
+// Backgrounds are held at the animation size, so the size bounds what a file can make us hold.
+constexpr int32_t kMaxSide = 32767;
+constexpr int64_t kMaxArea = int64_t(1) << 26;
+
+void checkSize(int32_t width, int32_t height) {
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide ||
+        int64_t(width) * height > kMaxArea) {
+        badRecord("animation size out of range");
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Writing
 
@@ -132,6 +143,7 @@ private:
     Document readVersion3or4() {
         const int32_t width = m_in.get<int32_t>();
         const int32_t height = m_in.get<int32_t>();
+        checkSize(width, height);
         Document doc(width, height);
         const int b = m_in.get<uint8_t>();
         if (b < 1) {
@@ -166,6 +178,7 @@ private:
         const bool hasBackground = m_in.get<uint8_t>() != 0;
         const int32_t width = m_in.get<int32_t>();
         const int32_t height = m_in.get<int32_t>();
+        checkSize(width, height);
         Document doc(width, height);
         if (hasBackground) {
             Background bg;

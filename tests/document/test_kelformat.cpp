@@ -519,3 +519,12 @@ TEST(DocumentFiles, SaveSelectedLeavesTheDocumentUnsaved) {
     EXPECT_FALSE(saveSelectedFrames(doc, base + "2", {}));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(base + "2.kel")));
 }
+
+TEST(KelFormat, AnimationSizeIsBounded) {
+    for (auto [w, h] : {std::pair{0, 10}, {10, -1}, {40000, 10}, {20000, 20000}}) {
+        std::vector<uint8_t> r = v4Record({FigSpec{}});
+        std::memcpy(r.data() + 1, &w, 4);
+        std::memcpy(r.data() + 5, &h, 4);
+        EXPECT_TRUE(isDamaged(r)) << w << "x" << h;
+    }
+}
