@@ -4,6 +4,7 @@
 // to the very same record.
 #include "document/kelformat.h"
 #include "model/integrity.h"
+#include "settings/errorreporter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,6 +3,7 @@
 // document's counter.
 #include "document/document.h"
 #include "model/integrity.h"
+#include "settings/errorreporter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,6 +5,7 @@
 #include "document/stkformat.h"
 #include "document/zstream.h"
 #include "model/integrity.h"
+#include "settings/errorreporter.h"
 
 #include <cstdint>
 #include <cstdlib>

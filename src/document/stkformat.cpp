@@ -88,6 +88,12 @@ FigureType readFigureTypeRecord(ByteReader& in, RecordForm form) {
             readSpriteRecord(in, sprite, form);
         }
     }
+    // Joint numbers are checked before the joint table is built from them.
+    for (const Segment& seg : type.segments) {
+        if (seg.startJoint > count || seg.endJoint < 1 || seg.endJoint > count) {
+            badRecord("joint number out of range");
+        }
+    }
     type.rebuildJoints();
     if (const std::string why = verifyFigureType(type); !why.empty()) {
         badRecord(why);

@@ -119,6 +119,13 @@ TEST(StkFormat, DamagedRecordsAreRefused) {
     append(order, segmentBytes(2, 1, 10, 0, 1, skLine, 0));
     append(order, segmentBytes(0, 2, 10, 0, 1, skLine, 0));
     EXPECT_NE(errorOf(v2File(order)), "");
+    // Joint numbers beyond the type's joints.
+    std::vector<uint8_t> far{1};
+    append(far, segmentBytes(7, 1, 10, 0, 1, skLine, 0));
+    EXPECT_NE(errorOf(v2File(far)), "");
+    std::vector<uint8_t> farEnd{1};
+    append(farEnd, segmentBytes(0, 200, 10, 0, 1, skLine, 0));
+    EXPECT_NE(errorOf(v2File(farEnd)), "");
     // An unknown kind, a NaN angle, an absurd thickness.
     std::vector<uint8_t> kind{1};
     append(kind, segmentBytes(0, 1, 10, 0, 1, 9, 0));
