@@ -144,6 +144,7 @@ void AviWriter::open(const QString& path, const AviOptions& options) {
     if (options.frameRate < 1) {
         throw KeltoError("The video frame rate must be at least 1");
     }
+    av_log_set_level(AV_LOG_ERROR);
     QFile::remove(path);
     auto s = std::make_unique<State>();
     s->width = options.width;
@@ -209,7 +210,15 @@ void AviWriter::open(const QString& path, const AviOptions& options) {
         }
     }
     check(avio_open(&s->format->pb, file.c_str(), AVIO_FLAG_WRITE), "creating the file");
-    check(avformat_write_header(s->format, nullptr), "header");
+    // Raw frames are stored the classic way, bottom row first under a positive height, which
+    // every AVI reader understands.
+    AVDictionary* muxerOptions = nullptr;
+    if (!s->encoder) {
+        av_dict_set(&muxerOptions, "flipped_raw_rgb", "1", 0);
+    }
+    const int header = avformat_write_header(s->format, &muxerOptions);
+    av_dict_free(&muxerOptions);
+    check(header, "header");
     s->headerWritten = true;
     m_state = std::move(s);
 }

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "export/colourreduction.h"
+
+#include <algorithm>
+#include <string>
+
+namespace kelto {
+
+// A numeric option's range and the value an empty or unusable entry falls back to.
+struct OptionRange {
+    int minimum;
+    int maximum;
+    int fallback;
+
+    int clamp(int value) const { return std::clamp(value, minimum, maximum); }
+};
+
+inline constexpr OptionRange kResizeRange{1, 1000, 100};     // percent
+inline constexpr OptionRange kSuperSampleRange{1, 4, 2};     // render k times larger
+inline constexpr OptionRange kJpegQualityRange{0, 100, 100}; // percent
+
+// The shared part of every raster export: the output is round(size x resize/100) and is
+// rendered superSample times larger, then box-filtered down.
+struct RasterOptions {
+    int resize = kResizeRange.fallback;
+    int superSample = kSuperSampleRange.fallback;
+
+    void sanitise() {
+        resize = kResizeRange.clamp(resize);
+        superSample = kSuperSampleRange.clamp(superSample);
+    }
+};
+
+enum class ImageFormat { Png, Jpeg, Gif };
+
+struct ImageSequenceOptions : RasterOptions {
+    ImageFormat format = ImageFormat::Png;
+    bool saveRepeats = true;
+    int quality = kJpegQualityRange.fallback;
+
+    void sanitise() {
+        RasterOptions::sanitise();
+        quality = kJpegQualityRange.clamp(quality);
+    }
+};
+
+struct GifExportOptions : RasterOptions {
+    ColourReduction colours = ColourReduction::QuantizeOptimal;
+    DitherMode dither = DitherMode::Nearest;
+    bool optimisePalette = false; // "Colour Palette": drop unused colour-table entries
+    bool mergeFrames = false;     // offered, not applied to the output
+    bool crop = false;            // offered, not applied to the output
+};
+
+struct AviExportOptions : RasterOptions {
+    bool compress = false;
+    std::string codec; // FFmpeg encoder name used when compressing; empty: the first offered
+};
+
+// What a running export reports to and asks of its caller (progress window or terminal).
+class ExportProgress {
+public:
+    virtual ~ExportProgress() = default;
+    // 0..100; called after every frame.
+    virtual void setProgress(int percent) = 0;
+    // Checked before every frame; the GUI lets pending window events run here.
+    virtual bool cancelled() = 0;
+};
+
+// Progress that goes nowhere and never cancels.
+class SilentProgress : public ExportProgress {
+public:
+    void setProgress(int) override {}
+    bool cancelled() override { return false; }
+};
+
+} // namespace kelto

@@ -1,0 +1,299 @@
+#include "graphics/renderer.h"
+
+#include "graphics/drawing.h"
+#include "graphics/sprite.h"
+#include "settings/appsettings.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace kelto {
+
+namespace {
+
+int iround(double v) {
+    return int(roundHalfEven(v));
+}
+
+QColor qcolour(uint32_t colour) {
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+}
+
+bool figureMatchesType(const Figure& figure, const FigureType& type) {
+    return figure.segmentCount() == type.segmentCount() &&
+           int(figure.jointPos.size()) >= type.jointCount();
+}
+
+// The picture of an skImage segment, turned and scaled so its width spans the segment, painted
+// with its bottom-left corner on the anchor joint.
+void drawPictureSegment(const Figure& figure, const FigureType& type, int s, Bitmap& canvas,
+                        PixelPos origin, double zoom, double z) {
+    if (s >= int(type.imageRefs.size())) {
+        return;
+    }
+    const ImageRef ref = type.imageRefs[size_t(s)];
+    if (ref.imageIndex >= type.imageCount()) {
+        return;
+    }
+    const Sprite& pic = type.images[ref.imageIndex];
+    if (pic.width() == 0) {
+        return;
+    }
+    const Segment& seg = type.segments[size_t(s)];
+    int a = seg.startJoint, b = seg.endJoint;
+    double angle = -figure.pose[size_t(s)].angle;
+    if (figure.flipped) {
+        angle -= kPi;
+    }
+    if (ref.imageReversed) {
+        std::swap(a, b);
+        angle -= kPi;
+    }
+    Bitmap picture;
+    const float scale = float(z * figure.pose[size_t(s)].length / pic.width());
+    const auto anchor = rotateScaleSprite(pic, picture, {0, 0}, figure.flipped != 0, scale, angle);
+    if (!anchor) {
+        return;
+    }
+    const double ax = double(roundHalfEven(figure.jointPos[size_t(a)].x));
+    const double ay = double(roundHalfEven(figure.jointPos[size_t(a)].y));
+    int x = origin.x + iround(zoom * ax - anchor->x);
+    int y = origin.y + iround(zoom * ay - anchor->y);
+    if (figure.flipped) {
+        // Mirrored, the reported corner belongs on the other joint.
+        x -= iround(zoom * (ax - double(roundHalfEven(figure.jointPos[size_t(b)].x))));
+        y -= iround(zoom * (ay - double(roundHalfEven(figure.jointPos[size_t(b)].y))));
+    }
+    copyTransparent(picture, pic.keyColour(), canvas, {x, y});
+}
+
+void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& type, int s,
+                     Bitmap& canvas, PixelPos origin, double zoom) {
+    const Segment& seg = type.segments[size_t(s)];
+    const double z = double(figure.scale) * zoom;
+    if ((seg.thickness == 0 && seg.kind != skFilledCircle && seg.kind != skImage) || z == 0) {
+        return;
+    }
+    if (seg.kind == skImage) {
+        drawPictureSegment(figure, type, s, canvas, origin, zoom, z);
+        return;
+    }
+    const int width =
+        std::max(1, iround(double(roundHalfEven(seg.thickness * figure.scale)) * zoom));
+    QPen pen(qcolour(figure.colour));
+    pen.setWidth(width);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    painter.setPen(pen);
+    const FigureJoint& j0 = figure.jointPos[seg.startJoint];
+    const FigureJoint& j1 = figure.jointPos[seg.endJoint];
+    const QPoint p(origin.x + iround(double(roundHalfEven(j0.x)) * zoom),
+                   origin.y + iround(double(roundHalfEven(j0.y)) * zoom));
+    const QPoint q(origin.x + iround(double(roundHalfEven(j1.x)) * zoom),
+                   origin.y + iround(double(roundHalfEven(j1.y)) * zoom));
+    if (seg.kind == skLine) {
+        painter.drawLine(p, q);
+        return;
+    }
+    const double d = figure.pose[size_t(s)].length * z;
+    const double cx = (p.x() + q.x()) / 2.0, cy = (p.y() + q.y()) / 2.0;
+    if (d <= 1) {
+        painter.drawPoint(p); // a dot of the pen's width, so tiny circles stay visible
+    }
+    if (seg.kind == skCircle) {
+        painter.setBrush(Qt::white);
+    } else if (seg.kind == skFilledCircle) {
+        painter.setBrush(qcolour(figure.colour));
+    } else {
+        painter.setBrush(Qt::NoBrush);
+    }
+    const int x1 = iround(cx - d / 2), y1 = iround(cy - d / 2);
+    const int x2 = iround(cx + d / 2), y2 = iround(cy + d / 2);
+    painter.drawEllipse(QRect(x1, y1, x2 - x1, y2 - y1));
+    painter.setBrush(Qt::white);
+}
+
+void drawSegments(const Figure& figure, const FigureType& type, Bitmap& canvas, PixelPos origin,
+                  double zoom) {
+    if (canvas.format() != PixelFormat::Bits32) {
+        canvas.convertTo(PixelFormat::Bits32);
+    }
+    QImage image = canvas.view();
+    if (image.isNull()) {
+        return;
+    }
+    QPainter painter(&image);
+    setUpPainter(painter);
+    painter.setBrush(Qt::white);
+    for (int s = 0; s < type.segmentCount(); ++s) {
+        drawSegmentWith(painter, figure, type, s, canvas, origin, zoom);
+    }
+}
+
+// The one scratch bitmap for transparent figures, resized per use.
+Bitmap& scratchBitmap() {
+    static Bitmap scratch;
+    return scratch;
+}
+
+} // namespace
+
+void drawSegment(const Figure& figure, const FigureType& type, int segment, Bitmap& canvas,
+                 PixelPos origin, double zoom) {
+    if (!figureMatchesType(figure, type) || segment < 0 || segment >= type.segmentCount()) {
+        return;
+    }
+    if (canvas.format() != PixelFormat::Bits32) {
+        canvas.convertTo(PixelFormat::Bits32);
+    }
+    QImage image = canvas.view();
+    if (image.isNull()) {
+        return;
+    }
+    QPainter painter(&image);
+    setUpPainter(painter);
+    painter.setBrush(Qt::white);
+    drawSegmentWith(painter, figure, type, segment, canvas, origin, zoom);
+}
+
+void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
+                 uint8_t transparencyOverride, PixelPos origin, double zoom) {
+    if (!figureMatchesType(figure, type)) {
+        return;
+    }
+    const uint8_t t = transparencyOverride != 0 ? transparencyOverride : figure.transparency;
+    if (t == 0) {
+        drawSegments(figure, type, bitmap, origin, zoom);
+        return;
+    }
+    if (t == 255) {
+        return;
+    }
+    double left = figure.bounds.left, top = figure.bounds.top;
+    double right = figure.bounds.right, bottom = figure.bounds.bottom;
+    if (zoom != 1) {
+        left = std::trunc(left * zoom);
+        top = std::trunc(top * zoom);
+        right = std::ceil(right * zoom);
+        bottom = std::ceil(bottom * zoom);
+    }
+    left = std::max(left, double(-origin.x));
+    top = std::max(top, double(-origin.y));
+    right = std::min(right, double(bitmap.width()) - origin.x);
+    bottom = std::min(bottom, double(bitmap.height()) - origin.y);
+    if (!(right > left && bottom > top)) {
+        return;
+    }
+    const uint32_t key = figure.colour == kKeyColour ? kAlternateKey : kKeyColour;
+    Bitmap& scratch = scratchBitmap();
+    scratch.reset(int(right - left), int(bottom - top), PixelFormat::Bits32);
+    scratch.fill(colourToPixel(key));
+    drawSegments(figure, type, scratch, {-int(left), -int(top)}, zoom);
+    blendOnto(scratch, bitmap, t, {origin.x + int(left), origin.y + int(top)}, key);
+}
+
+uint8_t ghostTransparency(uint8_t transparency) {
+    return uint8_t(255 - (75 * (255 - transparency)) / 256);
+}
+
+void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
+                 uint32_t segmentColour, bool showSegmentHandles, bool allHandles, PixelPos origin,
+                 uint32_t mainColour) {
+    if (!figureMatchesType(figure, type)) {
+        return;
+    }
+    if (canvas.format() != PixelFormat::Bits32) {
+        canvas.convertTo(PixelFormat::Bits32);
+    }
+    QImage image = canvas.view();
+    if (image.isNull()) {
+        return;
+    }
+    QPainter painter(&image);
+    setUpPainter(painter);
+    painter.setPen(QPen(Qt::black, 1));
+    auto handle = [&](int joint, uint32_t fill) {
+        const int r = iround(figure.handleRadius(type, joint));
+        const int cx = origin.x + iround(figure.jointPos[size_t(joint)].x);
+        const int cy = origin.y + iround(figure.jointPos[size_t(joint)].y);
+        painter.setBrush(qcolour(fill));
+        painter.drawEllipse(QRect(cx - r, cy - r, 2 * r, 2 * r));
+    };
+    if (!figure.isJoined) {
+        handle(0, figure.jointPos[0].joinedFigures.empty() ? mainColour : kHandleWhite);
+    }
+    if (showSegmentHandles) {
+        const bool selected = figure.selectionPos >= 0;
+        for (int s = 0; s < type.segmentCount(); ++s) {
+            const Segment& seg = type.segments[size_t(s)];
+            if (seg.isStatic && !allHandles) {
+                continue;
+            }
+            const bool joined = !figure.jointPos[seg.endJoint].joinedFigures.empty();
+            handle(seg.endJoint,
+                   !joined ? segmentColour : (selected ? kHandleWhite : kHandleSilver));
+        }
+    }
+}
+
+void drawAll(const Figures& frame, const FigureTypeList& types, Bitmap& bitmap, bool ghost,
+             PixelPos origin, double zoom) {
+    for (uint16_t i : frame.drawOrder) {
+        if (i >= frame.figures.size()) {
+            continue;
+        }
+        const Figure& figure = frame.figures[i];
+        if (figure.typeIndex >= types.size()) {
+            continue;
+        }
+        const uint8_t override = ghost ? ghostTransparency(figure.transparency) : 0;
+        paintFigure(figure, types[figure.typeIndex], bitmap, override, origin, zoom);
+    }
+}
+
+void drawAllHandles(const Figures& frame, const FigureTypeList& types, Bitmap& canvas,
+                    PixelPos origin) {
+    for (uint16_t i : frame.drawOrder) {
+        if (i >= frame.figures.size()) {
+            continue;
+        }
+        const Figure& figure = frame.figures[i];
+        if (figure.typeIndex >= types.size()) {
+            continue;
+        }
+        const FigureType& type = types[figure.typeIndex];
+        if (frame.joinMode) {
+            if (figure.joinCandidate) {
+                drawHandles(figure, type, canvas, kHandleWhite, true, true, origin, kHandleWhite);
+            }
+        } else if (figure.selectionPos >= 0) {
+            drawHandles(figure, type, canvas, kHandleRed, true, false, origin, kHandleOrange);
+        } else {
+            const bool shown = appSettings().showHandles || figure.isJoined;
+            drawHandles(figure, type, canvas, kHandleBlue, shown, false, origin, kHandleLightBlue);
+        }
+    }
+}
+
+void drawFrame(Bitmap& bitmap, const Figures& frame, const FigureTypeList& types,
+               const std::vector<ImageGeneral>& backgrounds, int animWidth, int animHeight,
+               double zoom) {
+    const int index = frame.backgroundIndex;
+    const bool hasBackground = index > 0 && index < int(backgrounds.size());
+    if (zoom != 1) {
+        const Rect area{0, 0, iround(zoom * animWidth), iround(zoom * animHeight)};
+        if (hasBackground) {
+            backgrounds[size_t(index)].stretchDraw(bitmap, area);
+        } else {
+            fillRect(bitmap, area, 0xFFFFFFFF);
+        }
+    } else if (hasBackground) {
+        backgrounds[size_t(index)].draw(bitmap, {0, 0});
+    } else {
+        fillRect(bitmap, Rect{0, 0, animWidth, animHeight}, 0xFFFFFFFF);
+    }
+    drawAll(frame, types, bitmap, false, {0, 0}, zoom);
+}
+
+} // namespace kelto
