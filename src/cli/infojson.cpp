@@ -29,14 +29,17 @@ QJsonObject describeSprite(const Sprite& sprite) {
     QJsonObject o;
     o["width"] = sprite.width();
     o["height"] = sprite.height();
-    // PENDING-GRAPHICS: "bitsPerPixel" and "keyColour" from the sprite's bitmap.
+    o["bitsPerPixel"] = bitsPerPixel(sprite.bitmap().format());
+    o["keyColour"] = qint64(sprite.keyColour());
     return o;
 }
 
-QJsonObject describeBackground(const Background& bg) {
+QJsonObject describeBackground(const std::string& name, const ImageGeneral& picture) {
     QJsonObject o;
-    o["name"] = latin1(bg.name);
-    // PENDING-GRAPHICS: "imageKind", "width" and "height" of the picture.
+    o["name"] = latin1(name);
+    o["imageKind"] = picture.imageKind();
+    o["width"] = picture.width();
+    o["height"] = picture.height();
     return o;
 }
 
@@ -115,7 +118,7 @@ QJsonObject describeDocument(const Document& doc, int version) {
     o["lastFigureId"] = doc.lastFigureID;
     QJsonArray backgrounds;
     for (int slot = 1; slot < doc.backgroundCount(); ++slot) {
-        backgrounds.append(describeBackground(doc.background(slot)));
+        backgrounds.append(describeBackground(doc.backgroundName(slot), doc.background(slot)));
     }
     o["backgrounds"] = backgrounds;
     QJsonArray types;

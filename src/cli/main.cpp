@@ -5,10 +5,13 @@
 #include "document/messages.h"
 #include "document/stkformat.h"
 #include "document/zstream.h"
+#include "graphics/imagecodecs.h"
+#include "graphics/renderer.h"
 #include "settings/errorreporter.h"
 
 #include <QJsonDocument>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +25,8 @@ const char* const kUsage =
     "\n"
     "commands:\n"
     "  info FILE                       describe a .kel or .stk file as JSON\n"
+    "  render FILE.kel -o OUT.png [--frame N] [--zoom Z]\n"
+    "                                  draw one frame (default the first) as a PNG picture\n"
     "  convert IN.stk -o OUT.stk [--v2]\n"
     "                                  rewrite a figure type in the current or V2 form\n"
     "  help                            show this text\n";
@@ -109,6 +114,59 @@ int runConvert(const std::vector<std::string>& args) {
     return 0;
 }
 
+// A number argument; anything else is bad usage.
+double numberArgument(const std::string& option, const std::string& text) {
+    try {
+        size_t used = 0;
+        const double value = std::stod(text, &used);
+        if (used == text.size() && std::isfinite(value)) {
+            return value;
+        }
+    } catch (const std::exception&) {
+    }
+    throw UsageError{option + " needs a number"};
+}
+
+int runRender(const std::vector<std::string>& args) {
+    std::string in;
+    std::string out;
+    double frameNumber = 0;
+    double zoom = 1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == "-o" && hasValue) {
+            out = args[++i];
+        } else if (args[i] == "--frame" && hasValue) {
+            frameNumber = numberArgument("--frame", args[++i]);
+        } else if (args[i] == "--zoom" && hasValue) {
+            zoom = numberArgument("--zoom", args[++i]);
+        } else if (in.empty() && !args[i].starts_with("-")) {
+            in = args[i];
+        } else {
+            throw UsageError{"unexpected argument '" + args[i] + "'"};
+        }
+    }
+    if (in.empty() || out.empty()) {
+        throw UsageError{"render needs an animation file and -o OUT.png"};
+    }
+    if (frameNumber != std::floor(frameNumber) || !(zoom > 0 && zoom <= 64)) {
+        throw UsageError{"--frame takes a whole number and --zoom a factor above 0 up to 64"};
+    }
+    const Document doc = loadAnimation(in);
+    if (frameNumber < 0 || frameNumber >= doc.frameCount()) {
+        throw KeltoError("The animation has no frame " +
+                         std::to_string(static_cast<long long>(frameNumber)));
+    }
+    const int64_t width = std::llround(zoom * doc.animWidth());
+    const int64_t height = std::llround(zoom * doc.animHeight());
+    checkBitmapSize(width, height);
+    Bitmap picture(int(width), int(height), PixelFormat::Bits32);
+    drawFrame(picture, doc.frames[size_t(frameNumber)], doc.figureTypes(), doc.backgrounds(),
+              doc.animWidth(), doc.animHeight(), zoom);
+    writeFileReplacing(out, encodePng(picture));
+    return 0;
+}
+
 int run(int argc, char* argv[]) {
     if (argc < 2) {
         return usage(stderr, 2);
@@ -121,6 +179,9 @@ int run(int argc, char* argv[]) {
         }
         if (command == "info") {
             return runInfo(args);
+        }
+        if (command == "render") {
+            return runRender(args);
         }
         if (command == "convert") {
             return runConvert(args);

@@ -13,6 +13,7 @@ Document::Document(int32_t animWidth, int32_t animHeight)
     m_types[1] = createStickmanType();
     m_typeNames = {std::string(), kStickmanName};
     m_backgrounds.resize(1);
+    m_backgroundNames.resize(1);
 }
 
 int Document::addFigureType(FigureType type, std::string name) {
@@ -45,11 +46,12 @@ int Document::findFigureType(const std::string& name) const {
     return -1;
 }
 
-int Document::addBackground(Background background) {
+int Document::addBackground(ImageGeneral picture, std::string name) {
     if (!canAddBackground()) {
         throw KeltoError(kMsgTooManyBackgrounds);
     }
-    m_backgrounds.push_back(std::move(background));
+    m_backgrounds.push_back(std::move(picture));
+    m_backgroundNames.push_back(std::move(name));
     const int slot = backgroundCount() - 1;
     notify(DocumentChange::BackgroundAdded, slot);
     return slot;
@@ -61,12 +63,13 @@ void Document::removeBackgroundsFrom(int slot) {
         return;
     }
     m_backgrounds.resize(slot);
+    m_backgroundNames.resize(slot);
     notify(DocumentChange::BackgroundsRemoved, slot);
 }
 
 int Document::findBackground(const std::string& name) const {
     for (int i = 1; i < backgroundCount(); ++i) {
-        if (m_backgrounds[i].name == name) {
+        if (m_backgroundNames[i] == name) {
             return i;
         }
     }
@@ -74,6 +77,10 @@ int Document::findBackground(const std::string& name) const {
 }
 
 void Document::setAnimationDimensions(int32_t width, int32_t height) {
+    for (size_t slot = 1; slot < m_backgrounds.size(); ++slot) {
+        m_backgrounds[slot].setWidth(width);
+        m_backgrounds[slot].setHeight(height);
+    }
     m_animWidth = width;
     m_animHeight = height;
     if (!frames.empty()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphics/imagegeneral.h"
 #include "model/figures.h"
 
 #include <cstddef>
@@ -18,11 +19,6 @@ inline constexpr int kDefaultFrameRate = 80;   // milliseconds per frame period
 inline constexpr int kMinFrameRate = 30;
 inline constexpr int kMaxFrameRate = 150;
 inline const char* const kStickmanName = "Default";
-
-// One background slot. Slot 0 stands for no picture.
-struct Background {
-    std::string name;
-};
 
 // What changed in a document, for the views that mirror it (pickers, timeline).
 enum class DocumentChange {
@@ -89,8 +85,10 @@ public:
     // Entry 0 is the figure builder's working type; the others change only through the document.
     FigureType& workingType() { return m_types[0]; }
     const std::string& figureTypeName(int i) const { return m_typeNames.at(i); }
-    const std::vector<Background>& backgrounds() const { return m_backgrounds; }
-    const Background& background(int slot) const { return m_backgrounds.at(slot); }
+    // Slot 0 stands for no picture and holds an empty one.
+    const std::vector<ImageGeneral>& backgrounds() const { return m_backgrounds; }
+    const ImageGeneral& background(int slot) const { return m_backgrounds.at(slot); }
+    const std::string& backgroundName(int slot) const { return m_backgroundNames.at(slot); }
 
     // Appends a type under a name and returns its index; throws KeltoError with the limit's
     // message when the list is full.
@@ -100,7 +98,9 @@ public:
     int findFigureType(const std::string& name) const;
     bool canAddFigureType() const { return figureTypeCount() < kMaxFigureTypes; }
 
-    int addBackground(Background background);
+    // Appends a picture under a name and returns its slot; throws KeltoError with the limit's
+    // message when all slots are taken.
+    int addBackground(ImageGeneral picture, std::string name);
     void removeBackgroundsFrom(int slot);
     // The first slot from 1 on with exactly this name, or -1.
     int findBackground(const std::string& name) const;
@@ -108,6 +108,7 @@ public:
 
     bool canAddFrame() const { return frameCount() < kMaxFrames; }
 
+    // Brings every background to the new size (cut or extended, not scaled).
     void setAnimationDimensions(int32_t width, int32_t height);
 
     // Empties the document: no frames, the two built-in types, slot 0, LastFigureID 0. The
@@ -141,7 +142,8 @@ private:
 
     FigureTypeList m_types;
     std::vector<std::string> m_typeNames; // entry 0 unused
-    std::vector<Background> m_backgrounds;
+    std::vector<ImageGeneral> m_backgrounds;
+    std::vector<std::string> m_backgroundNames;
     int32_t m_animWidth;
     int32_t m_animHeight;
     std::vector<DocumentObserver*> m_observers;

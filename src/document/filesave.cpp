@@ -1,10 +1,6 @@
 #include "document/filesave.h"
 
-#include "document/messages.h"
 #include "settings/errorreporter.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -76,22 +72,6 @@ void writeFileReplacing(const std::string& path, const std::vector<uint8_t>& byt
         writeFailed(path, errno);
     }
     temp.renamed = true;
-}
-
-std::vector<uint8_t> readWholeFile(const std::string& path) {
-    const QString name = QString::fromStdString(path);
-    if (!QFileInfo(name).isFile()) {
-        throw KeltoError(kMsgFileDoesNotExist);
-    }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw KeltoError("Could not read " + path + ": " + file.errorString().toStdString());
-    }
-    const QByteArray all = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw KeltoError("Could not read " + path + ": " + file.errorString().toStdString());
-    }
-    return std::vector<uint8_t>(all.begin(), all.end());
 }
 
 } // namespace kelto

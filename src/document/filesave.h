@@ -10,7 +10,4 @@ namespace kelto {
 // any point leaves a previous file of that name as it was. Throws KeltoError on failure.
 void writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// Reads a whole file; throws KeltoError "That file does not exist" when there is none.
-std::vector<uint8_t> readWholeFile(const std::string& path);
-
 } // namespace kelto

@@ -32,9 +32,8 @@ bool sameStructure(const FigureType& a, const FigureType& b) {
     return true;
 }
 
-bool sameBackground(const Background& a, const Background& b) {
-    // PENDING-GRAPHICS: also compare ImageKind, ImageWidth and ImageHeight.
-    return a.name == b.name;
+bool samePicture(const ImageGeneral& a, const ImageGeneral& b) {
+    return a.imageKind() == b.imageKind() && a.width() == b.width() && a.height() == b.height();
 }
 
 // The identity shift that puts pasted figures above every identity the document handed out.
@@ -61,7 +60,8 @@ int64_t identityShift(const Document& pasted, int32_t lastID) {
 
 int Document::matchingBackground(const Document& source, int slot, int limit) const {
     for (int i = 1; i < limit; ++i) {
-        if (sameBackground(m_backgrounds[i], source.background(slot))) {
+        if (m_backgroundNames[i] == source.backgroundName(slot) &&
+            samePicture(m_backgrounds[i], source.background(slot))) {
             return i;
         }
     }
@@ -99,8 +99,10 @@ PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position
         if (l0 == 0 && b0 == 1) {
             setAnimationDimensions(pasted.animWidth(), pasted.animHeight());
             result.dimensionsAdopted = true;
+        } else {
+            // The pasted pictures are cut or extended to this document's size, not scaled.
+            pasted.setAnimationDimensions(m_animWidth, m_animHeight);
         }
-        // PENDING-GRAPHICS: otherwise cut or extend every pasted background to the size.
     }
 
     std::vector<uint8_t> backgroundMap(pasted.backgroundCount(), 0);
@@ -113,7 +115,7 @@ PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position
                 result.message = kMsgTooManyBackgrounds;
                 return result;
             }
-            slot = addBackground(pasted.background(i));
+            slot = addBackground(pasted.background(i), pasted.backgroundName(i));
         }
         backgroundMap[i] = static_cast<uint8_t>(slot);
     }

@@ -6,6 +6,7 @@
 #include "document/stkformat.h"
 #include "document/zstream.h"
 #include "graphics/bytestream.h"
+#include "graphics/imagecodecs.h"
 #include "model/integrity.h"
 
 #include <algorithm>
@@ -56,7 +57,7 @@ public:
         m_out.put<uint8_t>(static_cast<uint8_t>(slots.size() + 1));
         for (int slot : slots) {
             writeBackgroundRecord(m_out, m_doc.background(slot));
-            m_out.putShortString(m_doc.background(slot).name);
+            m_out.putShortString(m_doc.backgroundName(slot));
         }
     }
     void writeTypes(const std::vector<int>& indices) {
@@ -162,10 +163,9 @@ private:
             badRecord("no background slot count");
         }
         for (int slot = 1; slot < b; ++slot) {
-            Background bg;
-            readBackgroundRecord(m_in, bg);
-            bg.name = m_in.getShortString();
-            doc.addBackground(std::move(bg));
+            ImageGeneral picture = readBackground(doc);
+            std::string name = m_in.getShortString();
+            doc.addBackground(std::move(picture), std::move(name));
         }
         const int t = m_version >= 4 ? m_in.get<uint16_t>() : m_in.get<uint8_t>();
         if (t < kBuiltInFigureTypes || t > kMaxFigureTypes) {
@@ -193,10 +193,9 @@ private:
         checkSize(width, height);
         Document doc(width, height);
         if (hasBackground) {
-            Background bg;
-            readBackgroundRecord(m_in, bg);
-            bg.name = version2BackgroundName(bg);
-            doc.addBackground(std::move(bg));
+            ImageGeneral picture = readBackground(doc);
+            std::string name = version2BackgroundName(picture);
+            doc.addBackground(std::move(picture), std::move(name));
         }
         const int t = m_in.get<uint8_t>();
         if (t < kBuiltInFigureTypes) {
@@ -214,6 +213,21 @@ private:
             readFrameFigures(doc, frame, m_in.get<uint8_t>());
         }
         return doc;
+    }
+
+    // Every background has the animation's size. One that does not would have to be cut or
+    // extended to it, and an extension is memory the file's bytes do not justify: refused.
+    ImageGeneral readBackground(const Document& doc) {
+        ImageGeneral picture;
+        try {
+            readBackgroundRecord(m_in, picture);
+        } catch (const KeltoError& e) {
+            badRecord(std::string("background: ") + e.what());
+        }
+        if (picture.width() != doc.animWidth() || picture.height() != doc.animHeight()) {
+            badRecord("background size differs from the animation size");
+        }
+        return picture;
     }
 
     FigureType readTypeRecord(RecordForm form) {

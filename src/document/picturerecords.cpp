@@ -2,30 +2,29 @@
 
 namespace kelto {
 
-// PENDING-GRAPHICS: these call Sprite::write / Sprite::read / Sprite::readOld once the graphics
-// code is merged.
-void writeSpriteRecord(ByteWriter&, const Sprite&) {
-    throw KeltoError("PENDING-GRAPHICS: picture records");
+void writeSpriteRecord(ByteWriter& out, const Sprite& sprite) {
+    sprite.write(out);
 }
 
-void readSpriteRecord(ByteReader&, Sprite&, RecordForm) {
-    throw KeltoError("PENDING-GRAPHICS: picture records");
+void readSpriteRecord(ByteReader& in, Sprite& sprite, RecordForm form) {
+    if (form == RecordForm::Current) {
+        sprite.read(in);
+    } else {
+        sprite.readOld(in);
+    }
 }
 
-} // namespace kelto
-
-namespace kelto {
-
-void writeBackgroundRecord(ByteWriter&, const Background&) {
-    throw KeltoError("PENDING-GRAPHICS: picture records");
+void writeBackgroundRecord(ByteWriter& out, const ImageGeneral& background) {
+    background.write(out);
 }
 
-void readBackgroundRecord(ByteReader&, Background&) {
-    throw KeltoError("PENDING-GRAPHICS: picture records");
+void readBackgroundRecord(ByteReader& in, ImageGeneral& background) {
+    background.read(in);
 }
 
-std::string version2BackgroundName(const Background&) {
-    return "Background1.bmp";
+std::string version2BackgroundName(const ImageGeneral& background) {
+    return background.imageKind() == ImageGeneral::kJpegKind ? "Background1.jpg"
+                                                             : "Background1.bmp";
 }
 
 } // namespace kelto

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "document/stkformat.h"
+#include "graphics/imagegeneral.h"
+
+#include <string>
 
 namespace kelto {
 
@@ -13,13 +16,11 @@ void readSpriteRecord(ByteReader& in, Sprite& sprite, RecordForm form);
 
 namespace kelto {
 
-struct Background;
-
 // The picture record of a background slot (a BMP file, or a JPEG with its end position counted
 // from the start of the document record, which is where the reader's position 0 lies).
-void writeBackgroundRecord(ByteWriter& out, const Background& background);
-void readBackgroundRecord(ByteReader& in, Background& background);
+void writeBackgroundRecord(ByteWriter& out, const ImageGeneral& background);
+void readBackgroundRecord(ByteReader& in, ImageGeneral& background);
 // The name a version-2 file's one background gets: "Background1.jpg" or "Background1.bmp".
-std::string version2BackgroundName(const Background& background);
+std::string version2BackgroundName(const ImageGeneral& background);
 
 } // namespace kelto

@@ -4,6 +4,7 @@
 #include "document/messages.h"
 #include "document/picturerecords.h"
 #include "document/zstream.h"
+#include "graphics/imagecodecs.h"
 #include "model/integrity.h"
 
 #include <cmath>

@@ -62,7 +62,7 @@ TEST(Document, NewDestroyAndLimits) {
     for (int i = 0; i < 5; ++i) {
         doc.addFigureType(chainType(1), "t" + std::to_string(i));
     }
-    doc.addBackground(Background{"b"});
+    doc.addBackground(ImageGeneral{}, "b");
     doc.frames = stickmanDocument(3).frames;
     doc.lastFigureID = 9;
     ASSERT_EQ(rec.seen.size(), 6u);
@@ -92,10 +92,10 @@ TEST(Document, NewDestroyAndLimits) {
         EXPECT_STREQ(e.what(), kMsgTooManyFigureTypes);
     }
     while (doc.canAddBackground()) {
-        doc.addBackground(Background{});
+        doc.addBackground(ImageGeneral{}, "");
     }
     EXPECT_EQ(doc.backgroundCount(), kMaxBackgrounds);
-    EXPECT_THROW(doc.addBackground(Background{}), KeltoError);
+    EXPECT_THROW(doc.addBackground(ImageGeneral{}, ""), KeltoError);
     doc.removeObserver(&rec);
 }
 

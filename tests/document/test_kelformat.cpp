@@ -1,4 +1,5 @@
 #include "document/filesave.h"
+#include "graphics/imagecodecs.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
