@@ -3,6 +3,7 @@
 #include "document/messages.h"
 #include "document/stkformat.h"
 #include "document/zstream.h"
+#include "graphics/imagecodecs.h"
 
 #include <gtest/gtest.h>
 
@@ -174,4 +175,71 @@ TEST(Cli, FailuresAndUsage) {
         EXPECT_TRUE(r.err.contains("usage: kelto-cli"));
     }
     EXPECT_EQ(cli({"help"}).code, 0);
+}
+
+TEST(Cli, RenderDrawsBackgroundAndFigures) {
+    QTemporaryDir dir;
+    Document doc(40, 30);
+    Bitmap sky(40, 30, PixelFormat::Bits24);
+    sky.fill(0x3366CC); // 0x00RRGGBB
+    ImageGeneral picture;
+    picture.setBitmap(sky);
+    doc.addBackground(picture, "sky.bmp");
+    Figures frame;
+    frame.setCount(1);
+    frame.figures[0].setType(1, doc.figureType(1));
+    frame.figures[0].placeRoot({20, 29}, doc.figureType(1));
+    frame.figures[0].updateBounds(doc.figureType(1));
+    frame.backgroundIndex = 1;
+    doc.frames.push_back(frame);
+    doc.frames.push_back(Figures{});
+    const QString kel = dir.filePath("sky.kel");
+    saveAnimation(doc, removeExtension(kel.toStdString()));
+
+    const QJsonObject o = infoOf(kel);
+    const QJsonObject bg = o["backgrounds"].toArray()[0].toObject();
+    EXPECT_EQ(bg["name"].toString(), "sky.bmp");
+    EXPECT_EQ(bg["imageKind"].toInt(), 0);
+    EXPECT_EQ(bg["width"].toInt(), 40);
+    EXPECT_EQ(bg["height"].toInt(), 30);
+
+    const QString png = dir.filePath("out.png");
+    CliRun r = cli({"render", kel, "-o", png});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    Bitmap out =
+        decodePng(readWholeFile(png.toStdString()).data(), readWholeFile(png.toStdString()).size());
+    ASSERT_EQ(out.width(), 40);
+    ASSERT_EQ(out.height(), 30);
+    EXPECT_EQ(out.pixel32(2, 2), 0x3366CCu);   // background, away from the figure
+    EXPECT_EQ(out.pixel32(20, 20), 0x000000u); // the stick man's body above its hip
+
+    r = cli({"render", kel, "-o", png, "--frame", "1", "--zoom", "2"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    out =
+        decodePng(readWholeFile(png.toStdString()).data(), readWholeFile(png.toStdString()).size());
+    EXPECT_EQ(out.width(), 80);
+    EXPECT_EQ(out.pixel32(40, 40), 0xFFFFFFu); // no background, no figures: white
+
+    EXPECT_EQ(cli({"render", kel, "-o", png, "--frame", "2"}).code, 1);
+    EXPECT_EQ(cli({"render", kel, "-o", png, "--zoom", "0"}).code, 2);
+    EXPECT_EQ(cli({"render", kel}).code, 2);
+}
+
+TEST(Cli, InfoListsPicturesOfFigureTypes) {
+    QTemporaryDir dir;
+    FigureType type;
+    type.addSegment(0, skImage, 30, 2, 0, 0, 0);
+    Bitmap b(4, 3, PixelFormat::Bits24);
+    b.fill(0x00FF00);
+    b.setRawPixel(1, 1, 0x0000FF);
+    Sprite sprite;
+    sprite.setFromBitmap(b);
+    type.images = {sprite};
+    const QString path = dir.filePath("sprite.stk");
+    saveStkFile(type, path.toStdString());
+    const QJsonObject image = infoOf(path)["images"].toArray()[0].toObject();
+    EXPECT_EQ(image["width"].toInt(), 4);
+    EXPECT_EQ(image["height"].toInt(), 3);
+    EXPECT_EQ(image["bitsPerPixel"].toInt(), 4);         // two colours in a picture this small
+    EXPECT_EQ(image["keyColour"].toInteger(), 0x00FF00); // 0x00BBGGRR of the bottom-left pixel
 }

@@ -1,10 +1,10 @@
 #include "document/filesave.h"
-#include "graphics/imagecodecs.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
 #include "document/zstream.h"
 #include "fixtures.h"
+#include "graphics/imagecodecs.h"
 #include "model/integrity.h"
 
 #include <gtest/gtest.h>
