@@ -240,6 +240,6 @@ TEST(Cli, InfoListsPicturesOfFigureTypes) {
     const QJsonObject image = infoOf(path)["images"].toArray()[0].toObject();
     EXPECT_EQ(image["width"].toInt(), 4);
     EXPECT_EQ(image["height"].toInt(), 3);
-    EXPECT_EQ(image["bitsPerPixel"].toInt(), 4);         // two colours in a picture this small
+    EXPECT_EQ(image["bitsPerPixel"].toInt(), 1);         // two colours: a 1-bit palette picture
     EXPECT_EQ(image["keyColour"].toInteger(), 0x00FF00); // 0x00BBGGRR of the bottom-left pixel
 }
