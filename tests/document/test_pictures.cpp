@@ -267,3 +267,24 @@ TEST(PictureRecords, PasteReusesCutsAndLimitsBackgrounds) {
     EXPECT_EQ(full.backgroundCount(), kMaxBackgrounds - 1);
     EXPECT_EQ(full.frameCount(), 0);
 }
+
+// An empty column picture is read without touching memory it does not have.
+TEST(PictureRecords, EmptyColumnPictureIsHandled) {
+    ByteWriter inner;
+    inner.put<uint8_t>(0);
+    inner.put<uint8_t>(1);
+    const std::vector<uint8_t> seg = segmentBytes(0, 1, 30, 0, 2, skImage, 0);
+    inner.putBytes(seg.data(), seg.size());
+    inner.put<uint8_t>(0);
+    inner.put<uint8_t>(1);
+    inner.put<uint8_t>(6);
+    inner.put<int16_t>(0);
+    inner.put<int16_t>(0);
+    inner.put<uint32_t>(0);
+    try {
+        const FigureType type = readStkFile(compressStream(inner.bytes()));
+        EXPECT_EQ(type.imageCount(), 1);
+    } catch (const KeltoError&) {
+        // refusing it is as good
+    }
+}
