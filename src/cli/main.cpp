@@ -73,6 +73,17 @@ QJsonObject describeFile(const std::vector<uint8_t>& bytes) {
                 throw;
             }
         }
+        try {
+            StkFileInfo info;
+            const FigureType type = readStkFile(bytes, &info);
+            return describeFigureTypeFile(type, info);
+        } catch (const KeltoError&) {
+            // Neither a figure type nor an animation we read: most likely a newer animation.
+            if (!record.empty() && record[0] > kKelVersion) {
+                throw KeltoError(kMsgKelNotCompatible);
+            }
+            throw;
+        }
     }
     StkFileInfo info;
     const FigureType type = readStkFile(bytes, &info);

@@ -161,6 +161,16 @@ TEST(Cli, FailuresAndUsage) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.trimmed(), QString("kelto-cli: ") + kMsgFileDoesNotExist);
 
+    Document later(30, 20);
+    later.frames.emplace_back();
+    std::vector<uint8_t> record = writeDocumentRecord(later);
+    record[0] = 5;
+    const QString newerKel = dir.filePath("newer.kel");
+    writeFileReplacing(newerKel.toStdString(), compressStream(record));
+    r = cli({"info", newerKel});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.trimmed(), QString("kelto-cli: ") + kMsgKelNotCompatible);
+
     const QString tooNew = dir.filePath("new.stk");
     writeFileReplacing(tooNew.toStdString(), {122, 0});
     r = cli({"convert", tooNew, "-o", dir.filePath("x.stk")});
