@@ -1,0 +1,303 @@
+#include "dialogs/languagedialog.h"
+#include "dialogs/optionsdialog.h"
+#include "document/kelformat.h"
+#include "editor/canvas.h"
+#include "editor/mainwindow.h"
+#include "gui/scriptedprompter.h"
+#include "pickers/figurepicker.h"
+#include "pickers/imageselector.h"
+#include "settings/errorreporter.h"
+#include "settings/multilang.h"
+#include "settings/settingsfile.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelto;
+
+// Drives the real main window offscreen. Questions and messages go to a scripted prompter and
+// modal dialogs to a runner that answers at once, so nothing waits for a user.
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::vector<std::string> m_reported;
+    testing::ScriptedPrompter m_prompter;
+
+    void writeFile(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    void writeSettingsText(const QByteArray& body) {
+        writeFile(settingsFilePath(), "[Kelto.Settings]\n" + body);
+    }
+
+    // A window past its first activation, with the language already chosen.
+    std::unique_ptr<MainWindow> startedWindow(const QString& commandLine = {}) {
+        if (!QFile::exists(settingsFilePath())) {
+            writeSettingsText("Language=English\n");
+        }
+        loadSettings();
+        auto window = std::make_unique<MainWindow>();
+        window->setDialogRunner([](QDialog& d) {
+            d.accept();
+            return int(QDialog::Accepted);
+        });
+        window->setCommandLine(commandLine);
+        window->formActivate();
+        return window;
+    }
+
+    QString animationFile(const QString& name, int frames) {
+        Document doc(640, 480);
+        for (int i = 0; i < frames; ++i) {
+            doc.frames.push_back(doc.newEditFrame());
+        }
+        const std::vector<uint8_t> bytes = writeKelFile(doc);
+        const QString path = m_dir.filePath(name);
+        writeFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
+        ErrorReporter::instance().setDisplayHook(
+            [this](const std::string& line) { m_reported.push_back(line); });
+        multiLang().openFolder(m_dir.filePath("languages"));
+        setPrompter(&m_prompter);
+    }
+
+    void init() {
+        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
+        QFile::remove(settingsFilePath());
+        appSettings() = defaultSettings();
+        m_prompter = testing::ScriptedPrompter();
+        m_reported.clear();
+    }
+
+    void cleanup() {
+        QVERIFY2(m_reported.empty(), m_reported.empty() ? "" : m_reported[0].c_str());
+    }
+
+    void firstStartShowsTheLanguageDialogBeforeTheDocument() {
+        loadSettings();
+        MainWindow window;
+        int shown = 0, figuresWhenShown = -1;
+        QDialog* which = nullptr;
+        window.setDialogRunner([&](QDialog& dialog) {
+            ++shown;
+            which = &dialog;
+            figuresWhenShown = window.editFigures().figureCount();
+            dialog.accept();
+            return int(QDialog::Accepted);
+        });
+        window.formActivate();
+        QCOMPARE(shown, 1);
+        QCOMPARE(which, static_cast<QDialog*>(window.languageDialog()));
+        QCOMPARE(figuresWhenShown, 0);
+        QCOMPARE(window.editFigures().figureCount(), 1);
+        QVERIFY(!window.firstActivationPending());
+        QCOMPARE(storedLanguage(settingsFilePath()), QString("English"));
+        QCOMPARE(window.figurePicker()->selector()->caption(0), QString("Default"));
+
+        // The language is known now: the next start asks nothing.
+        loadSettings();
+        MainWindow again;
+        again.setDialogRunner([&](QDialog&) { return ++shown, 0; });
+        again.formActivate();
+        QCOMPARE(shown, 1);
+    }
+
+    void newDocumentHasOneStickManInTheMiddle() {
+        auto window = startedWindow();
+        const Figures& edit = window->editFigures();
+        QCOMPARE(edit.figureCount(), 1);
+        QCOMPARE(edit.figures[0].jointPos[0].x, 250.0f);
+        QCOMPARE(edit.figures[0].jointPos[0].y, 200.0f);
+        QCOMPARE(window->editFrameIndex(), -1);
+        QCOMPARE(window->frameLabel()->text(), QString("Frame 1"));
+        QCOMPARE(window->windowTitle(), QString("Kelto Animator"));
+        // The stick man and his handles are on the canvas.
+        const Bitmap& screen = window->scene().screenBuffer();
+        const PixelPos o = window->scene().areaOffset();
+        QCOMPARE(screen.pixel32(o.x + 250, o.y + 200 - 20), 0u);
+        QCOMPARE(screen.pixel32(o.x + 250, o.y + 200), 0x00FF8800u); // the orange main handle
+    }
+
+    void commandLineOpensKelFilesWhateverTheCase() {
+        const QString path = animationFile("anim.KEL", 3);
+        auto window = startedWindow(path);
+        QVERIFY(m_prompter.messages.isEmpty());
+        QCOMPARE(window->document().frameCount(), 3);
+        QCOMPARE(window->document().animWidth(), 640);
+        QCOMPARE(QString::fromStdString(window->document().currentFileName), path);
+        QCOMPARE(window->windowTitle(), QString("Kelto Animator"));
+        QCOMPARE(window->frameLabel()->text(), QString("Frame 4"));
+        QCOMPARE(appSettings().animWidth, 640); // the next start uses the loaded size
+    }
+
+    void commandLineRefusesOtherFiles() {
+        writeFile(m_dir.filePath("notes.txt"), "hello");
+        auto window = startedWindow(m_dir.filePath("notes.txt"));
+        QCOMPARE(m_prompter.messages, QStringList{"That is not a kel or stk file"});
+        QCOMPARE(window->editFigures().figureCount(), 1);
+        QCOMPARE(window->document().frameCount(), 0);
+    }
+
+    void damagedKelFileLeavesTheDocumentAlone() {
+        writeFile(m_dir.filePath("broken.kel"), QByteArray("\x78\x9c\x01\x02garbage", 12));
+        auto window = startedWindow(m_dir.filePath("broken.kel"));
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QCOMPARE(window->editFigures().figureCount(), 1);
+        QCOMPARE(window->document().frameCount(), 0);
+        QVERIFY(window->document().currentFileName.empty());
+
+        window->loadProject(m_dir.filePath("missing.kel"));
+        QCOMPARE(m_prompter.messages.last(), QString("That file does not exist"));
+    }
+
+    void areaIsCentredInALargeWindowAndScrollsInASmallOne() {
+        auto window = startedWindow();
+        window->resize(1000, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QScrollArea* box = window->editingScrollBox();
+        const PixelPos big = window->scene().areaOffset();
+        QCOMPARE(big.x, (box->width() - 8 - 500) / 2);
+        QCOMPARE(big.y, (box->height() - 8 - 400) / 2);
+        QVERIFY(big.x > 100);
+        QCOMPARE(window->canvas()->width(), box->width() - 8);
+
+        window->resize(400, 300);
+        QTRY_COMPARE(window->canvas()->size(), QSize(500, 400));
+        QCOMPARE(window->scene().areaOffset(), (PixelPos{0, 0}));
+        QTRY_VERIFY(box->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(box->verticalScrollBar()->maximum() > 0);
+        window->document().documentSaved = true;
+    }
+
+    void outOfRangeSettingsStartWithTheDefaults() {
+        writeSettingsText("DimX=5\nDimY=20000\nNumOnion=12\nLanguage=English\nFrameRate=200\n");
+        auto window = startedWindow();
+        QCOMPARE(window->document().animWidth(), 500);
+        QCOMPARE(window->document().animHeight(), 400);
+        QCOMPARE(appSettings().numOnion, 0);
+        QCOMPARE(appSettings().frameRate, 80);
+        QCOMPARE(window->findChild<QScrollBar*>("RateScrollBar")->value(), 80);
+    }
+
+    void optionsResizeAsksWhenFramesExist() {
+        auto window = startedWindow();
+        window->nextFrameButton()->click();
+        QCOMPARE(window->document().frameCount(), 1);
+        QCOMPARE(window->windowTitle(), QString("*Kelto Animator"));
+
+        OptionsDialog* options = window->optionsDialog();
+        window->options1Click();
+        QVERIFY(options->isVisible());
+        options->widthEdit()->setValue(640);
+        m_prompter.answers = {Answer::No};
+        options->okButton()->click();
+        QCOMPARE(m_prompter.questions.size(), 1);
+        QCOMPARE(window->document().animWidth(), 500);
+
+        window->options1Click();
+        QCOMPARE(options->widthEdit()->value(), 500);
+        options->widthEdit()->setValue(640);
+        m_prompter.answers = {Answer::Yes};
+        options->okButton()->click();
+        QCOMPARE(window->document().animWidth(), 640);
+        QVERIFY(window->scene().canvasWidth() >= 640);
+        QCOMPARE(readSettings(settingsFilePath()).animWidth, 640);
+        window->document().documentSaved = true;
+    }
+
+    void closingAsksAndCancelKeepsTheWindowButSavesSettings() {
+        auto window = startedWindow();
+        window->show();
+        window->nextFrameButton()->click();
+        QFile::remove(settingsFilePath());
+        m_prompter.answers = {Answer::Cancel};
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QCOMPARE(m_prompter.questions, QStringList{"Would you like to save the current project?"});
+        QVERIFY(QFile::exists(settingsFilePath()));
+        QCOMPARE(window->windowTitle(), QString("*Kelto Animator"));
+
+        m_prompter.answers = {Answer::No};
+        QVERIFY(window->close());
+    }
+
+    void ctrlShiftOnAddFrameRevealsHiddenItems() {
+        auto window = startedWindow();
+        QVERIFY(!window->action("SVG1")->isVisible());
+        QTest::mousePress(window->nextFrameButton(), Qt::LeftButton,
+                          Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::mouseRelease(window->nextFrameButton(), Qt::LeftButton,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+        for (const char* name :
+             {"SVG1", "SVGnohandles1", "SaveSelected1", "Deletefiguresoutsidearea1"}) {
+            QVERIFY2(window->action(name)->isVisible(), name);
+        }
+        QCOMPARE(window->action("Save1")->shortcut(), QKeySequence("Ctrl+S"));
+        QCOMPARE(window->action("Undo1")->shortcut(), QKeySequence("Ctrl+Z"));
+        QCOMPARE(window->action("Redo1")->shortcut(), QKeySequence("Ctrl+Y"));
+        QCOMPARE(window->action("SelectAll1")->shortcut(), QKeySequence("Ctrl+A"));
+        window->document().documentSaved = true;
+    }
+
+    void pickersAndMessagesOfTheToolPanel() {
+        auto window = startedWindow();
+        window->findChild<QPushButton*>("BackgroundButton")->click();
+        QCOMPARE(m_prompter.messages.last(), QString("No backgrounds have been loaded yet"));
+        // Only built-in types: Add Figure adds a stick man directly.
+        window->findChild<QPushButton*>("AddFigureButton")->click();
+        QCOMPARE(window->editFigures().figureCount(), 2);
+        // A loaded type gets a cell; its cell adds a figure of that type.
+        window->document().addFigureType(createDefaultTwoType(), "Default 2");
+        QCOMPARE(window->figurePicker()->selector()->count(), 2);
+        window->figurePicker()->cellPressed(1, {});
+        QCOMPARE(window->editFigures().figureCount(), 3);
+        QCOMPARE(int(window->editFigures().figures[2].typeIndex), 2);
+        window->newProject();
+        QCOMPARE(window->figurePicker()->selector()->count(), 1);
+    }
+
+    void languageReachesEveryWindow() {
+        writeFile(multiLang().languagesFolder() + "Deutsch.ini",
+                  "[Language]\nMFormCap=Kelto Trickfilm\nMAddFrameCap=&Bild dazu\n"
+                  "FiFormCap=Figur w\xc3\xa4hlen\nOFormCap=Optionen\n");
+        auto window = startedWindow();
+        QVERIFY(multiLang().setLanguage("Deutsch"));
+        QCOMPARE(window->windowTitle(), QString("Kelto Trickfilm"));
+        QCOMPARE(window->nextFrameButton()->text(), QString("&Bild dazu"));
+        QCOMPARE(window->figurePicker()->windowTitle(), QString::fromUtf8("Figur w\xc3\xa4hlen"));
+        QCOMPARE(window->optionsDialog()->windowTitle(), QString("Optionen"));
+        QCOMPARE(window->action("New1")->text(), QString("New")); // not in the file: English
+        window->nextFrameButton()->click();
+        QCOMPARE(window->windowTitle(), QString("*Kelto Trickfilm"));
+        window->document().documentSaved = true;
+        QVERIFY(QFile::remove(multiLang().languagesFolder() + "Deutsch.ini"));
+    }
+
+    void readMeMissingIsReported() {
+        auto window = startedWindow();
+        window->viewReadMeFile1Click();
+        QCOMPARE(m_prompter.messages, QStringList{"ReadMe file not found in executable folder"});
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
