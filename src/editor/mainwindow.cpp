@@ -8,6 +8,7 @@
 #include "editor/editingarea.h"
 #include "editor/icons.h"
 #include "export/svgexport.h"
+#include "pickers/aboutbox.h"
 #include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
@@ -118,7 +119,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     });
     m_rateScrollBar->setValue(appSettings().frameRate);
 
-    // The other windows, in the order they are created at start.
+    // The other windows, in the order they are created at start. The progress window, the
+    // export options, the figure builder and its name dialog join here as they are built.
+    m_about = new AboutBox(this);
     m_options = new OptionsDialog(this);
     m_options->setHooks(OptionsDialog::Hooks{
         [this] { return QSize(m_doc.animWidth(), m_doc.animHeight()); },
@@ -453,6 +456,9 @@ void MainWindow::applyLanguage() {
     action(QStringLiteral("Deletefiguresoutsidearea1"))
         ->setText(QStringLiteral("Delete figures outside area"));
 
+    if (m_about) {
+        m_about->applyLanguage();
+    }
     if (m_options) {
         m_options->applyLanguage();
     }
@@ -976,7 +982,7 @@ void MainWindow::viewReadMeFile1Click() {
 }
 
 void MainWindow::about1Click() {
-    // The about box is shown here once it exists.
+    runDialog(*m_about);
 }
 
 // ---- timeline (the frames work completes these) ----------------------------------------

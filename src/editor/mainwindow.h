@@ -26,6 +26,7 @@ class QToolButton;
 
 namespace kelto {
 
+class AboutBox;
 class BackgroundPicker;
 class Canvas;
 class FigurePicker;
@@ -225,6 +226,7 @@ private:
     QMenu* m_helpMenu = nullptr;
     QMenu* m_timelineMenu = nullptr;
 
+    AboutBox* m_about = nullptr;
     OptionsDialog* m_options = nullptr;
     LanguageDialog* m_language = nullptr;
     FigurePicker* m_figurePicker = nullptr;
