@@ -49,6 +49,17 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
         doc.addBackground(gradientPicture(500, 400, 0x00F0C080, 0x00FFF4E8), "Sky");
         doc.addBackground(gradientPicture(800, 300, 0x0060B060, 0x00305030), "Long meadow");
         doc.addFigureType(createDefaultTwoType(), "Default 2");
+        // A second frame: the first shows as the ghost behind the turned and moved man, with
+        // a second figure and a background beside him.
+        window.nextFrameButtonClick();
+        Figures& edit = window.editFigures();
+        const FigureTypeList& types = doc.figureTypes();
+        edit.figures[0].rotateAll(0.25, types[1]);
+        edit.moveFigure(0, 40, -10);
+        window.addFigure(2);
+        edit.moveFigure(1, -150, 20);
+        window.setFrameBackground(1);
+        window.setSavedState(true);
         save(&window, folder + QStringLiteral("/main.png"));
         window.figurePicker()->show();
         window.backgroundPicker()->show();
