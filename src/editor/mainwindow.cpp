@@ -566,6 +566,7 @@ bool MainWindow::destroyProject(bool allowCancel) {
     m_doc.destroy();
     m_editFrameIndex = -1;
     m_edit = Figures{};
+    setSelectedFrameCount(0);
     return true;
 }
 
@@ -579,12 +580,15 @@ void MainWindow::newProject() {
         m_scene.setSuspended(true);
         setAnimationDimensions(appSettings().animWidth, appSettings().animHeight);
         m_scene.setSuspended(false);
+        enableFigureControls(true);
+        setFigureControls();
         setFrameLabel();
-        findOnions();
         m_scene.drawGhostEdit();
         drawFigures();
+        initUndo();
         m_doc.currentFileName.clear();
         setSavedState(true);
+        positionFrameBevels();
     });
 }
 
@@ -608,6 +612,7 @@ void MainWindow::formResize() {
         } else {
             drawFigures();
         }
+        recomputeThumbnailSlots();
     });
 }
 
@@ -795,12 +800,15 @@ void MainWindow::loadProject(const QString& path) {
             m_edit.timelineSelected = 0;
         }
         m_rateScrollBar->setValue(m_doc.frameRate);
+        enableFigureControls(m_edit.figureCount() > 0);
+        setFigureControls();
         setFrameLabel();
-        findOnions();
         m_scene.drawGhostEdit();
         drawFigures();
         m_doc.currentFileName = QFile::encodeName(path).toStdString();
         setSavedState(true);
+        initUndo();
+        positionFrameBevels();
     });
 }
 
@@ -940,7 +948,7 @@ void MainWindow::redo1Click() {
 void MainWindow::selectAll1Click() {
     guarded("SelectAll", [this] {
         m_edit.selectAll();
-        findOnions();
+        setFigureControls();
         drawFigures();
     });
 }
@@ -1077,7 +1085,10 @@ void MainWindow::addFigure(int typeIndex) {
         figure.colour = 0;
         figure.figureID = m_doc.nextFigureID();
         m_edit.select(n, true);
-        findOnions();
+        if (n == 0) {
+            enableFigureControls(true);
+        }
+        setFigureControls();
         drawFigures();
     });
 }
@@ -1114,7 +1125,47 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent*) {
 void MainWindow::editPaintBoxMouseMove(QMouseEvent*) {}
 void MainWindow::editPaintBoxMouseUp(QMouseEvent*) {}
 
+void MainWindow::setFigureControls() {
+    // The canvas-editing work fills the scale, opacity and join controls here.
+    findOnions();
+}
+
+void MainWindow::enableFigureControls(bool on) {
+    for (QWidget* w : m_selectedGroup->findChildren<QWidget*>()) {
+        w->setEnabled(on);
+    }
+}
+
+void MainWindow::setSelectedFrameCount(int) {
+    // The timeline's frame selection plugs in here.
+}
+
+void MainWindow::positionFrameBevels() {
+    // The timeline's thumbnail frames plug in here.
+}
+
+void MainWindow::recomputeThumbnailSlots() {
+    // The timeline's thumbnail slots plug in here.
+}
+
+void MainWindow::initUndo() {
+    // The undo ring plugs in here.
+}
+
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    guarded("FormKeyDown", [&] { formKeyDown(event); });
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    guarded("FormKeyUp", [&] { formKeyUp(event); });
+}
+
+void MainWindow::formKeyUp(QKeyEvent* event) {
+    // The arrow-key moves of the canvas-editing work finish here.
+    QMainWindow::keyReleaseEvent(event);
+}
+
+void MainWindow::formKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_H && (event->modifiers() & Qt::ControlModifier)) {
         appSettings().showHandles = !appSettings().showHandles;
         drawFigures();
@@ -1125,10 +1176,6 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QMainWindow::keyPressEvent(event);
-}
-
-void MainWindow::keyReleaseEvent(QKeyEvent* event) {
-    QMainWindow::keyReleaseEvent(event);
 }
 
 } // namespace kelto

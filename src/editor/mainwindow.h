@@ -87,6 +87,17 @@ public:
     // Opens a figure-type file in the figure builder.
     void openInFigureBuilder(const QString& path);
 
+    // Seams of the canvas-editing, frames, playback and undo work, called where they belong.
+    // Fill the figure controls from the selection; runs findOnions (selection changes).
+    void setFigureControls();
+    void enableFigureControls(bool on);
+    void setSelectedFrameCount(int count);
+    void positionFrameBevels();
+    void recomputeThumbnailSlots();
+    void initUndo();
+    void formKeyDown(QKeyEvent* event);
+    void formKeyUp(QKeyEvent* event);
+
     // Scene operations over the current document.
     void drawFigures();
     void reDrawFigure(int figure, const Rect& oldBounds);

@@ -2,6 +2,7 @@
 #include "dialogs/optionsdialog.h"
 #include "document/kelformat.h"
 #include "editor/canvas.h"
+#include "editor/editingarea.h"
 #include "editor/mainwindow.h"
 #include "gui/scriptedprompter.h"
 #include "pickers/figurepicker.h"
@@ -290,6 +291,22 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), QString("*Kelto Trickfilm"));
         window->document().documentSaved = true;
         QVERIFY(QFile::remove(multiLang().languagesFolder() + "Deutsch.ini"));
+    }
+
+    void startUpDecisionsFromPlainText() {
+        QCOMPARE(commandLineKind(""), CommandLineKind::None);
+        QCOMPARE(commandLineKind("/a/b/anim.KEL"), CommandLineKind::Kel);
+        QCOMPARE(commandLineKind("figure.Stk"), CommandLineKind::Stk);
+        QCOMPARE(commandLineKind("notes.txt"), CommandLineKind::Other);
+        QCOMPARE(commandLineKind("kel"), CommandLineKind::Kel); // only the last three count
+
+        const QByteArray cpus = "processor\t: 0\ncpu MHz\t\t: 800.000\n"
+                                "processor\t: 1\ncpu MHz\t\t: 1200.125\n";
+        QCOMPARE(supersampleFactorFromCpuInfo(cpus), 2);
+        QCOMPARE(supersampleFactorFromCpuInfo("cpu MHz : 1199.000\n"), 1);
+        QCOMPARE(supersampleFactorFromCpuInfo("cpu MHz : 1199.5\n"), 2);
+        QCOMPARE(supersampleFactorFromCpuInfo("model name : arm\n"), 1); // no clock: slow
+        QCOMPARE(supersampleFactorFromCpuInfo("cpu MHz : fast\n"), 1);
     }
 
     void readMeMissingIsReported() {
