@@ -78,14 +78,20 @@ QString kelFilter() {
     return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
 }
 
-// A file the program ships: beside the executable, else in the installed data folder.
+// A file the program ships: beside the executable, else in the installed data folder, else in
+// the resources of the source tree the program was built in (build/src/kelto).
 QString programFile(const QString& name) {
     const QString beside = programFolder() + name;
     if (QFileInfo::exists(beside)) {
         return beside;
     }
-    return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                  QStringLiteral("Kelto Animator/") + name);
+    const QString installed = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                     QStringLiteral("Kelto Animator/") + name);
+    if (!installed.isEmpty()) {
+        return installed;
+    }
+    const QString source = programFolder() + QStringLiteral("../../resources/") + name;
+    return QFileInfo::exists(source) ? QFileInfo(source).canonicalFilePath() : QString();
 }
 
 } // namespace
@@ -974,18 +980,20 @@ void MainWindow::keltoHelp1Click() {
             viewReadMeFile1Click();
             return;
         }
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+        m_openUrl ? m_openUrl(QUrl::fromLocalFile(help))
+                  : QDesktopServices::openUrl(QUrl::fromLocalFile(help));
     });
 }
 
 void MainWindow::viewReadMeFile1Click() {
-    guarded("ViewReadMe", [] {
+    guarded("ViewReadMe", [this] {
         const QString readMe = programFile(QStringLiteral("ReadMe.txt"));
         if (readMe.isEmpty()) {
             prompter().tell(getPhrase(PhraseType::MNoReadMe));
             return;
         }
-        QDesktopServices::openUrl(QUrl::fromLocalFile(readMe));
+        m_openUrl ? m_openUrl(QUrl::fromLocalFile(readMe))
+                  : QDesktopServices::openUrl(QUrl::fromLocalFile(readMe));
     });
 }
 

@@ -22,6 +22,7 @@ class QScrollArea;
 class QScrollBar;
 class QSpinBox;
 class QTimer;
+class QUrl;
 class QToolButton;
 
 namespace kelto {
@@ -63,6 +64,8 @@ public:
     void setCommandLine(const QString& argument) { m_commandLine = argument; }
     // How modal dialogs are run; tests answer them without blocking.
     void setDialogRunner(std::function<int(QDialog&)> runner) { m_runDialog = std::move(runner); }
+    // How files and pages are handed to the desktop (the ReadMe, the help); tests record them.
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
     // Start-up and document lifetime.
     void formActivate();
@@ -195,6 +198,7 @@ private:
     bool m_hiddenRevealed = false;
     QString m_commandLine;
     std::function<int(QDialog&)> m_runDialog;
+    std::function<bool(const QUrl&)> m_openUrl;
 
     QWidget* m_client = nullptr;
     QFrame* m_framePanel = nullptr;

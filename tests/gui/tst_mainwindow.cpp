@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -309,10 +310,18 @@ private Q_SLOTS:
         QCOMPARE(supersampleFactorFromCpuInfo("cpu MHz : fast\n"), 1);
     }
 
-    void readMeMissingIsReported() {
+    void readMeAndHelpOpenTheBundledFiles() {
         auto window = startedWindow();
+        QList<QUrl> opened;
+        window->setUrlOpener([&](const QUrl& url) { return opened << url, true; });
         window->viewReadMeFile1Click();
-        QCOMPARE(m_prompter.messages, QStringList{"ReadMe file not found in executable folder"});
+        window->keltoHelp1Click();
+        QVERIFY(m_prompter.messages.isEmpty());
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0].toLocalFile().endsWith("ReadMe.txt"));
+        QVERIFY(QFileInfo::exists(opened[0].toLocalFile()));
+        QVERIFY(opened[1].toLocalFile().endsWith("help/index.html"));
+        QVERIFY(QFileInfo::exists(opened[1].toLocalFile()));
     }
 };
 
