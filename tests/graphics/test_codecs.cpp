@@ -86,6 +86,8 @@ TEST(Bitmap, SetSizeKeepsTopLeftAndConversionKeepsColours) {
         Bitmap c = src;
         c.convertTo(PixelFormat::Bits32);
         EXPECT_TRUE(samePixels(src, c));
+        c.convertTo(PixelFormat::Bits24);
+        EXPECT_TRUE(samePixels(src, c));
     }
     EXPECT_THROW(Bitmap(70000, 2, PixelFormat::Bits8), KeltoError);
     EXPECT_THROW(Bitmap(20000, 20000, PixelFormat::Bits8), KeltoError);
