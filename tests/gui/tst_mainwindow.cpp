@@ -5,6 +5,7 @@
 #include "editor/editingarea.h"
 #include "editor/mainwindow.h"
 #include "gui/scriptedprompter.h"
+#include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
 #include "settings/errorreporter.h"
@@ -292,6 +293,59 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), QString("*Kelto Trickfilm"));
         window->document().documentSaved = true;
         QVERIFY(QFile::remove(multiLang().languagesFolder() + "Deutsch.ini"));
+    }
+
+    void closingWithYesSavesTheAnimation() {
+        auto window = startedWindow();
+        window->show();
+        window->nextFrameButton()->click();
+        window->nextFrameButton()->click();
+        m_prompter.answers = {Answer::Yes};
+        m_prompter.saveNames = {m_dir.filePath("saved.kel")};
+        QVERIFY(window->close());
+        const Document back = loadAnimation(m_dir.filePath("saved.kel").toStdString());
+        QCOMPARE(back.frameCount(), 2);
+        QCOMPARE(back.frames[1].figures[0].jointPos[0].x, 250.0f);
+    }
+
+    void pickedBackgroundGoesUnderTheFrame() {
+        auto window = startedWindow();
+        Bitmap red(500, 400, PixelFormat::Bits32);
+        red.fill(0x00FF0000);
+        ImageGeneral picture;
+        picture.setBitmap(red);
+        window->document().addBackground(picture, "Red");
+        BackgroundPicker* picker = window->backgroundPicker();
+        QCOMPARE(picker->selector()->count(), 2);
+        QCOMPARE(picker->selector()->caption(1), QString("Red"));
+        picker->cellPressed(1, {});
+        QCOMPARE(int(window->editFigures().backgroundIndex), 1);
+        const PixelPos o = window->scene().areaOffset();
+        QCOMPARE(window->scene().ghostBitmap().pixel32(o.x + 10, o.y + 10), 0x00FF0000u);
+        QCOMPARE(window->scene().screenBuffer().pixel32(o.x + 10, o.y + 10), 0x00FF0000u);
+        window->findChild<QPushButton*>("BackgroundButton")->click();
+        QVERIFY(picker->isVisible());
+        QVERIFY(m_prompter.messages.isEmpty());
+        picker->hide();
+    }
+
+    void canvasCopiesPartialRedrawsAndRecomposesForTheSystem() {
+        auto window = startedWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCoreApplication::processEvents();
+        Scene& scene = window->scene();
+        const int before = scene.fullRedrawCount();
+        Figures& edit = window->editFigures();
+        const Rect old = edit.figures[0].bounds;
+        edit.moveFigure(0, 7, 3);
+        window->reDrawFigure(0, old);
+        QCoreApplication::processEvents();
+        QCOMPARE(scene.fullRedrawCount(), before); // only the changed rectangle was copied
+        QVERIFY(scene.fullRepaintNeeded());
+        window->canvas()->repaint(); // as when the system uncovers the canvas
+        QCOMPARE(scene.fullRedrawCount(), before + 1);
+        QVERIFY(!scene.fullRepaintNeeded());
     }
 
     void startUpDecisionsFromPlainText() {
