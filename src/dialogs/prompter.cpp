@@ -25,8 +25,9 @@ Answer QtPrompter::ask(const QString& text, bool withCancel) {
     if (withCancel) {
         buttons |= QMessageBox::Cancel;
     }
-    const auto result =
-        QMessageBox::warning(m_parent, QStringLiteral("Warning"), text, buttons, QMessageBox::Yes);
+    // With Cancel offered (the save question on closing) an accidental Enter keeps the window.
+    const auto result = QMessageBox::warning(m_parent, QStringLiteral("Warning"), text, buttons,
+                                             withCancel ? QMessageBox::Cancel : QMessageBox::Yes);
     if (result == QMessageBox::Yes) {
         return Answer::Yes;
     }
@@ -62,8 +63,8 @@ QString QtPrompter::saveFileName(const QString& caption, const QString& folder,
         return {};
     }
     if (selectedFilter) {
-        *selectedFilter = static_cast<int>(
-            dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
+        *selectedFilter =
+            static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
     }
     return dialog.selectedFiles().first();
 }
