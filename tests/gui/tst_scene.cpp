@@ -118,7 +118,7 @@ private Q_SLOTS:
         scene.drawFigures();
         QCOMPARE(scene.onions().ahead[1], -1);
         QVERIFY(pixelAt(scene, 390, torsoY) != 0x00FFFFFF); // now the ghost of frame 3
-        QCOMPARE(pixelAt(scene, 60, torsoY), 0x00FFFFFFu); // three back from the new frame is 1
+        QCOMPARE(pixelAt(scene, 60, torsoY), 0x00FFFFFFu);  // three back from the new frame is 1
     }
 
     void ghostIsThePreviousFrameOnly() {
