@@ -201,8 +201,7 @@ void FigureBuilderForm::createControls() {
             [this] { changeStaticButtonClick(); });
     connect(m_nominateButton, &QToolButton::clicked, this, [this] { nominateButtonClick(); });
     connect(m_splitButton, &QToolButton::clicked, this, [this] { splitButtonClick(); });
-    connect(m_deleteButton, &QToolButton::clicked, this,
-            [this] { deleteButtonClick(ctrlHeld()); });
+    connect(m_deleteButton, &QToolButton::clicked, this, [this] { deleteButtonClick(ctrlHeld()); });
     connect(m_upButton, &QToolButton::pressed, this, [this] { upDownButtonMouseDown(true); });
     connect(m_downButton, &QToolButton::pressed, this, [this] { upDownButtonMouseDown(false); });
     connect(m_upButton, &QToolButton::released, this, [this] { upDownButtonMouseUp(); });
@@ -450,17 +449,16 @@ void FigureBuilderForm::displaySegmentData() {
     const Segment& seg = t.segments[m_selected];
     int bearing = safeRound(m_figure.pose[m_selected].angle * 180 / kPi) + 90;
     bearing = ((bearing % 360) + 360) % 360;
-    const QString text =
-        QStringLiteral("(") + QString::number(n) + QLatin1Char(' ') +
-        getPhrase(n == 1 ? PhraseType::BSegSegment : PhraseType::BSegSegments) +
-        QStringLiteral(" )    ") + kindName(seg.kind) + QStringLiteral(": ") +
-        getPhrase(PhraseType::BSegThickness) + QLatin1Char(' ') +
-        QString::number(safeTrunc(seg.thickness)) + QStringLiteral(", ") +
-        getPhrase(PhraseType::BSegLength) + QLatin1Char(' ') +
-        QString::number(safeRound(seg.length)) + QStringLiteral(", ") +
-        getPhrase(PhraseType::BSegAngle) + QLatin1Char(' ') + QString::number(bearing) +
-        QStringLiteral(", ") +
-        getPhrase(seg.isStatic ? PhraseType::BSegStatic : PhraseType::BSegDynamic);
+    const QString text = QStringLiteral("(") + QString::number(n) + QLatin1Char(' ') +
+                         getPhrase(n == 1 ? PhraseType::BSegSegment : PhraseType::BSegSegments) +
+                         QStringLiteral(" )    ") + kindName(seg.kind) + QStringLiteral(": ") +
+                         getPhrase(PhraseType::BSegThickness) + QLatin1Char(' ') +
+                         QString::number(safeTrunc(seg.thickness)) + QStringLiteral(", ") +
+                         getPhrase(PhraseType::BSegLength) + QLatin1Char(' ') +
+                         QString::number(safeRound(seg.length)) + QStringLiteral(", ") +
+                         getPhrase(PhraseType::BSegAngle) + QLatin1Char(' ') +
+                         QString::number(bearing) + QStringLiteral(", ") +
+                         getPhrase(seg.isStatic ? PhraseType::BSegStatic : PhraseType::BSegDynamic);
     m_label1->setText(text);
     m_label1->adjustSize();
     if (!m_drawSegment) {
@@ -502,9 +500,9 @@ void FigureBuilderForm::leaveModes() {
 }
 
 void FigureBuilderForm::enableSelectedSegmentButtons(bool enabled) {
-    for (QToolButton* b : {m_changeKindButton, m_deleteButton, m_duplicateButton, m_upButton,
-                           m_downButton, m_changeStaticButton, m_nominateButton, m_splitButton,
-                           m_circleKindButton}) {
+    for (QToolButton* b :
+         {m_changeKindButton, m_deleteButton, m_duplicateButton, m_upButton, m_downButton,
+          m_changeStaticButton, m_nominateButton, m_splitButton, m_circleKindButton}) {
         b->setEnabled(enabled);
     }
     m_file1->menuAction()->setEnabled(enabled);
@@ -759,8 +757,7 @@ void FigureBuilderForm::placeDuplicateAt(QPoint pos) {
     const int start = startJointOfHit(hit);
     const Segment source = t.segments[m_selected];
     const SegmentPose sourcePose = m_figure.pose[m_selected];
-    t.addSegment(uint8_t(start), m_newKind, source.length, source.thickness, 0, source.isStatic,
-                 0);
+    t.addSegment(uint8_t(start), m_newKind, source.length, source.thickness, 0, source.isStatic, 0);
     const PointF a = m_figure.joint(start);
     m_figure.jointPos.push_back({float(a.x + m_dupOffsetX), float(a.y + m_dupOffsetY), {}});
     m_figure.pose.push_back(sourcePose); // parallel to the segment it copies
@@ -1140,9 +1137,8 @@ bool FigureBuilderForm::openFigure(const QString& fileName) {
         }
         // Read into a scratch type first: a damaged file leaves the working type alone.
         FigureType loaded;
-        if (!guarded("Builder.ReadFigureType", [&] {
-                loaded = loadStkFile(QFile::encodeName(fileName).toStdString());
-            })) {
+        if (!guarded("Builder.ReadFigureType",
+                     [&] { loaded = loadStkFile(QFile::encodeName(fileName).toStdString()); })) {
             return;
         }
         m_upDownTimer->stop();
@@ -1182,10 +1178,9 @@ void FigureBuilderForm::saveAs1Click() {
         const QString stk = getPhrase(PhraseType::MStkFile) + QStringLiteral(" (*.stk)");
         const QString filters = stk + QStringLiteral(";;Kelto V2 Stick Figure File (*.stk)");
         int filter = 0;
-        const QString name =
-            prompter().saveFileName(getPhrase(PhraseType::BSaveAs),
-                                    QString::fromStdString(appSettings().stkDir), filters,
-                                    QStringLiteral("stk"), &filter);
+        const QString name = prompter().saveFileName(getPhrase(PhraseType::BSaveAs),
+                                                     QString::fromStdString(appSettings().stkDir),
+                                                     filters, QStringLiteral("stk"), &filter);
         if (name.isEmpty()) {
             return;
         }

@@ -81,8 +81,8 @@ QPixmap arrowPixmap(bool up) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(kInk);
-    const QPolygonF triangle = up ? QPolygonF({{4, 8}, {16, 8}, {10, 2}})
-                                  : QPolygonF({{4, 2}, {16, 2}, {10, 8}});
+    const QPolygonF triangle =
+        up ? QPolygonF({{4, 8}, {16, 8}, {10, 2}}) : QPolygonF({{4, 2}, {16, 2}, {10, 8}});
     p.drawPolygon(triangle);
     return pixmap;
 }
