@@ -2,6 +2,7 @@
 
 #include "settings/errorreporter.h"
 
+#include <QImage>
 #include <QPainter>
 
 #include <algorithm>

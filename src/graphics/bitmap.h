@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QImage>
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+class QImage;
 class QPainter;
 
 namespace kelto {

@@ -137,7 +137,7 @@ Bitmap parseBmp(const uint8_t* p, size_t size) {
     }
     Bitmap bitmap(int(width), int(height), format);
     bitmap.setPalette(std::move(palette));
-    for (int64_t i = 0; i < height; ++i) {
+    for (int64_t i = 0; i < height && stride > 0; ++i) {
         const int y = int(topDown ? i : height - 1 - i);
         std::memcpy(bitmap.row(y), p + offBits + size_t(i) * stride, stride);
     }

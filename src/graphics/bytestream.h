@@ -63,6 +63,9 @@ public:
     }
     void getBytes(void* out, size_t size) {
         need(size);
+        if (size == 0) {
+            return; // an empty vector's data() may be null, which memcpy must not see
+        }
         std::memcpy(out, m_data + m_pos, size);
         m_pos += size;
     }

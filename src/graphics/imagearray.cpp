@@ -19,8 +19,8 @@ void ImageArray::read(ByteReader& reader) {
     width = w;
     height = h;
     keyColour = key;
-    pixels.resize(count);
-    reader.getBytes(pixels.data(), count);
+    const uint8_t* bytes = reader.take(count);
+    pixels.assign(bytes, bytes + count);
     palette.clear();
     if (fmt == kPaletteFormat) {
         palette.resize(256);

@@ -63,6 +63,15 @@ const Bitmap& ImageGeneral::cachedPixels() const {
     return *m_decodedJpeg;
 }
 
+void ImageGeneral::takeJpegSize() {
+    // Decoding the whole picture finds damage now rather than at the first drawing; the pixels
+    // are dropped again so that the picture stays compressed until it is drawn.
+    const Bitmap& pixels = cachedPixels();
+    m_width = pixels.width();
+    m_height = pixels.height();
+    m_decodedJpeg.reset();
+}
+
 Bitmap ImageGeneral::decoded() const {
     return cachedPixels();
 }
@@ -99,9 +108,7 @@ bool ImageGeneral::loadFromFile(const std::string& path) {
     if (ext == ".jpg" || ext == ".jpeg") {
         loaded.setKind(kJpegKind);
         loaded.m_jpeg = readWholeFile(path);
-        const Bitmap& pixels = loaded.cachedPixels();
-        loaded.m_width = pixels.width();
-        loaded.m_height = pixels.height();
+        loaded.takeJpegSize();
     } else if (ext == ".bmp" || ext == ".png" || ext == ".gif") {
         Bitmap bitmap = readPictureFile(path);
         if (ext != ".gif") {
@@ -172,9 +179,7 @@ void ImageGeneral::read(ByteReader& reader) {
         const size_t length = size_t(end) - reader.pos();
         const uint8_t* data = reader.take(length);
         loaded.m_jpeg.assign(data, data + length);
-        const Bitmap& pixels = loaded.cachedPixels();
-        loaded.m_width = pixels.width();
-        loaded.m_height = pixels.height();
+        loaded.takeJpegSize();
     } else if (kind == kBitmapKind) {
         loaded.setBitmap(readBmp(reader));
     } else {

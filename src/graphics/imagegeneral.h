@@ -59,13 +59,15 @@ public:
 private:
     void setPicture(const Bitmap& pixels);
     const Bitmap& cachedPixels() const;
+    void takeJpegSize();
 
     uint8_t m_kind = kBitmapKind;
     int m_width = 0;
     int m_height = 0;
     Bitmap m_bitmap;
     std::vector<uint8_t> m_jpeg;
-    // The decoded JPEG, made when first drawn and shared by copies.
+    // The decoded JPEG, made when first drawn (playback draws it every frame) and shared by
+    // copies; dropped whenever the JPEG changes.
     mutable std::shared_ptr<const Bitmap> m_decodedJpeg;
 };
 

@@ -68,6 +68,49 @@ void drawPictureSegment(const Figure& figure, const FigureType& type, int s, Bit
     copyTransparent(picture, pic.keyColour(), canvas, {x, y});
 }
 
+// Wide round-capped lines and wide outlines are drawn as flat lines and outline-free discs:
+// the same shapes, but Qt fills integer discs with a fast scanline routine where stroking round
+// caps and wide curves costs several times as much (it dominates a frame of many figures).
+void fillDisc(QPainter& painter, const QRect& box) {
+    painter.drawEllipse(box);
+}
+
+void drawRoundLine(QPainter& painter, QPen& pen, QPoint p, QPoint q) {
+    const int w = pen.width();
+    if (w <= 2) {
+        painter.drawLine(p, q);
+        return;
+    }
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    painter.drawLine(p, q);
+    const QBrush brush = painter.brush();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(pen.color());
+    const int half = w / 2;
+    fillDisc(painter, QRect(p.x() - half, p.y() - half, w, w));
+    fillDisc(painter, QRect(q.x() - half, q.y() - half, w, w));
+    painter.setBrush(brush);
+    pen.setCapStyle(Qt::RoundCap);
+    painter.setPen(pen);
+}
+
+// An ellipse outlined with a wide pen: a disc in the pen colour reaching half the pen width
+// beyond the box, and for a white-filled circle a white disc the pen width inside it.
+void drawWideEllipse(QPainter& painter, const QPen& pen, const QRect& box, bool whiteInside) {
+    const int w = pen.width();
+    const int half = w / 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(pen.color());
+    fillDisc(painter, QRect(box.x() - half, box.y() - half, box.width() + w, box.height() + w));
+    if (whiteInside && box.width() > w && box.height() > w) {
+        painter.setBrush(Qt::white);
+        fillDisc(painter,
+                 QRect(box.x() + w - half, box.y() + w - half, box.width() - w, box.height() - w));
+    }
+    painter.setPen(pen);
+}
+
 void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& type, int s,
                      Bitmap& canvas, PixelPos origin, double zoom) {
     const Segment& seg = type.segments[size_t(s)];
@@ -93,7 +136,7 @@ void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& 
     const QPoint q(origin.x + iround(double(roundHalfEven(j1.x)) * zoom),
                    origin.y + iround(double(roundHalfEven(j1.y)) * zoom));
     if (seg.kind == skLine) {
-        painter.drawLine(p, q);
+        drawRoundLine(painter, pen, p, q);
         return;
     }
     const double d = figure.pose[size_t(s)].length * z;
@@ -110,7 +153,12 @@ void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& 
     }
     const int x1 = iround(cx - d / 2), y1 = iround(cy - d / 2);
     const int x2 = iround(cx + d / 2), y2 = iround(cy + d / 2);
-    painter.drawEllipse(QRect(x1, y1, x2 - x1, y2 - y1));
+    const QRect box(x1, y1, x2 - x1, y2 - y1);
+    if (width > 2 && seg.kind != skHollowCircle) {
+        drawWideEllipse(painter, pen, box, seg.kind == skCircle);
+    } else {
+        painter.drawEllipse(box);
+    }
     painter.setBrush(Qt::white);
 }
 

@@ -1,0 +1,577 @@
+#include "document/kelformat.h"
+
+#include "document/filesave.h"
+#include "document/messages.h"
+#include "document/picturerecords.h"
+#include "document/stkformat.h"
+#include "document/zstream.h"
+#include "graphics/bytestream.h"
+#include "graphics/imagecodecs.h"
+#include "model/integrity.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelto {
+
+namespace {
+
+// Joints and drawn extents beyond this are refused, which keeps every later bounds computation
+// inside the 32-bit range.
+constexpr double kMaxExtent = 1e8;
+constexpr double kMaxScaleMagnitude = 1e5;
+constexpr double kOldAngleLimit = 100;
+
+[[noreturn]] void badRecord(const std::string& why) {
+    throw KeltoError(std::string(kMsgBadKelFile) + " (" + why + ")");
+}
+
+// Backgrounds are held at the animation size, so the size bounds what a file can make us hold.
+constexpr int32_t kMaxSide = 32767;
+constexpr int64_t kMaxArea = int64_t(1) << 26;
+
+void checkSize(int32_t width, int32_t height) {
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide ||
+        int64_t(width) * height > kMaxArea) {
+        badRecord("animation size out of range");
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+class RecordWriter {
+public:
+    // Maps a document background slot / type index to the number written; identity when empty.
+    std::vector<uint8_t> backgroundNumber;
+    std::vector<int> typeNumber;
+
+    explicit RecordWriter(const Document& doc) : m_doc(doc) { m_out.bytes().reserve(estimate()); }
+
+    void writeHeader() {
+        m_out.put<uint8_t>(kKelVersion);
+        m_out.put<int32_t>(m_doc.animWidth());
+        m_out.put<int32_t>(m_doc.animHeight());
+    }
+    void writeBackgrounds(const std::vector<int>& slots) {
+        m_out.put<uint8_t>(static_cast<uint8_t>(slots.size() + 1));
+        for (int slot : slots) {
+            writeBackgroundRecord(m_out, m_doc.background(slot));
+            m_out.putShortString(m_doc.backgroundName(slot));
+        }
+    }
+    void writeTypes(const std::vector<int>& indices) {
+        m_out.put<uint16_t>(static_cast<uint16_t>(indices.size() + kBuiltInFigureTypes));
+        for (int index : indices) {
+            writeFigureTypeRecord(m_out, m_doc.figureType(index));
+            m_out.putShortString(m_doc.figureTypeName(index));
+        }
+    }
+    void writeFrame(const Figures& frame) {
+        m_out.put<uint16_t>(frame.repeatCount);
+        const uint8_t bg = frame.backgroundIndex;
+        m_out.put<uint8_t>(backgroundNumber.empty() || bg == 0 ? bg : backgroundNumber[bg]);
+        m_out.put<uint16_t>(static_cast<uint16_t>(frame.figureCount()));
+        for (const Figure& f : frame.figures) {
+            writeFigure(f);
+        }
+        for (uint16_t entry : frame.drawOrder) {
+            m_out.put<uint16_t>(entry);
+        }
+    }
+    void writeFrameRate() { m_out.put<int32_t>(m_doc.frameRate); }
+    void putFrameCount(int n) { m_out.put<int32_t>(n); }
+    std::vector<uint8_t> take() { return std::move(m_out.bytes()); }
+
+private:
+    void writeFigure(const Figure& f) {
+        const FigureType& type = m_doc.figureType(f.typeIndex);
+        m_out.put<int32_t>(f.figureID);
+        const bool renumber = !typeNumber.empty() && f.typeIndex >= kBuiltInFigureTypes;
+        m_out.put<uint16_t>(
+            static_cast<uint16_t>(renumber ? typeNumber[f.typeIndex] : f.typeIndex));
+        m_out.put<float>(f.scale);
+        m_out.put<uint32_t>(f.colour);
+        m_out.put<uint8_t>(f.transparency);
+        if (type.imageCount() > 0) {
+            m_out.put<uint8_t>(f.flipped);
+        }
+        for (const SegmentPose& p : f.pose) {
+            m_out.put<double>(p.angle);
+        }
+        m_out.put<float>(f.jointPos[0].x);
+        m_out.put<float>(f.jointPos[0].y);
+        m_out.put<uint8_t>(f.stretchedCount);
+        if (f.stretchedCount != 0) {
+            for (const SegmentPose& p : f.pose) {
+                m_out.put<float>(p.length);
+            }
+        }
+        m_out.put<uint8_t>(f.isJoined);
+        if (f.isJoined) {
+            m_out.put<uint16_t>(f.joinParent);
+            m_out.put<uint8_t>(f.joinJoint);
+        }
+    }
+
+    // Room for the frames' bytes, so the buffer is not copied over and over while it grows.
+    size_t estimate() const {
+        size_t bytes = 64;
+        for (const Figures& frame : m_doc.frames) {
+            bytes += 5;
+            for (const Figure& f : frame.figures) {
+                bytes += 32 + f.pose.size() * (f.stretchedCount ? 12 : 8);
+            }
+        }
+        return bytes;
+    }
+
+    const Document& m_doc;
+    ByteWriter m_out;
+};
+
+std::vector<int> range(int from, int to) {
+    std::vector<int> v;
+    for (int i = from; i < to; ++i) {
+        v.push_back(i);
+    }
+    return v;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+class RecordReader {
+public:
+    RecordReader(ByteReader& in, uint8_t version) : m_in(in), m_version(version) {}
+
+    Document read() {
+        if (m_version == 2) {
+            return readVersion2();
+        }
+        return readVersion3or4();
+    }
+
+private:
+    Document readVersion3or4() {
+        const int32_t width = m_in.get<int32_t>();
+        const int32_t height = m_in.get<int32_t>();
+        checkSize(width, height);
+        Document doc(width, height);
+        const int b = m_in.get<uint8_t>();
+        if (b < 1) {
+            badRecord("no background slot count");
+        }
+        for (int slot = 1; slot < b; ++slot) {
+            ImageGeneral picture = readBackground(doc);
+            std::string name = m_in.getShortString();
+            doc.addBackground(std::move(picture), std::move(name));
+        }
+        const int t = m_version >= 4 ? m_in.get<uint16_t>() : m_in.get<uint8_t>();
+        if (t < kBuiltInFigureTypes || t > kMaxFigureTypes) {
+            badRecord("figure type count out of range");
+        }
+        const RecordForm form = m_version >= 4 ? RecordForm::Current : RecordForm::Older;
+        for (int i = kBuiltInFigureTypes; i < t; ++i) {
+            FigureType type = readTypeRecord(form);
+            std::string name = m_in.getShortString();
+            doc.addFigureType(std::move(type), std::move(name));
+        }
+        const int f = readFrameCount(m_version >= 4 ? 5 : 4);
+        doc.frames.resize(f);
+        for (Figures& frame : doc.frames) {
+            readFrame(doc, frame);
+        }
+        doc.frameRate = std::clamp(m_in.get<int32_t>(), kMinFrameRate, kMaxFrameRate);
+        return doc;
+    }
+
+    Document readVersion2() {
+        const bool hasBackground = m_in.get<uint8_t>() != 0;
+        const int32_t width = m_in.get<int32_t>();
+        const int32_t height = m_in.get<int32_t>();
+        checkSize(width, height);
+        Document doc(width, height);
+        if (hasBackground) {
+            ImageGeneral picture = readBackground(doc);
+            std::string name = version2BackgroundName(picture);
+            doc.addBackground(std::move(picture), std::move(name));
+        }
+        const int t = m_in.get<uint8_t>();
+        if (t < kBuiltInFigureTypes) {
+            badRecord("figure type count out of range");
+        }
+        for (int i = kBuiltInFigureTypes; i < t; ++i) {
+            FigureType type = readTypeRecord(RecordForm::Current);
+            std::string name = m_in.getShortString();
+            doc.addFigureType(std::move(type), std::move(name));
+        }
+        const int f = readFrameCount(1);
+        doc.frames.resize(f);
+        for (Figures& frame : doc.frames) {
+            frame.backgroundIndex = hasBackground ? 1 : 0;
+            readFrameFigures(doc, frame, m_in.get<uint8_t>());
+        }
+        return doc;
+    }
+
+    // Every background has the animation's size. One that does not would have to be cut or
+    // extended to it, and an extension is memory the file's bytes do not justify: refused.
+    ImageGeneral readBackground(const Document& doc) {
+        ImageGeneral picture;
+        try {
+            readBackgroundRecord(m_in, picture);
+        } catch (const KeltoError& e) {
+            badRecord(std::string("background: ") + e.what());
+        }
+        if (picture.width() != doc.animWidth() || picture.height() != doc.animHeight()) {
+            badRecord("background size differs from the animation size");
+        }
+        return picture;
+    }
+
+    FigureType readTypeRecord(RecordForm form) {
+        try {
+            return readFigureTypeRecord(m_in, form);
+        } catch (const KeltoError& e) {
+            badRecord(std::string("figure type: ") + e.what());
+        }
+    }
+
+    int readFrameCount(size_t minFrameBytes) {
+        const int32_t f = m_in.get<int32_t>();
+        if (f < 0 || f > kMaxFrames) {
+            badRecord("frame count out of range");
+        }
+        m_in.need(size_t(f) * minFrameBytes);
+        return f;
+    }
+
+    void readFrame(Document& doc, Figures& frame) {
+        frame.repeatCount = std::max<uint16_t>(1, m_in.get<uint16_t>());
+        frame.backgroundIndex = m_in.get<uint8_t>();
+        if (frame.backgroundIndex >= doc.backgroundCount()) {
+            badRecord("background index out of range");
+        }
+        const int n = m_version >= 4 ? m_in.get<uint16_t>() : m_in.get<uint8_t>();
+        readFrameFigures(doc, frame, n);
+    }
+
+    void readFrameFigures(Document& doc, Figures& frame, int n) {
+        // Every figure record takes at least this many bytes, so a count can be checked
+        // against the data before anything is allocated for it.
+        m_in.need(size_t(n) * (m_version >= 4 ? 25 : 17));
+        frame.setCount(n);
+        for (Figure& f : frame.figures) {
+            readFigure(doc, f);
+        }
+        if (m_version >= 4 && n > 0) {
+            for (uint16_t& entry : frame.drawOrder) {
+                entry = m_in.get<uint16_t>();
+            }
+        }
+        frame.recomputeOrderPositions();
+        frame.rebuildJoinLists();
+        if (const std::string why = verifyFrame(frame, doc.figureTypes()); !why.empty()) {
+            badRecord(why);
+        }
+    }
+
+    uint16_t readTypeIndex(Document& doc) {
+        if (m_version >= 4) {
+            return m_in.get<uint16_t>();
+        }
+        if (m_version == 2 && m_in.remaining() > 0 && m_in.data()[m_in.pos()] == 1) {
+            m_in.skip(1);
+            return defaultTwoIndex(doc);
+        }
+        const uint8_t stored = m_in.get<uint8_t>();
+        return stored == 0 ? static_cast<uint16_t>(doc.figureTypeCount() - 1) : stored;
+    }
+
+    // Version-2 files drew their stick man differently; it comes back as a type of its own the
+    // first time a figure uses it.
+    uint16_t defaultTwoIndex(Document& doc) {
+        if (m_defaultTwo < 0) {
+            m_defaultTwo = doc.addFigureType(createDefaultTwoType(), "Default 2");
+        }
+        return static_cast<uint16_t>(m_defaultTwo);
+    }
+
+    void readFigure(Document& doc, Figure& f) {
+        if (m_version >= 4) {
+            f.figureID = m_in.get<int32_t>();
+            doc.lastFigureID = std::max(doc.lastFigureID, f.figureID);
+        } else {
+            if (doc.lastFigureID == INT32_MAX) {
+                badRecord("too many figures");
+            }
+            f.figureID = doc.nextFigureID();
+        }
+        const uint16_t typeIndex = readTypeIndex(doc);
+        if (typeIndex >= doc.figureTypeCount() || doc.figureType(typeIndex).segmentCount() == 0) {
+            badRecord("figure type index out of range");
+        }
+        const FigureType& type = doc.figureType(typeIndex);
+        sizeForType(f, typeIndex, type);
+        f.scale = m_in.get<float>();
+        f.colour = m_in.get<uint32_t>();
+        f.transparency = m_version >= 4 ? m_in.get<uint8_t>() : 0;
+        if (type.imageCount() > 0) {
+            f.flipped = m_in.get<uint8_t>();
+        }
+        for (SegmentPose& p : f.pose) {
+            p.angle = m_in.get<double>();
+            if (m_version < 4 && std::fabs(p.angle) > kOldAngleLimit) {
+                p.angle = 0;
+            }
+        }
+        const float x = m_in.get<float>();
+        const float y = m_in.get<float>();
+        if (m_version >= 4) {
+            f.stretchedCount = m_in.get<uint8_t>();
+            if (f.stretchedCount != 0) {
+                for (SegmentPose& p : f.pose) {
+                    p.length = m_in.get<float>();
+                }
+            }
+            f.isJoined = m_in.get<uint8_t>() != 0;
+            if (f.isJoined) {
+                f.joinParent = m_in.get<uint16_t>();
+                f.joinJoint = m_in.get<uint8_t>();
+            }
+        }
+        if (m_version == 2 && f.scale > kMaxFigureScale) {
+            f.scale = kMaxFigureScale;
+        }
+        checkPose(f);
+        f.placeRoot({x, y}, type);
+        checkExtent(f, type);
+        f.updateBounds(type);
+    }
+
+    // What Figure::setType does, less computing joints and bounds: the reader places the
+    // figure once its pose is read, and the extended-precision joints are most of a load's time.
+    static void sizeForType(Figure& f, uint16_t index, const FigureType& type) {
+        const int n = type.segmentCount();
+        f.jointPos.resize(n + 1);
+        f.pose.resize(n);
+        for (int s = 0; s < n; ++s) {
+            f.pose[s].angle = type.segments[s].angle;
+            f.pose[s].length = type.segments[s].length;
+        }
+        f.typeIndex = index;
+    }
+
+    // Refuses poses whose numbers would overflow the figure's bounds or make no drawing.
+    static void checkPose(const Figure& f) {
+        if (!(std::fabs(f.scale) <= kMaxScaleMagnitude)) {
+            badRecord("figure scale out of range");
+        }
+        for (const SegmentPose& p : f.pose) {
+            if (!std::isfinite(p.angle) || !(std::fabs(p.length) <= kMaxExtent)) {
+                badRecord("figure pose out of range");
+            }
+        }
+    }
+
+    static void checkExtent(const Figure& f, const FigureType& type) {
+        for (const FigureJoint& j : f.jointPos) {
+            if (!(std::fabs(j.x) <= kMaxExtent) || !(std::fabs(j.y) <= kMaxExtent)) {
+                badRecord("figure position out of range");
+            }
+        }
+        for (int s = 0; s < type.segmentCount(); ++s) {
+            const Segment& seg = type.segments[s];
+            double reach =
+                std::fabs(seg.thickness * f.scale) + std::fabs(f.pose[s].length * f.scale);
+            if (seg.kind == skImage) {
+                const Sprite& pic = type.images[type.imageRefs[s].imageIndex];
+                if (pic.width() > 0) {
+                    reach +=
+                        std::fabs(double(pic.height()) * f.scale * f.pose[s].length) / pic.width();
+                }
+            }
+            if (!(reach <= kMaxExtent)) {
+                badRecord("figure size out of range");
+            }
+        }
+    }
+
+    ByteReader& m_in;
+    uint8_t m_version;
+    int m_defaultTwo = -1;
+};
+
+} // namespace
+
+FigureType createDefaultTwoType() {
+    struct Row {
+        uint8_t start;
+        uint8_t kind;
+        float length;
+        double angle;
+    };
+    static const Row rows[] = {
+        {0, skLine, 60, 3 * kPi / 2}, {1, skCircle, 36, 3 * kPi / 2}, {1, skLine, 40, 3 * kPi / 4},
+        {1, skLine, 40, kPi / 4},     {3, skLine, 40, 2 * kPi / 3},   {4, skLine, 40, kPi / 3},
+        {0, skLine, 50, 5 * kPi / 8}, {0, skLine, 50, 3 * kPi / 8},   {7, skLine, 50, 5 * kPi / 8},
+        {8, skLine, 50, 3 * kPi / 8},
+    };
+    FigureType type;
+    type.setSegmentCount(1);
+    Segment& first = type.segments[0];
+    first = Segment{};
+    first.startJoint = 0;
+    first.endJoint = 1;
+    first.length = rows[0].length;
+    first.angle = rows[0].angle;
+    first.thickness = 7;
+    first.kind = rows[0].kind;
+    type.imageRefs[0] = ImageRef{};
+    type.rebuildJoints();
+    for (size_t k = 1; k < std::size(rows); ++k) {
+        type.addSegment(rows[k].start, rows[k].kind, rows[k].length, 7, rows[k].angle, 0, 0);
+    }
+    return type;
+}
+
+std::vector<uint8_t> writeDocumentRecord(const Document& doc) {
+    RecordWriter w(doc);
+    w.writeHeader();
+    w.writeBackgrounds(range(1, doc.backgroundCount()));
+    w.writeTypes(range(kBuiltInFigureTypes, doc.figureTypeCount()));
+    w.putFrameCount(doc.frameCount());
+    for (const Figures& frame : doc.frames) {
+        w.writeFrame(frame);
+    }
+    w.writeFrameRate();
+    return w.take();
+}
+
+std::vector<uint8_t> writeSelectedFramesRecord(const Document& doc,
+                                               const std::vector<int>& selectionOrder) {
+    std::vector<int> order;
+    for (int i : selectionOrder) {
+        if (i >= 0 && i < doc.frameCount() && doc.frames[i].timelineSelected &&
+            std::find(order.begin(), order.end(), i) == order.end()) {
+            order.push_back(i);
+        }
+    }
+    for (int i = 0; i < doc.frameCount(); ++i) {
+        if (doc.frames[i].timelineSelected &&
+            std::find(order.begin(), order.end(), i) == order.end()) {
+            order.push_back(i);
+        }
+    }
+    if (order.empty()) {
+        return {};
+    }
+    RecordWriter w(doc);
+    w.backgroundNumber.assign(doc.backgroundCount(), 255);
+    w.typeNumber.assign(doc.figureTypeCount(), -1);
+    std::vector<int> slots;
+    std::vector<int> types;
+    for (int i : order) {
+        const Figures& frame = doc.frames[i];
+        const uint8_t bg = frame.backgroundIndex;
+        if (bg != 0 && w.backgroundNumber[bg] == 255) {
+            slots.push_back(bg);
+            w.backgroundNumber[bg] = static_cast<uint8_t>(slots.size());
+        }
+        for (const Figure& f : frame.figures) {
+            if (f.typeIndex >= kBuiltInFigureTypes && w.typeNumber[f.typeIndex] < 0) {
+                types.push_back(f.typeIndex);
+                w.typeNumber[f.typeIndex] = static_cast<int>(types.size()) + 1;
+            }
+        }
+    }
+    w.writeHeader();
+    w.writeBackgrounds(slots);
+    w.writeTypes(types);
+    w.putFrameCount(static_cast<int>(order.size()));
+    for (const Figures& frame : doc.frames) {
+        if (frame.timelineSelected) {
+            w.writeFrame(frame);
+        }
+    }
+    w.writeFrameRate();
+    return w.take();
+}
+
+bool isReadableKelVersion(uint8_t version) {
+    return version >= 2 && version <= kKelVersion;
+}
+
+Document readDocumentRecord(const uint8_t* data, size_t size) {
+    ByteReader in(data, size);
+    if (size == 0) {
+        badRecord("empty record");
+    }
+    const uint8_t version = in.get<uint8_t>();
+    if (!isReadableKelVersion(version)) {
+        throw KeltoError(kMsgKelNotCompatible);
+    }
+    try {
+        RecordReader reader(in, version);
+        return reader.read();
+    } catch (const KeltoError& e) {
+        const std::string what = e.what();
+        if (what.rfind(kMsgBadKelFile, 0) == 0) {
+            throw;
+        }
+        badRecord(what);
+    }
+}
+
+std::vector<uint8_t> writeKelFile(const Document& doc) {
+    return compressStream(writeDocumentRecord(doc));
+}
+
+Document readKelFile(const std::vector<uint8_t>& fileBytes) {
+    std::vector<uint8_t> record;
+    try {
+        record = decompressStream(fileBytes);
+    } catch (const KeltoError& e) {
+        badRecord(e.what());
+    }
+    return readDocumentRecord(record);
+}
+
+std::string removeExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return path;
+    }
+    return path.substr(0, dot);
+}
+
+void saveAnimation(Document& doc, const std::string& pathWithoutExtension) {
+    if (doc.frames.empty()) {
+        throw KeltoError(kMsgNoFramesToSave);
+    }
+    const std::string path = pathWithoutExtension + ".kel";
+    writeFileReplacing(path, writeKelFile(doc));
+    doc.documentSaved = true;
+    doc.currentFileName = path;
+}
+
+bool saveSelectedFrames(const Document& doc, const std::string& pathWithoutExtension,
+                        const std::vector<int>& selectionOrder) {
+    const std::vector<uint8_t> record = writeSelectedFramesRecord(doc, selectionOrder);
+    if (record.empty()) {
+        return false;
+    }
+    writeFileReplacing(pathWithoutExtension + ".kel", compressStream(record));
+    return true;
+}
+
+Document loadAnimation(const std::string& path) {
+    Document doc = readKelFile(readWholeFile(path));
+    doc.documentSaved = true;
+    doc.currentFileName = path;
+    return doc;
+}
+
+} // namespace kelto

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "document/document.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kelto {
+
+inline constexpr uint8_t kKelVersion = 4;
+
+// The version-4 document record of the whole document (before compression).
+std::vector<uint8_t> writeDocumentRecord(const Document& doc);
+
+// The version-4 record of the frames marked TimelineSelected, as "Save Selected" and Copy
+// write it: only the backgrounds and types those frames use, numbered in the order the frames
+// were selected (selectionOrder; marked frames missing from it follow in frame order), and the
+// frames in frame order. Empty when no frame is marked.
+std::vector<uint8_t> writeSelectedFramesRecord(const Document& doc,
+                                               const std::vector<int>& selectionOrder);
+
+// The second built-in stick figure that version-2 files bring in as "Default 2".
+FigureType createDefaultTwoType();
+
+// The version byte of a record, or of a file's first byte after decompression.
+bool isReadableKelVersion(uint8_t version);
+
+// Parses a document record of version 2, 3 or 4 into a new document. Bytes after the record
+// are ignored. Throws KeltoError: the not-compatible message for an unknown version, the
+// damaged-file message (with a detail) for anything else that is wrong.
+Document readDocumentRecord(const uint8_t* data, size_t size);
+inline Document readDocumentRecord(const std::vector<uint8_t>& bytes) {
+    return readDocumentRecord(bytes.data(), bytes.size());
+}
+
+// A whole .kel file: the zlib stream of a record.
+std::vector<uint8_t> writeKelFile(const Document& doc);
+Document readKelFile(const std::vector<uint8_t>& fileBytes);
+
+// The path without its extension (the part after the last dot of the file name).
+std::string removeExtension(const std::string& path);
+
+// Saves the whole document to pathWithoutExtension + ".kel" through a temporary file, then
+// marks it saved under that name. Throws KeltoError (nothing written, nothing marked) on any
+// failure, including a document without frames.
+void saveAnimation(Document& doc, const std::string& pathWithoutExtension);
+// Saves the marked frames to pathWithoutExtension + ".kel". The document stays as it is: a
+// part saved elsewhere does not make the whole document saved. Returns false, writing
+// nothing, when no frame is marked.
+bool saveSelectedFrames(const Document& doc, const std::string& pathWithoutExtension,
+                        const std::vector<int>& selectionOrder);
+// Reads a .kel file into a new document, marked saved under the path. The caller replaces its
+// document with it (Document::adoptLoaded) only when this returns.
+Document loadAnimation(const std::string& path);
+
+} // namespace kelto

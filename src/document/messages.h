@@ -1,0 +1,23 @@
+#pragma once
+
+namespace kelto {
+
+// The document's and the file readers' own messages, in their default English wording. The
+// editor looks up the translated phrase by the same text.
+inline constexpr const char* kMsgFileDoesNotExist = "That file does not exist";
+inline constexpr const char* kMsgStkNotCompatible =
+    "That .stk file is not compatible with this version of Kelto";
+inline constexpr const char* kMsgKelNotCompatible =
+    "That .kel file is not compatible with this version of Kelto";
+inline constexpr const char* kMsgTooManyFrames = "You cannot add any more frames";
+inline constexpr const char* kMsgTooManyFigureTypes = "You cannot add any more figure types";
+inline constexpr const char* kMsgTooManyBackgrounds = "You cannot load any more backgrounds";
+inline constexpr const char* kMsgV2Conversion =
+    "Some data had to be modified when converting to the Kelto V2 STK format";
+inline constexpr const char* kMsgNoFramesToSave =
+    "You must create at least one frame before saving an animation";
+// Damaged files: one clear message whatever the detail.
+inline constexpr const char* kMsgBadStkFile = "That .stk file is damaged";
+inline constexpr const char* kMsgBadKelFile = "That .kel file is damaged";
+
+} // namespace kelto

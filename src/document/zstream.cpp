@@ -1,0 +1,96 @@
+#include "document/zstream.h"
+
+#include "settings/errorreporter.h"
+
+#include <zlib.h>
+
+#include <limits>
+
+namespace kelto {
+
+namespace {
+
+constexpr size_t kPiece = 64 * 1024;
+
+// zlib counts in 32-bit units; larger inputs are fed in slices of this size.
+constexpr size_t kMaxSlice = std::numeric_limits<uInt>::max() / 2;
+
+} // namespace
+
+std::vector<uint8_t> compressStream(const uint8_t* data, size_t size) {
+    z_stream z{};
+    if (deflateInit(&z, 9) != Z_OK) {
+        throw KeltoError("Could not start compression");
+    }
+    std::vector<uint8_t> out;
+    // deflateBound is exact enough to make one allocation suffice in practice.
+    out.resize(deflateBound(&z, static_cast<uLong>(size < kMaxSlice ? size : kMaxSlice)) + 64);
+    size_t produced = 0;
+    size_t consumed = 0;
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        if (z.avail_in == 0 && consumed < size) {
+            const size_t slice = size - consumed < kMaxSlice ? size - consumed : kMaxSlice;
+            z.next_in = const_cast<Bytef*>(data + consumed);
+            z.avail_in = static_cast<uInt>(slice);
+            consumed += slice;
+        }
+        if (produced == out.size()) {
+            out.resize(out.size() * 2);
+        }
+        const size_t room = out.size() - produced < kMaxSlice ? out.size() - produced : kMaxSlice;
+        z.next_out = out.data() + produced;
+        z.avail_out = static_cast<uInt>(room);
+        rc = deflate(&z, consumed == size ? Z_FINISH : Z_NO_FLUSH);
+        produced += room - z.avail_out;
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+            deflateEnd(&z);
+            throw KeltoError("Compression failed");
+        }
+    }
+    deflateEnd(&z);
+    out.resize(produced);
+    return out;
+}
+
+std::vector<uint8_t> decompressStream(const uint8_t* data, size_t size, size_t maxSize) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) {
+        throw KeltoError("Could not start decompression");
+    }
+    std::vector<uint8_t> out;
+    size_t consumed = 0;
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        if (z.avail_in == 0) {
+            if (consumed == size) {
+                inflateEnd(&z);
+                throw KeltoError("The compressed data ends early");
+            }
+            const size_t slice = size - consumed < kPiece ? size - consumed : kPiece;
+            z.next_in = const_cast<Bytef*>(data + consumed);
+            z.avail_in = static_cast<uInt>(slice);
+            consumed += slice;
+        }
+        if (out.size() >= maxSize) {
+            inflateEnd(&z);
+            throw KeltoError("The compressed data is too large");
+        }
+        const size_t at = out.size();
+        const size_t piece = maxSize - at < kPiece ? maxSize - at : kPiece;
+        out.resize(at + piece);
+        z.next_out = out.data() + at;
+        z.avail_out = static_cast<uInt>(piece);
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.resize(at + piece - z.avail_out);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+            inflateEnd(&z);
+            throw KeltoError("The compressed data is damaged");
+        }
+    }
+    inflateEnd(&z);
+    out.shrink_to_fit();
+    return out;
+}
+
+} // namespace kelto
