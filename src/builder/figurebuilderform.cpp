@@ -539,6 +539,11 @@ int FigureBuilderForm::startJointOfHit(int hit) const {
     return hit == kMainHandle ? 0 : workingType().segments[size_t(hit)].endJoint;
 }
 
+// The menus are disabled while a mode is active; their shortcuts must not act either.
+bool FigureBuilderForm::menusActive() const {
+    return mode() == Mode::None;
+}
+
 bool FigureBuilderForm::askUnsaved() {
     return !m_modified || prompter().ask(getPhrase(PhraseType::BFigUnsaved)) == Answer::Yes;
 }
@@ -730,7 +735,7 @@ void FigureBuilderForm::pickStartAt(QPoint pos) {
 }
 
 void FigureBuilderForm::addSegmentAt(QPoint pos) {
-    eraseFigure();
+    clearCanvas(); // ending a mode: the preview may reach beyond the figure
     FigureType& t = type();
     const PointF start = m_figure.joint(m_newStartJoint);
     const double dx = pos.x() - start.x, dy = pos.y() - start.y;
@@ -979,6 +984,10 @@ void FigureBuilderForm::upDownButtonMouseUp() {
 }
 
 void FigureBuilderForm::upDownTimerTimer() {
+    if (mode() != Mode::None) { // a key started a mode while the button was held
+        m_upDownTimer->stop();
+        return;
+    }
     // The first four ticks only wait, so a click gives one step and holding repeats.
     if (m_repeatCounter < 4) {
         ++m_repeatCounter;
@@ -1100,6 +1109,9 @@ void FigureBuilderForm::redo1Click() {
 // Files
 
 void FigureBuilderForm::new1Click() {
+    if (!menusActive()) {
+        return;
+    }
     if (!askUnsaved()) {
         return;
     }
@@ -1108,6 +1120,9 @@ void FigureBuilderForm::new1Click() {
 
 void FigureBuilderForm::open1Click() {
     guarded("Builder.Open1Click", [this] {
+        if (!menusActive()) {
+            return;
+        }
         if (!askUnsaved()) {
             return;
         }
@@ -1164,6 +1179,9 @@ bool FigureBuilderForm::openFigure(const QString& fileName) {
 
 void FigureBuilderForm::save1Click() {
     guarded("Builder.Save1Click", [this] {
+        if (!menusActive()) {
+            return;
+        }
         if (m_fileName.isEmpty()) {
             saveAs1Click();
             return;
@@ -1176,6 +1194,9 @@ void FigureBuilderForm::save1Click() {
 
 void FigureBuilderForm::saveAs1Click() {
     guarded("Builder.SaveAs1Click", [this] {
+        if (!menusActive()) {
+            return;
+        }
         const QString stk = getPhrase(PhraseType::MStkFile) + QStringLiteral(" (*.stk)");
         const QString filters = stk + QStringLiteral(";;Kelto V2 Stick Figure File (*.stk)");
         int filter = 0;
@@ -1217,6 +1238,9 @@ bool FigureBuilderForm::saveFigureTypeAs(const QString& fileName, bool v2) {
 }
 
 void FigureBuilderForm::exit1Click() {
+    if (!menusActive()) {
+        return;
+    }
     hide();
 }
 
@@ -1225,6 +1249,9 @@ void FigureBuilderForm::exit1Click() {
 
 void FigureBuilderForm::addToAnimation1Click() {
     guarded("Builder.AddToAnimation1Click", [this] {
+        if (!menusActive()) {
+            return;
+        }
         if (!m_doc.canAddFigureType()) {
             prompter().tell(getPhrase(PhraseType::NoMoreFigType));
             return;

@@ -163,6 +163,7 @@ private:
     void leaveModes();
     void restoreState(const BuilderUndoState& state);
     void updateUndoCaptions();
+    bool menusActive() const;
     bool askUnsaved();
     float parentThickness(int joint) const;
     int startJointOfHit(int hit) const;

@@ -304,6 +304,30 @@ private Q_SLOTS:
         QCOMPARE(f.doc->figureType(2).segments[1].kind, uint8_t(skLine));
     }
 
+    void fullDocumentRefusesTheHandOver() {
+        while (f.doc->canAddFigureType()) {
+            f.doc->addFigureType(FigureType(), "t" + std::to_string(f.doc->figureTypeCount()));
+        }
+        f.form->setNameAsker([](int) { return QString("One too many"); });
+        f.form->addToAnimation1Click();
+        QCOMPARE(f.prompt.messages, QStringList{"You cannot add any more figure types"});
+        QCOMPARE(f.doc->figureTypeCount(), kMaxFigureTypes);
+    }
+
+    void fileCommandsWaitWhileAModeIsActive() {
+        addLine();
+        f.form->lineButtonClick();
+        f.prompt.saveNames = {path("Early.stk")};
+        f.prompt.answers = {Answer::Yes};
+        f.form->saveAs1Click(); // as its shortcut would
+        f.form->new1Click();
+        f.form->undo1Click();
+        QCOMPARE(f.prompt.saveNames.size(), size_t(1));
+        QVERIFY(f.prompt.questions.isEmpty());
+        QCOMPARE(segmentCount(), 2);
+        QCOMPARE(f.form->mode(), FigureBuilderForm::Mode::PickStart);
+    }
+
     void addToAnimationNamesOpenedFilesAfterTheFile() {
         const QString file = writeChain("Ladder.stk", 5);
         f.form->setNameAsker([](int) -> QString {
