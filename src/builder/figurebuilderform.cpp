@@ -539,6 +539,13 @@ int FigureBuilderForm::startJointOfHit(int hit) const {
     return hit == kMainHandle ? 0 : workingType().segments[size_t(hit)].endJoint;
 }
 
+// Every segment command works on the selected segment; a type always has one, but the
+// commands must not trust that.
+bool FigureBuilderForm::hasSelection() const {
+    return m_selected < workingType().segmentCount() &&
+           m_figure.segmentCount() == workingType().segmentCount();
+}
+
 // The menus are disabled while a mode is active; their shortcuts must not act either.
 bool FigureBuilderForm::menusActive() const {
     return mode() == Mode::None;
@@ -587,6 +594,9 @@ void FigureBuilderForm::initialize() {
 
 void FigureBuilderForm::editFigureType(const FigureType& source) {
     guarded("Builder.EditFigureType", [this, &source] {
+        if (source.segmentCount() == 0) {
+            return; // nothing to draw; keep what the builder holds
+        }
         m_upDownTimer->stop();
         m_textTimer->stop();
         m_dragging = false;
@@ -698,6 +708,9 @@ void FigureBuilderForm::startAddingSegment() {
 
 void FigureBuilderForm::duplicateButtonClick() {
     guarded("Builder.DuplicateButtonClick", [this] {
+        if (!hasSelection()) {
+            return;
+        }
         const FigureType& t = type();
         if (t.segmentCount() >= kMaxSegments) {
             prompter().tell(getPhrase(PhraseType::BNoMoreSeg));
@@ -911,6 +924,9 @@ void FigureBuilderForm::textTimerTimer() {
 
 void FigureBuilderForm::changeKindButtonClick() {
     guarded("Builder.ChangeKindButtonClick", [this] {
+        if (!hasSelection()) {
+            return;
+        }
         eraseFigure();
         FigureType& t = type();
         Segment& seg = t.segments[m_selected];
@@ -923,6 +939,9 @@ void FigureBuilderForm::changeKindButtonClick() {
 
 void FigureBuilderForm::circleKindButtonClick() {
     guarded("Builder.CircleKindButtonClick", [this] {
+        if (!hasSelection()) {
+            return;
+        }
         Segment& seg = type().segments[m_selected];
         uint8_t next;
         switch (seg.kind) {
@@ -947,6 +966,9 @@ void FigureBuilderForm::circleKindButtonClick() {
 
 void FigureBuilderForm::changeStaticButtonClick() {
     guarded("Builder.ChangeStaticButtonClick", [this] {
+        if (!hasSelection()) {
+            return;
+        }
         eraseFigure();
         Segment& seg = type().segments[m_selected];
         seg.isStatic = seg.isStatic ? 0 : 1;
@@ -957,6 +979,9 @@ void FigureBuilderForm::changeStaticButtonClick() {
 
 void FigureBuilderForm::changeThickness(bool up, bool ctrl) {
     guarded("Builder.ChangeThickness", [this, up, ctrl] {
+        if (!hasSelection()) {
+            return;
+        }
         Segment& seg = type().segments[m_selected];
         const float step = ctrl ? 5.0f : 1.0f;
         float thickness = up ? seg.thickness + step : seg.thickness - step;
@@ -998,6 +1023,9 @@ void FigureBuilderForm::upDownTimerTimer() {
 
 void FigureBuilderForm::splitButtonClick() {
     guarded("Builder.SplitButtonClick", [this] {
+        if (!hasSelection()) {
+            return;
+        }
         FigureType& t = type();
         if (t.segmentCount() >= kMaxSegments) {
             prompter().tell(getPhrase(PhraseType::BNoMoreSeg));
@@ -1014,6 +1042,9 @@ void FigureBuilderForm::splitButtonClick() {
 
 void FigureBuilderForm::deleteButtonClick(bool wholeBranch) {
     guarded("Builder.DeleteButtonClick", [this, wholeBranch] {
+        if (!hasSelection()) {
+            return;
+        }
         FigureType& t = type();
         const Segment& seg = t.segments[m_selected];
         if (seg.startJoint == 0 && t.joints[0].children.size() == 1 &&
@@ -1034,6 +1065,9 @@ void FigureBuilderForm::deleteButtonClick(bool wholeBranch) {
 
 void FigureBuilderForm::nominateButtonClick() {
     guarded("Builder.NominateButtonClick", [this] {
+        if (!hasSelection()) {
+            return;
+        }
         FigureType& t = type();
         const PointF newRoot = m_figure.joint(t.segments[m_selected].endJoint);
         eraseFigure();

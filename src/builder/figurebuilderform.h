@@ -164,6 +164,7 @@ private:
     void restoreState(const BuilderUndoState& state);
     void updateUndoCaptions();
     bool menusActive() const;
+    bool hasSelection() const;
     bool askUnsaved();
     float parentThickness(int joint) const;
     int startJointOfHit(int hit) const;
