@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 using namespace kelto;
 using kelto::testing::BuilderFixture;
@@ -216,6 +217,18 @@ private Q_SLOTS:
         QTest::keyClick(f.form.get(), Qt::Key_S);
         QVERIFY(f.form->statusText().endsWith("static"));
         QCOMPARE(f.form->undoAction()->text(), QString("Undo Static"));
+    }
+
+    void keysReachTheWindowThroughFocusAndShortcuts() {
+        f.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        QWindow* window = f.form->windowHandle();
+        QTest::keyClick(window, Qt::Key_K);
+        QCOMPARE(f.selectedSegment().kind, uint8_t(skCircle));
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.selectedSegment().kind, uint8_t(skLine));
+        QTest::keyClick(window, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(f.selectedSegment().kind, uint8_t(skCircle));
     }
 
     void staticSegmentsAreGreyAndSelectedStaticIsDarkBlue() {

@@ -135,6 +135,16 @@ private Q_SLOTS:
         QCOMPARE(segmentCount(), 2);
     }
 
+    void failedSaveKeepsTheTypeUntitledAndModified() {
+        addLine();
+        f.prompt.saveNames = {path("no such folder/Lost.stk")};
+        f.form->saveAs1Click();
+        QCOMPARE(f.reported.size(), size_t(1));
+        f.reported.clear();
+        QVERIFY(f.form->fileName().isEmpty());
+        QVERIFY(f.form->isModified());
+    }
+
     void v2SaveReportsTheConversionOnceAndSaveWritesTheCurrentForm() {
         const QPoint root = f.jointAt(0);
         f.addSegment(root, root + QPoint(0, 30), true);
