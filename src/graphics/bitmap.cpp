@@ -188,6 +188,15 @@ void Bitmap::convertTo(PixelFormat format) {
             }
             continue;
         }
+        if (m_format == PixelFormat::Bits32 && format == PixelFormat::Bits24) {
+            const uint8_t* s = row(y);
+            for (int x = 0; x < m_width; ++x) {
+                d[3 * x] = s[4 * x];
+                d[3 * x + 1] = s[4 * x + 1];
+                d[3 * x + 2] = s[4 * x + 2];
+            }
+            continue;
+        }
         for (int x = 0; x < m_width; ++x) {
             out.setRawPixel(x, y, pixel32(x, y));
         }

@@ -86,6 +86,8 @@ TEST(Bitmap, SetSizeKeepsTopLeftAndConversionKeepsColours) {
         Bitmap c = src;
         c.convertTo(PixelFormat::Bits32);
         EXPECT_TRUE(samePixels(src, c));
+        c.convertTo(PixelFormat::Bits24);
+        EXPECT_TRUE(samePixels(src, c));
     }
     EXPECT_THROW(Bitmap(70000, 2, PixelFormat::Bits8), KeltoError);
     EXPECT_THROW(Bitmap(20000, 20000, PixelFormat::Bits8), KeltoError);
@@ -330,6 +332,17 @@ TEST(Codecs, TruncatedAndDamagedInputsThrow) {
     const uint8_t dims[8] = {0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF};
     std::memcpy(huge.data() + 16, dims, 8);
     EXPECT_THROW(decodePng(huge.data(), huge.size()), KeltoError);
+    // So is a GIF image claiming far more pixels than its data can hold, and one beyond the
+    // size limit.
+    for (uint16_t side : {uint16_t(8000), uint16_t(65000)}) {
+        std::vector<uint8_t> big = gif;
+        const size_t desc = 13 + 3 * 64; // header, screen, 64-entry colour table
+        ASSERT_EQ(big[desc], 0x2C);
+        for (size_t at : {size_t(6), size_t(8), desc + 5, desc + 7}) {
+            std::memcpy(big.data() + at, &side, 2);
+        }
+        EXPECT_THROW(decodeGif(big.data(), big.size()), KeltoError);
+    }
     // Damaged bytes never crash; they either decode or throw.
     for (size_t at = 0; at < jpg.size(); at += 7) {
         std::vector<uint8_t> d = jpg;
