@@ -1,9 +1,13 @@
 #include "dialogs/picturepreview.h"
+#include "dialogs/prompter.h"
 #include "dialogs/stkpreview.h"
 #include "document/stkformat.h"
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <vector>
 
@@ -99,6 +103,36 @@ private Q_SLOTS:
         QVERIFY(!pane.pixmap().isNull());
         pane.showFile(dir.filePath("missing.stk"));
         QVERIFY(pane.pixmap().isNull());
+    }
+
+    void openDialogCarriesThePreviewPane() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Man.stk");
+        saveStkFile(createStickmanType(), QFile::encodeName(path).toStdString());
+        bool sawPicture = false;
+        int tries = 0;
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog && ++tries < 100) {
+                return;
+            }
+            poll.stop();
+            if (dialog) {
+                if (auto* pane = dialog->findChild<PicturePreview*>()) {
+                    Q_EMIT dialog->currentChanged(path);
+                    sawPicture = !pane->pixmap().isNull();
+                }
+                dialog->reject();
+            }
+        });
+        poll.start();
+        QtPrompter prompter;
+        const QStringList chosen =
+            prompter.openFileNames("Open", dir.path(), "Stick Figure File (*.stk)", false, true);
+        QVERIFY(chosen.isEmpty());
+        QVERIFY(sawPicture);
     }
 };
 
