@@ -1,4 +1,5 @@
 // kelto-cli: the command-line face of the same core the editor uses.
+#include "cli/exportcommand.h"
 #include "cli/infojson.h"
 #include "document/filesave.h"
 #include "document/kelformat.h"
@@ -37,6 +38,7 @@ struct UsageError {
 
 int usage(FILE* to, int code) {
     std::fputs(kUsage, to);
+    std::fputs(kExportUsage, to);
     return code;
 }
 
@@ -197,9 +199,15 @@ int run(int argc, char* argv[]) {
         if (command == "convert") {
             return runConvert(args);
         }
+        if (command == "export") {
+            return runExport(args);
+        }
         throw UsageError{"unknown command '" + command + "'"};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kelto-cli: %s\n", e.what.c_str());
+        return usage(stderr, 2);
+    } catch (const CliUsageError& e) {
+        std::fprintf(stderr, "kelto-cli: %s\n", e.what());
         return usage(stderr, 2);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kelto-cli: %s\n", e.what());

@@ -1,0 +1,120 @@
+#include "document/kelformat.h"
+#include "graphics/imagecodecs.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gif_lib.h>
+
+using namespace kelto;
+
+namespace {
+
+struct ExportRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+ExportRun exportCli(const QStringList& args) {
+    QProcess p;
+    p.start(KELTO_CLI_PATH, QStringList{"export"} + args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Three frames of a stick man walking right; the second held for two periods.
+QString writeAnimation(const QTemporaryDir& dir) {
+    Document doc(160, 120);
+    Figures edit = doc.newEditFrame();
+    for (int i = 0; i < 3; ++i) {
+        edit.figures[0].placeRoot({60.0 + 10 * i, 90.0}, doc.figureType(1));
+        edit.figures[0].updateBounds(doc.figureType(1));
+        Figures frame;
+        frame.assign(edit);
+        frame.repeatCount = i == 1 ? 2 : 1;
+        doc.frames.push_back(frame);
+    }
+    const QString path = dir.filePath("walk.kel");
+    saveAnimation(doc, removeExtension(path.toStdString()));
+    return path;
+}
+
+} // namespace
+
+TEST(CliExport, AnimatedGifWithTheDialogDefaults) {
+    QTemporaryDir dir;
+    const QString kel = writeAnimation(dir);
+    const ExportRun r = exportCli({kel, "-o", dir.filePath("walk.gif")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), dir.filePath("walk.gif"));
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(dir.filePath("walk.gif").toLocal8Bit().constData(), &error);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    EXPECT_EQ(gif->ImageCount, 3);
+    EXPECT_EQ(gif->SWidth, 160);
+    GraphicsControlBlock gcb;
+    DGifSavedExtensionToGCB(gif, 1, &gcb);
+    EXPECT_EQ(gcb.DelayTime, 16); // two periods of 80 ms
+    // All-black figures: grey-scale reduction, so every colour in the table is grey.
+    for (int k = 0; k < gif->SColorMap->ColorCount; ++k) {
+        const GifColorType c = gif->SColorMap->Colors[k];
+        EXPECT_TRUE(c.Red == c.Green && c.Green == c.Blue);
+    }
+    DGifCloseFile(gif, &error);
+}
+
+TEST(CliExport, PictureSequencesAviAndSvg) {
+    QTemporaryDir dir;
+    const QString kel = writeAnimation(dir);
+    ExportRun r = exportCli({kel, "-o", dir.filePath("frames.png"), "--resize", "50"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("frames0.png")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("frames1rep1.png")));
+    const std::vector<uint8_t> png = readWholeFile(dir.filePath("frames2.png").toStdString());
+    EXPECT_EQ(decodePng(png.data(), png.size()).width(), 80);
+
+    r = exportCli({kel, "-o", dir.filePath("still.gif"), "--sequence", "--no-repeats"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("still2.gif")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("still1rep1.gif")));
+
+    r = exportCli({kel, "-o", dir.filePath("walk.avi"), "--supersample", "1"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_GT(QFile(dir.filePath("walk.avi")).size(), 4 * 160 * 120 * 3);
+
+    r = exportCli({kel, "-o", dir.filePath("walk.svg"), "--frame", "0", "--handles"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QFile svg(dir.filePath("walk.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    EXPECT_TRUE(text.startsWith("<svg "));
+    EXPECT_TRUE(text.contains("<line x1=\"60\" y1=\"90\""));
+    EXPECT_TRUE(text.contains("fill:rgb(255,136,0)"));
+}
+
+TEST(CliExport, BadUseAndBadFiles) {
+    QTemporaryDir dir;
+    const QString kel = writeAnimation(dir);
+    EXPECT_EQ(exportCli({kel}).code, 2);
+    EXPECT_EQ(exportCli({kel, "-o", dir.filePath("x.bmp")}).code, 2);
+    EXPECT_EQ(exportCli({kel, "-o", dir.filePath("x.gif"), "--colours", "7"}).code, 2);
+    EXPECT_EQ(exportCli({kel, "-o", dir.filePath("x.gif"), "--resize", "-5"}).code, 2);
+    const ExportRun missingCodec = exportCli({kel, "-o", dir.filePath("x.avi"), "--codec", "nope"});
+    EXPECT_EQ(missingCodec.code, 1);
+    EXPECT_TRUE(missingCodec.err.startsWith("kelto-cli: ")) << missingCodec.err.toStdString();
+    QFile junk(dir.filePath("junk.kel"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not an animation at all");
+    junk.close();
+    const ExportRun bad = exportCli({dir.filePath("junk.kel"), "-o", dir.filePath("x.gif")});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath("x.gif")));
+}
