@@ -1,7 +1,10 @@
 #include "dialogs/prompter.h"
 
+#include "dialogs/picturepreview.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace kelto {
@@ -43,12 +46,28 @@ void QtPrompter::inform(const QString& text) {
 }
 
 QStringList QtPrompter::openFileNames(const QString& caption, const QString& folder,
-                                      const QString& filter, bool multiple, bool) {
-    if (multiple) {
-        return QFileDialog::getOpenFileNames(m_parent, caption, folder, filter);
+                                      const QString& filter, bool multiple, bool picturePreview) {
+    if (!picturePreview) {
+        if (multiple) {
+            return QFileDialog::getOpenFileNames(m_parent, caption, folder, filter);
+        }
+        const QString name = QFileDialog::getOpenFileName(m_parent, caption, folder, filter);
+        return name.isEmpty() ? QStringList{} : QStringList{name};
     }
-    const QString name = QFileDialog::getOpenFileName(m_parent, caption, folder, filter);
-    return name.isEmpty() ? QStringList{} : QStringList{name};
+    // Qt's own dialog, so a preview pane can sit beside the file list.
+    QFileDialog dialog(m_parent, caption, folder, filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    auto* preview = new PicturePreview(&dialog);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
+    }
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview,
+                     [preview](const QString& path) { preview->showFile(path); });
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles();
 }
 
 QString QtPrompter::saveFileName(const QString& caption, const QString& folder,

@@ -110,6 +110,13 @@ Figures Document::newEditFrame() const {
     return frame;
 }
 
+Figures Document::newDocument() {
+    destroy();
+    currentFileName.clear();
+    documentSaved = true;
+    return newEditFrame();
+}
+
 void Document::adoptLoaded(Document&& loaded) {
     FigureType working = std::move(m_types[0]);
     std::vector<DocumentObserver*> observers = std::move(m_observers);

@@ -116,6 +116,9 @@ public:
     void destroy();
     // The frame being edited in a new document: one stick man at the centre of the area.
     Figures newEditFrame() const;
+    // "New": destroys the content, forgets the file name, counts as unchanged and returns the
+    // frame to edit. Asking to save first is the caller's part.
+    Figures newDocument();
     // Takes over a document that was read from a file, keeping this one's working type and
     // observers, and tells the observers.
     void adoptLoaded(Document&& loaded);

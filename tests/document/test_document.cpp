@@ -72,7 +72,12 @@ TEST(Document, NewDestroyAndLimits) {
     EXPECT_EQ(doc.findFigureType("Default"), 1);
     EXPECT_EQ(doc.findBackground("b"), 1);
 
-    doc.destroy();
+    doc.currentFileName = "old.kel";
+    doc.documentSaved = false;
+    const Figures fresh = doc.newDocument();
+    EXPECT_EQ(fresh.figureCount(), 1);
+    EXPECT_EQ(doc.currentFileName, "");
+    EXPECT_TRUE(doc.documentSaved);
     EXPECT_EQ(doc.figureTypeCount(), 2);
     EXPECT_EQ(doc.backgroundCount(), 1);
     EXPECT_EQ(doc.frameCount(), 0);

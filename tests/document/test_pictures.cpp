@@ -1,5 +1,6 @@
 // Figure types and animations that carry pictures: sprite records in both forms, backgrounds
 // in animation files and in pasted frames.
+#include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
@@ -9,6 +10,10 @@
 #include "model/integrity.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cstring>
 
 using namespace kelto;
 using namespace kelto::test;
@@ -286,5 +291,34 @@ TEST(PictureRecords, EmptyColumnPictureIsHandled) {
         EXPECT_EQ(type.imageCount(), 1);
     } catch (const KeltoError&) {
         // refusing it is as good
+    }
+}
+
+// A JPEG background's end position counts from the record's first byte; one that points
+// outside the record or back into it is a damaged file.
+TEST(PictureRecords, JpegBackgroundEndPositionIsChecked) {
+    QTemporaryDir dir;
+    const std::string jpg = dir.filePath("photo.jpg").toStdString();
+    writeFileReplacing(jpg, encodeJpeg(patterned(16, 8, 5), 90));
+    ImageGeneral photo;
+    ASSERT_TRUE(photo.loadFromFile(jpg));
+    ASSERT_EQ(photo.imageKind(), ImageGeneral::kJpegKind);
+    Document doc(16, 8);
+    doc.addBackground(photo, "photo.jpg");
+    doc.frames.push_back(frameOf({placedFigure(doc, 1, 8, 4, 1)}, 1));
+    doc.frames[0].timelineSelected = 1;
+    for (const std::vector<uint8_t>& record :
+         {writeDocumentRecord(doc), writeSelectedFramesRecord(doc, {0})}) {
+        const Document back = readDocumentRecord(record);
+        EXPECT_EQ(back.background(1).jpegData(), photo.jpegData());
+        const size_t at = 1 + 8 + 1 + 1; // version, size, B, kind
+        int64_t end = 0;
+        std::memcpy(&end, record.data() + at, 8);
+        EXPECT_EQ(end, int64_t(at + 8 + photo.jpegData().size()));
+        for (int64_t wrong : {int64_t(record.size()) + 1, int64_t(at)}) {
+            std::vector<uint8_t> bad = record;
+            std::memcpy(bad.data() + at, &wrong, 8);
+            EXPECT_THROW(readDocumentRecord(bad), KeltoError);
+        }
     }
 }
