@@ -1,5 +1,6 @@
 #include "editor/mainwindow.h"
 
+#include "builder/figurebuilderform.h"
 #include "dialogs/languagedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "dialogs/prompter.h"
@@ -125,8 +126,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     });
     m_rateScrollBar->setValue(appSettings().frameRate);
 
-    // The other windows, in the order they are created at start. The progress window, the
-    // export options, the figure builder and its name dialog join here as they are built.
+    // The other windows, in the order they are created at start. The progress window and the
+    // export options join here as they are built.
     m_about = new AboutBox(this);
     m_options = new OptionsDialog(this);
     m_options->setHooks(OptionsDialog::Hooks{
@@ -144,6 +145,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
             }
         },
     });
+    m_builder = new FigureBuilderForm(m_doc, this);
+    // The picker cell comes with the document's notice; the new type also goes on the canvas.
+    connect(m_builder, &FigureBuilderForm::figureTypeAdded, this, &MainWindow::addFigure);
     m_figurePicker = new FigurePicker(this);
     m_figurePicker->setPickHandler([this](int cell) { addFigure(cell + 1); });
     m_backgroundPicker = new BackgroundPicker(this);
@@ -468,6 +472,9 @@ void MainWindow::applyLanguage() {
     if (m_options) {
         m_options->applyLanguage();
     }
+    if (m_builder) {
+        m_builder->retranslate();
+    }
     if (m_language) {
         m_language->applyLanguage();
     }
@@ -561,8 +568,7 @@ void MainWindow::fillPickers() {
 }
 
 void MainWindow::openInFigureBuilder(const QString& path) {
-    // The figure builder window plugs in here; until then the file is not opened.
-    (void)path;
+    m_builder->openFromCommandLine(path);
 }
 
 bool MainWindow::destroyProject(bool allowCancel) {
@@ -659,6 +665,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    m_builder->close();
     m_figurePicker->close();
     m_backgroundPicker->close();
     m_options->close();
@@ -890,7 +897,7 @@ void MainWindow::loadFigure1Click() {
 
 void MainWindow::createFigureType1Click() {
     stopButtonClick();
-    // The figure builder window is shown here once it exists.
+    guarded("CreateFigureType", [this] { m_builder->showBuilder(); });
 }
 
 void MainWindow::exit1Click() {
@@ -1113,7 +1120,17 @@ void MainWindow::setFrameBackground(int slot) {
 }
 
 void MainWindow::deleteFigureButtonClick() {}
-void MainWindow::editTypeButtonClick() {}
+void MainWindow::editTypeButtonClick() {
+    guarded("EditFigureType", [this] {
+        if (m_edit.selectedCount() == 0) {
+            return;
+        }
+        const Figure& primary = m_edit.figures[m_edit.selection[0]];
+        if (primary.typeIndex < m_doc.figureTypeCount()) {
+            m_builder->editFigureType(m_doc.figureType(primary.typeIndex));
+        }
+    });
+}
 void MainWindow::centerButtonClick() {}
 void MainWindow::flipButtonClick() {}
 void MainWindow::colorButtonClick() {}

@@ -30,6 +30,7 @@ namespace kelto {
 class AboutBox;
 class BackgroundPicker;
 class Canvas;
+class FigureBuilderForm;
 class FigurePicker;
 class LanguageDialog;
 class OptionsDialog;
@@ -51,6 +52,7 @@ public:
     Canvas* canvas() const { return m_canvas; }
     QScrollArea* editingScrollBox() const { return m_scrollBox; }
     OptionsDialog* optionsDialog() const { return m_options; }
+    FigureBuilderForm* figureBuilder() const { return m_builder; }
     LanguageDialog* languageDialog() const { return m_language; }
     FigurePicker* figurePicker() const { return m_figurePicker; }
     BackgroundPicker* backgroundPicker() const { return m_backgroundPicker; }
@@ -243,6 +245,7 @@ private:
 
     AboutBox* m_about = nullptr;
     OptionsDialog* m_options = nullptr;
+    FigureBuilderForm* m_builder = nullptr;
     LanguageDialog* m_language = nullptr;
     FigurePicker* m_figurePicker = nullptr;
     BackgroundPicker* m_backgroundPicker = nullptr;

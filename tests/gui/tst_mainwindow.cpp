@@ -1,6 +1,8 @@
+#include "builder/figurebuilderform.h"
 #include "dialogs/languagedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "document/kelformat.h"
+#include "document/stkformat.h"
 #include "editor/canvas.h"
 #include "editor/editingarea.h"
 #include "editor/mainwindow.h"
@@ -22,6 +24,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace kelto;
 
@@ -157,6 +160,35 @@ private Q_SLOTS:
         QCOMPARE(m_prompter.messages, QStringList{"That is not a kel or stk file"});
         QCOMPARE(window->editFigures().figureCount(), 1);
         QCOMPARE(window->document().frameCount(), 0);
+    }
+
+    void commandLineOpensStkFilesInTheBuilder() {
+        const QString path = m_dir.filePath("man.STK");
+        saveStkFile(createDefaultTwoType(), path.toStdString());
+        auto window = startedWindow(path);
+        QVERIFY(m_prompter.messages.isEmpty());
+        FigureBuilderForm* builder = window->figureBuilder();
+        QVERIFY(builder->isVisible());
+        QCOMPARE(builder->fileName(), path);
+        QCOMPARE(builder->workingType().segmentCount(), createDefaultTwoType().segmentCount());
+        QCOMPARE(window->editFigures().figureCount(), 1); // the animation starts as usual
+        builder->hide();
+
+        // "Edit Figure Type" hands the selected figure's type over.
+        window->editFigures().select(0, true);
+        window->findChild<QToolButton*>("EditTypeButton")->click();
+        QVERIFY(builder->isVisible());
+        QCOMPARE(builder->workingType().segmentCount(), createStickmanType().segmentCount());
+
+        // "Add To Animation" hands a named type back: a picker cell and a figure on the canvas.
+        builder->setNameAsker([](int) { return QString("Mine"); });
+        builder->addToAnimation1Click();
+        QCOMPARE(window->document().figureTypeCount(), 3);
+        QCOMPARE(window->figurePicker()->selector()->count(), 2);
+        QCOMPARE(window->figurePicker()->selector()->caption(1), QString("Mine"));
+        QCOMPARE(window->editFigures().figureCount(), 2);
+        QCOMPARE(int(window->editFigures().figures[1].typeIndex), 2);
+        builder->hide();
     }
 
     void damagedKelFileLeavesTheDocumentAlone() {
