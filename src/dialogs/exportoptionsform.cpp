@@ -83,7 +83,6 @@ void ExportOptionsForm::sanitiseFields() {
 
 void ExportOptionsForm::showProgress() {
     m_progress.show();
-    m_progress.raise();
 }
 
 void ExportOptionsForm::okClicked() {
