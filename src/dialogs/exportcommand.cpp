@@ -49,6 +49,21 @@ private:
     bool m_hadCursor = false;
 };
 
+// Whether the export would replace a file: the name as chosen, and for a GIF or a video also
+// the one file it writes. A bare name gets the dialog's default extension, so without the
+// second test an existing GIF or video would be replaced unasked. Numbered pictures are
+// replaced without a question.
+bool targetExists(const QString& chosen, const std::string& base, int kind) {
+    if (QFileInfo::exists(chosen)) {
+        return true;
+    }
+    if (kind == ExportCommand::SeparateImages) {
+        return false;
+    }
+    const char* extension = kind == ExportCommand::Avi ? ".avi" : ".gif";
+    return QFileInfo::exists(QString::fromStdString(base + extension));
+}
+
 QString plainCaption(PhraseType phrase) {
     return getPhrase(phrase).remove(u'&');
 }
@@ -101,14 +116,13 @@ void ExportCommand::exportAnimation(const Document& doc, int frameInterval,
         if (chosen.isEmpty()) {
             return;
         }
-        // Only the name as chosen is asked about; the files the export writes under other
-        // extensions or numbers are replaced without a question.
-        if (QFileInfo::exists(chosen) &&
+        const std::string base = removeExtension(chosen.toStdString());
+        if (targetExists(chosen, base, kind) &&
             prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes) {
             return;
         }
         BusyCursor busy(m_mainWindow);
-        ExportJob job{&doc, removeExtension(chosen.toStdString()), frameInterval};
+        ExportJob job{&doc, base, frameInterval};
         m_progress->clearCancel();
         ExportOptionsForm* form = kind == Avi ? static_cast<ExportOptionsForm*>(m_avi)
                                   : kind == SeparateImages

@@ -179,10 +179,28 @@ private Q_SLOTS:
         QCOMPARE(filesIn(*m_out), QStringList{"walk.gif"});
         QCOMPARE(contents(out("walk.gif")), QByteArray("keep"));
 
+        // A bare name gets the dialog's extension; the GIF it would replace is asked about.
+        m_prompter.saveNames.push_back(out("walk.kel"));
+        m_prompter.saveFilters.push_back(ExportCommand::Gif);
+        command.exportAnimation(makeDocument(3), 80);
+        QCOMPARE(m_prompter.questions.size(), 2);
+        QCOMPARE(contents(out("walk.gif")), QByteArray("keep"));
+        m_prompter.saveNames.push_back(out("walk.kel"));
+        m_prompter.saveFilters.push_back(ExportCommand::SeparateImages);
+        whenModal(&context, [&](QWidget* window) {
+            if (window) {
+                ++opened;
+                window->close();
+            }
+        });
+        command.exportAnimation(makeDocument(3), 80); // nothing of that name: straight on
+        QCOMPARE(m_prompter.questions.size(), 2);
+        QCOMPARE(opened, 1);
+
         // A cancelled dialog ends the command as quietly.
         command.exportAnimation(makeDocument(3), 80);
-        QCOMPARE(m_prompter.questions.size(), 1);
-        QCOMPARE(opened, 0);
+        QCOMPARE(m_prompter.questions.size(), 2);
+        QCOMPARE(opened, 1);
     }
 
     void separateImagesAreNumberedFromTheChosenName() {
@@ -362,6 +380,29 @@ private Q_SLOTS:
         cancelAt = 2;
         runExport(command, doc, ExportCommand::Avi, out("walk.avi"));
         QCOMPARE(aviTotalFrames(contents(out("walk.avi"))), quint32(11));
+    }
+
+    void exportFailuresAreReportedAndTheWindowsRecover_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("gif") << int(ExportCommand::Gif) << "walk.gif";
+        QTest::newRow("avi") << int(ExportCommand::Avi) << "walk.avi";
+        QTest::newRow("pictures") << int(ExportCommand::SeparateImages) << "walk.bmp";
+    }
+
+    void exportFailuresAreReportedAndTheWindowsRecover() {
+        QFETCH(int, kind);
+        QFETCH(QString, name);
+        ExportCommand command(nullptr);
+        QWidget* form = nullptr;
+        runExport(command, makeDocument(3), ExportCommand::Kind(kind), out("gone/") + name,
+                  [&](QWidget* window) { form = window; });
+        QCOMPARE(m_reported.size(), 1);
+        m_reported.clear();
+        QVERIFY(form != nullptr && form->isEnabled() && !form->isVisible());
+        QVERIFY(qobject_cast<ExportOptionsForm*>(form)->okButton()->isEnabled());
+        QVERIFY(!command.progressForm().isVisible());
+        QCOMPARE(filesIn(*m_out), QStringList());
     }
 
     void compressionDialogListsTheEncodersAndItsCancelWritesNothing() {
