@@ -65,10 +65,14 @@ void Figure::computeEndJoint(const FigureType& type, int s) {
     const FigureJoint& start = jointPos[seg.startJoint];
     const long double reach =
         static_cast<long double>(pose[s].length) * static_cast<long double>(scale);
-    const long double angle = pose[s].angle;
+    // Cosine and sine of the (double) angle in double: the extended-precision versions cost six
+    // times as much and change the stored singles only in rare last-bit ties. The products and
+    // sums stay in extended precision.
+    const long double c = std::cos(pose[s].angle);
+    const long double si = std::sin(pose[s].angle);
     FigureJoint& end = jointPos[seg.endJoint];
-    end.x = static_cast<float>(static_cast<long double>(start.x) + reach * std::cos(angle));
-    end.y = static_cast<float>(static_cast<long double>(start.y) + reach * std::sin(angle));
+    end.x = static_cast<float>(static_cast<long double>(start.x) + reach * c);
+    end.y = static_cast<float>(static_cast<long double>(start.y) + reach * si);
 }
 
 void Figure::computeJoints(const FigureType& type) {

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace kelto {
+
+class AviOptionsForm;
+class Document;
+class Figures;
+class GifOptionsForm;
+class ImageOptionsForm;
+class ProgressForm;
+
+// "Export Animation": asks for the target, then runs the options window of the chosen kind,
+// whose OK button renders and writes the frames with a progress window and Cancel. The windows
+// are made once and keep their values between exports.
+class ExportCommand {
+public:
+    // Filter indexes of the export dialog.
+    enum Kind { Gif = 0, Avi = 1, SeparateImages = 2 };
+
+    // The windows belong to mainWindow (may be null in tests; then this object deletes them).
+    explicit ExportCommand(QWidget* mainWindow);
+    ~ExportCommand();
+    ExportCommand(const ExportCommand&) = delete;
+    ExportCommand& operator=(const ExportCommand&) = delete;
+
+    // The whole command. frameInterval: the playback milliseconds per frame period;
+    // stopPlayback is called first when given (it should do nothing while playback is off).
+    void exportAnimation(const Document& doc, int frameInterval,
+                         const std::function<void()>& stopPlayback = {});
+
+    // Every caption through the phrase table; called when the language changes.
+    void applyLanguage();
+
+    // The export dialog's filters in Qt's form.
+    static QString dialogFilter();
+
+    ProgressForm& progressForm() const { return *m_progress; }
+    ImageOptionsForm& imageOptions() const { return *m_image; }
+    GifOptionsForm& gifOptions() const { return *m_gif; }
+    AviOptionsForm& aviOptions() const { return *m_avi; }
+
+private:
+    QWidget* m_mainWindow;
+    QPointer<ProgressForm> m_progress;
+    QPointer<ImageOptionsForm> m_image;
+    QPointer<GifOptionsForm> m_gif;
+    QPointer<AviOptionsForm> m_avi;
+};
+
+// The onion-skin settings the SVG export draws ghosts with.
+struct SvgOnions {
+    int numOnion = 0;
+    bool onionAhead = false;
+};
+
+// "SVG handles" / "SVG no handles": asks for an .svg name and writes the edited frame with the
+// onion skins of its selected figure. editFrameIndex -1 is the new frame after the stored ones.
+// Errors are reported, never thrown. Returns the file written, empty when cancelled or failed.
+QString saveSvgCommand(const Document& doc, const Figures& editFigures, int editFrameIndex,
+                       SvgOnions onions, bool withHandles);
+
+} // namespace kelto

@@ -1,0 +1,524 @@
+#include "dialogs/avicompressiondialog.h"
+#include "dialogs/avioptionsform.h"
+#include "dialogs/exportcommand.h"
+#include "dialogs/gifoptionsform.h"
+#include "dialogs/imageoptionsform.h"
+#include "dialogs/progressform.h"
+#include "document/document.h"
+#include "document/kelformat.h"
+#include "export/aviwriter.h"
+#include "gui/scriptedprompter.h"
+#include "settings/errorreporter.h"
+#include "settings/multilang.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstring>
+#include <functional>
+
+using namespace kelto;
+using kelto::testing::ScriptedPrompter;
+
+namespace {
+
+// n frames of one stick man walking to the right; repeats[i] holds frame i for that many periods.
+Document makeDocument(int n, std::vector<int> repeats = {}, int width = 120, int height = 90) {
+    Document doc(width, height);
+    Figures edit = doc.newEditFrame();
+    for (int i = 0; i < n; ++i) {
+        edit.figures[0].placeRoot({30.0 + 3 * i, 70.0}, doc.figureType(1));
+        edit.figures[0].updateBounds(doc.figureType(1));
+        Figures frame;
+        frame.assign(edit);
+        if (i < static_cast<int>(repeats.size())) {
+            frame.repeatCount = static_cast<uint16_t>(repeats[size_t(i)]);
+        }
+        doc.frames.push_back(frame);
+    }
+    return doc;
+}
+
+// Runs action on the modal window once it is up. The timer belongs to context, a local of the
+// test, so a window that never opens leaves no timer behind.
+void whenModal(QObject* context, std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, context, [action] { action(QApplication::activeModalWidget()); });
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QTemporaryDir& dir) {
+    return QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+}
+
+// The frame count an AVI file's main header holds once the file was closed properly.
+quint32 aviTotalFrames(const QByteArray& avi) {
+    if (avi.size() < 52 || !avi.startsWith("RIFF") || avi.mid(24, 4) != "avih") {
+        return 0;
+    }
+    quint32 frames = 0;
+    std::memcpy(&frames, avi.constData() + 48, 4);
+    return frames;
+}
+
+} // namespace
+
+// Drives "Export Animation", the options windows and the SVG commands as the user would; file
+// choices and questions come from a scripted prompter, modal windows are answered by timers.
+class TestExport : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    ScriptedPrompter m_prompter;
+    QStringList m_reported;
+    std::unique_ptr<QTemporaryDir> m_out;
+
+    QString out(const QString& name) const { return m_out->filePath(name); }
+
+    // Export with the options window of the given kind, clicking its OK after adjust.
+    void runExport(ExportCommand& command, const Document& doc, ExportCommand::Kind kind,
+                   const QString& name, std::function<void(QWidget*)> adjust = {}) {
+        m_prompter.saveNames.push_back(name);
+        m_prompter.saveFilters.push_back(kind);
+        QObject context;
+        bool shown = false;
+        whenModal(&context, [&](QWidget* window) {
+            auto* form = qobject_cast<ExportOptionsForm*>(window);
+            QVERIFY(form != nullptr);
+            shown = true;
+            if (adjust) {
+                adjust(form);
+            }
+            form->okButton()->click();
+        });
+        command.exportAnimation(doc, 80);
+        QVERIFY(shown);
+    }
+
+    QByteArray runCli(const QStringList& arguments) {
+        QProcess cli;
+        cli.start(QStringLiteral(KELTO_CLI_PATH), arguments);
+        if (!cli.waitForFinished(60000) || cli.exitCode() != 0) {
+            qWarning() << cli.readAllStandardError();
+            return {};
+        }
+        return cli.readAllStandardOutput();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
+        ErrorReporter::instance().setDisplayHook(
+            [this](const std::string& line) { m_reported << QString::fromStdString(line); });
+        setPrompter(&m_prompter);
+        multiLang().openFolder(m_dir.filePath("languages"));
+    }
+
+    void init() {
+        m_prompter = ScriptedPrompter();
+        m_reported.clear();
+        m_out = std::make_unique<QTemporaryDir>();
+    }
+
+    void cleanup() { QCOMPARE(m_reported, QStringList()); }
+
+    void noFramesShowsTheMessageAndNoDialog() {
+        ExportCommand command(nullptr);
+        m_prompter.saveNames.push_back(out("walk.gif"));
+        int stops = 0;
+        command.exportAnimation(Document(), 80, [&] { ++stops; });
+        QCOMPARE(m_prompter.messages,
+                 QStringList{"You must create at least one frame before saving an animation"});
+        QCOMPARE(m_prompter.saveNames.size(), size_t(1)); // the dialog was never opened
+        QCOMPARE(stops, 0);
+    }
+
+    void existingNameAnsweredNoWritesNothing() {
+        QWidget mainWindow;
+        ExportCommand command(&mainWindow);
+        QFile existing(out("walk.gif"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("keep");
+        existing.close();
+        m_prompter.saveNames.push_back(out("walk.gif"));
+        m_prompter.answers.push_back(Answer::No);
+        QObject context;
+        int opened = 0;
+        whenModal(&context, [&](QWidget* window) {
+            if (window) {
+                ++opened;
+                window->close();
+            }
+        });
+        int stops = 0;
+        command.exportAnimation(makeDocument(3), 80, [&] { ++stops; });
+        QCOMPARE(stops, 1);
+        QCOMPARE(
+            m_prompter.questions,
+            QStringList{"A file with that name already exists. Would you like to replace it?"});
+        QCOMPARE(opened, 0);
+        QCOMPARE(filesIn(*m_out), QStringList{"walk.gif"});
+        QCOMPARE(contents(out("walk.gif")), QByteArray("keep"));
+
+        // A bare name gets the dialog's extension; the GIF it would replace is asked about.
+        m_prompter.saveNames.push_back(out("walk.kel"));
+        m_prompter.saveFilters.push_back(ExportCommand::Gif);
+        command.exportAnimation(makeDocument(3), 80);
+        QCOMPARE(m_prompter.questions.size(), 2);
+        QCOMPARE(contents(out("walk.gif")), QByteArray("keep"));
+        m_prompter.saveNames.push_back(out("walk.kel"));
+        m_prompter.saveFilters.push_back(ExportCommand::SeparateImages);
+        whenModal(&context, [&](QWidget* window) {
+            if (window) {
+                ++opened;
+                window->close();
+            }
+        });
+        command.exportAnimation(makeDocument(3), 80); // nothing of that name: straight on
+        QCOMPARE(m_prompter.questions.size(), 2);
+        QCOMPARE(opened, 1);
+
+        // A cancelled dialog ends the command as quietly.
+        command.exportAnimation(makeDocument(3), 80);
+        QCOMPARE(m_prompter.questions.size(), 2);
+        QCOMPARE(opened, 1);
+    }
+
+    void separateImagesAreNumberedFromTheChosenName() {
+        QWidget mainWindow;
+        ExportCommand command(&mainWindow);
+        const Document doc = makeDocument(12, {1, 3});
+        Qt::CursorShape duringExport = Qt::ArrowCursor;
+        runExport(command, doc, ExportCommand::SeparateImages, out("walk.bmp"), [&](QWidget*) {
+            duringExport = mainWindow.cursor().shape();
+            QCOMPARE(command.imageOptions().windowTitle(), QString("Save as Images Options"));
+            QVERIFY(!command.imageOptions().qualityEdit()->isEnabled());
+        });
+        QCOMPARE(duringExport, Qt::WaitCursor);
+        QCOMPARE(mainWindow.cursor().shape(), Qt::ArrowCursor); // restored afterwards
+        QStringList expected;
+        for (int i = 0; i < 12; ++i) {
+            expected << QString("walk%1.png").arg(i, 2, 10, QChar('0'));
+        }
+        expected << "walk01rep1.png"
+                 << "walk01rep2.png";
+        expected.sort();
+        QCOMPARE(filesIn(*m_out), expected);
+        QVERIFY(!command.progressForm().isVisible());
+        QCOMPARE(command.imageOptions().job().baseName, std::string());
+
+        // JPEG at quality 0 without repeats; the quality box follows the format, its value stays.
+        ImageOptionsForm& form = command.imageOptions();
+        runExport(command, doc, ExportCommand::SeparateImages, out("take.two.bmp"), [&](QWidget*) {
+            form.jpegButton()->click();
+            QVERIFY(form.qualityEdit()->isEnabled());
+            form.qualityEdit()->setValue(0);
+            form.gifButton()->click();
+            QVERIFY(!form.qualityEdit()->isEnabled());
+            form.jpegButton()->click();
+            form.repeatsBox()->setChecked(false);
+        });
+        QCOMPARE(form.qualityEdit()->value(), 0);
+        QVERIFY(filesIn(*m_out).contains("take00.jpg"));
+        QVERIFY(!filesIn(*m_out).contains("take01rep1.jpg"));
+        QCOMPARE(filesIn(*m_out).filter(".jpg").size(), 12);
+        // The values are kept for the next export.
+        QVERIFY(form.jpegButton()->isChecked());
+        QVERIFY(!form.repeatsBox()->isChecked());
+    }
+
+    void numericFieldsFallBackToTheirDefaults() {
+        ExportCommand command(nullptr);
+        ImageOptionsForm& form = command.imageOptions();
+        form.show();
+        auto typeInto = [](QSpinBox* box, const QString& text) {
+            auto* edit = box->findChild<QLineEdit*>();
+            edit->selectAll();
+            edit->del();
+            QTest::keyClicks(edit, text);
+        };
+        // Leaving an empty field restores the default, not the previous value.
+        form.resizeEdit()->setValue(250);
+        typeInto(form.resizeEdit(), "");
+        QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(form.resizeEdit(), &focusOut);
+        QCOMPARE(form.resizeEdit()->value(), 100);
+
+        // OK makes every field valid before the export reads them.
+        form.superSampleEdit()->setValue(3);
+        typeInto(form.superSampleEdit(), "");
+        form.qualityEdit()->setValue(40);
+        typeInto(form.qualityEdit(), "");
+        form.setJob({nullptr, {}, 80}); // no document: the export itself fails and is reported
+        form.okButton()->click();
+        QCOMPARE(form.superSampleEdit()->value(), 2);
+        QCOMPARE(form.qualityEdit()->value(), 100);
+        QCOMPARE(m_reported.size(), 1);
+        m_reported.clear();
+        QVERIFY(form.okButton()->isEnabled());
+        QVERIFY(form.isEnabled());
+    }
+
+    void gifListsAreChosenFromTheAnimationOnEveryShowing_data() {
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<int>("colours");
+        QTest::addColumn<int>("dither");
+        QTest::newRow("all black")
+            << 0 << int(ColourReduction::GrayScale) << int(DitherMode::Nearest);
+        QTest::newRow("one red figure")
+            << 1 << int(ColourReduction::QuantizeOptimal) << int(DitherMode::Nearest);
+        QTest::newRow("a background")
+            << 2 << int(ColourReduction::QuantizeOptimal) << int(DitherMode::Nearest);
+        QTest::newRow("a type with a picture")
+            << 3 << int(ColourReduction::QuantizeOptimal) << int(DitherMode::Stucki);
+    }
+
+    void gifListsAreChosenFromTheAnimationOnEveryShowing() {
+        QFETCH(int, variant);
+        QFETCH(int, colours);
+        QFETCH(int, dither);
+        Document doc = makeDocument(3);
+        if (variant == 1) {
+            doc.frames[2].figures[0].colour = 0x0000FF;
+        } else if (variant == 2) {
+            ImageGeneral picture;
+            picture.setBitmap(Bitmap(8, 8, PixelFormat::Bits32));
+            doc.addBackground(picture, "night");
+        } else if (variant == 3) {
+            FigureType type = createStickmanType();
+            type.setImageCount(1);
+            doc.addFigureType(type, "pictured");
+        }
+        ExportCommand command(nullptr);
+        GifOptionsForm& form = command.gifOptions();
+        form.setJob({&doc, "unused", 80});
+        form.colourBox()->setCurrentIndex(5);
+        form.ditherBox()->setCurrentIndex(6);
+        form.mergeBox()->setChecked(true);
+        form.show();
+        QCOMPARE(form.colourBox()->currentIndex(), colours);
+        QCOMPARE(form.ditherBox()->currentIndex(), dither);
+        QCOMPARE(form.colourBox()->count(), kColourReductionCount);
+        QCOMPARE(form.ditherBox()->count(), kDitherModeCount);
+
+        // Chosen afresh on the next showing; the check boxes keep their state.
+        form.hide();
+        form.colourBox()->setCurrentIndex(5);
+        form.show();
+        QCOMPARE(form.colourBox()->currentIndex(), colours);
+        QVERIFY(form.mergeBox()->isChecked());
+        form.hide();
+    }
+
+    void advancedToggleShowsTheGroupAndResizesTheWindow() {
+        ExportCommand command(nullptr);
+        GifOptionsForm& form = command.gifOptions();
+        form.show();
+        QVERIFY(!form.advancedGroup()->isVisible());
+        const int folded = form.height();
+        form.advancedButton()->click();
+        QVERIFY(form.advancedGroup()->isVisible());
+        QVERIFY(form.height() > folded + form.advancedGroup()->height() / 2);
+        QCOMPARE(form.advancedButton()->text(), QString("&Advanced"));
+        QCOMPARE(form.ditherBox()->itemText(0), QString("Nearest (no dithering)"));
+        QCOMPARE(form.ditherBox()->itemText(2), QString("Stucki"));
+        form.advancedButton()->click();
+        QVERIFY(!form.advancedGroup()->isVisible());
+        QCOMPARE(form.height(), folded);
+    }
+
+    void cancellingStopsEachExportAsItShould() {
+        QWidget mainWindow;
+        ExportCommand command(&mainWindow);
+        ProgressForm& progress = command.progressForm();
+        QCOMPARE(progress.windowTitle(), QString("Saving Animation"));
+        int steps = 0;
+        int cancelAt = 3;
+        connect(&progress, &ProgressForm::progressed, this, [&](int) {
+            QVERIFY(progress.isVisible());
+            if (++steps == cancelAt) {
+                // Acts only when the export lets pending events run.
+                QMetaObject::invokeMethod(progress.cancelButton(), &QPushButton::click,
+                                          Qt::QueuedConnection);
+            }
+        });
+        const Document doc = makeDocument(25);
+
+        // GIF: nothing is written.
+        runExport(command, doc, ExportCommand::Gif, out("walk.gif"));
+        QCOMPARE(steps, 3);
+        QCOMPARE(filesIn(*m_out), QStringList());
+        QVERIFY(progress.cancelFlag());
+        QCOMPARE(progress.bar()->value(), 0);
+
+        // Pictures: the ones written stay.
+        steps = 0;
+        runExport(command, doc, ExportCommand::SeparateImages, out("walk.bmp"));
+        QCOMPARE(filesIn(*m_out), (QStringList{"walk00.png", "walk01.png", "walk02.png"}));
+
+        // AVI (progress every tenth frame): a properly closed file with the frames so far.
+        steps = 0;
+        cancelAt = 2;
+        runExport(command, doc, ExportCommand::Avi, out("walk.avi"));
+        QCOMPARE(aviTotalFrames(contents(out("walk.avi"))), quint32(11));
+    }
+
+    void exportFailuresAreReportedAndTheWindowsRecover_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("gif") << int(ExportCommand::Gif) << "walk.gif";
+        QTest::newRow("avi") << int(ExportCommand::Avi) << "walk.avi";
+        QTest::newRow("pictures") << int(ExportCommand::SeparateImages) << "walk.bmp";
+    }
+
+    void exportFailuresAreReportedAndTheWindowsRecover() {
+        QFETCH(int, kind);
+        QFETCH(QString, name);
+        ExportCommand command(nullptr);
+        QWidget* form = nullptr;
+        runExport(command, makeDocument(3), ExportCommand::Kind(kind), out("gone/") + name,
+                  [&](QWidget* window) { form = window; });
+        QCOMPARE(m_reported.size(), 1);
+        m_reported.clear();
+        QVERIFY(form != nullptr && form->isEnabled() && !form->isVisible());
+        QVERIFY(qobject_cast<ExportOptionsForm*>(form)->okButton()->isEnabled());
+        QVERIFY(!command.progressForm().isVisible());
+        QCOMPARE(filesIn(*m_out), QStringList());
+    }
+
+    void compressionDialogListsTheEncodersAndItsCancelWritesNothing() {
+        ExportCommand command(nullptr);
+        AviOptionsForm& form = command.aviOptions();
+        const std::vector<AviCodec> codecs = availableAviCodecs();
+        QVERIFY(!codecs.empty());
+        int listed = -1;
+        runExport(command, makeDocument(4), ExportCommand::Avi, out("walk.avi"), [&](QWidget*) {
+            form.compressBox()->setChecked(true);
+            whenModal(&form, [&](QWidget* window) {
+                auto* dialog = qobject_cast<AviCompressionDialog*>(window);
+                QVERIFY(dialog != nullptr);
+                listed = dialog->codecList()->count();
+                dialog->cancelButton()->click();
+            });
+        });
+        QCOMPARE(listed, int(codecs.size()));
+        QCOMPARE(filesIn(*m_out), QStringList());
+        QVERIFY(!command.progressForm().isVisible());
+
+        // Chosen once, the encoder stays selected for the next export.
+        runExport(command, makeDocument(4), ExportCommand::Avi, out("walk.avi"), [&](QWidget*) {
+            whenModal(&form, [&](QWidget* window) {
+                auto* dialog = qobject_cast<AviCompressionDialog*>(window);
+                QVERIFY(dialog != nullptr);
+                dialog->codecList()->setCurrentRow(int(codecs.size()) - 1);
+                dialog->okButton()->click();
+            });
+        });
+        QCOMPARE(form.options().codec, codecs.back().name);
+        QCOMPARE(aviTotalFrames(contents(out("walk.avi"))), quint32(4));
+        QCOMPARE(form.compressionDialog()->chosenCodec(), codecs.back().name);
+    }
+
+    void cliAndAppWriteIdenticalFiles() {
+        Document doc = makeDocument(6, {1, 2, 1, 4});
+        doc.frames[3].figures[0].colour = 0x2080F0;
+        Document saved = makeDocument(6, {1, 2, 1, 4});
+        saved.frames[3].figures[0].colour = 0x2080F0;
+        const QString kel = m_dir.filePath("cli-compare");
+        saveAnimation(saved, kel.toStdString());
+        ExportCommand command(nullptr);
+        const struct {
+            ExportCommand::Kind kind;
+            QString name;   // as chosen in the app
+            QString cliOut; // what the CLI is told
+            QStringList files;
+        } cases[] = {
+            {ExportCommand::Gif, "anim.gif", "anim.gif", {"anim.gif"}},
+            {ExportCommand::Avi, "anim.avi", "anim.avi", {"anim.avi"}},
+            {ExportCommand::SeparateImages,
+             "anim.bmp",
+             "anim.png",
+             {"anim0.png", "anim1.png", "anim1rep1.png", "anim5.png"}},
+        };
+        for (const auto& c : cases) {
+            QVERIFY(!runCli({"export", kel + ".kel", "-o", out(c.cliOut)}).isEmpty());
+            QList<QByteArray> fromCli;
+            for (const QString& file : c.files) {
+                fromCli << contents(out(file));
+                QVERIFY2(!fromCli.back().isEmpty(), qPrintable(file));
+                QVERIFY(QFile::remove(out(file)));
+            }
+            runExport(command, doc, c.kind, out(c.name));
+            for (int i = 0; i < c.files.size(); ++i) {
+                QVERIFY2(contents(out(c.files[i])) == fromCli[i], qPrintable(c.files[i]));
+            }
+        }
+    }
+
+    void svgCommandsWriteTheEditedFrame() {
+        const Document doc = makeDocument(3);
+        const Figures edit = doc.newEditFrame();
+        m_prompter.saveNames.push_back(out("pose.svg"));
+        const QString written = saveSvgCommand(doc, edit, -1, SvgOnions{}, false);
+        QCOMPARE(written, out("pose.svg"));
+        const QString text = QString::fromUtf8(contents(written));
+        const QStringList lines = text.split("\r\n", Qt::SkipEmptyParts);
+        QVERIFY(lines.first().startsWith("<svg "));
+        QCOMPARE(lines.filter("<g id=\"figure0\" opacity=\"1\">").size(), 1);
+        QCOMPARE(lines.filter("<line ").size(), 11);
+        QCOMPARE(lines.filter("<circle ").size(), 1);
+        QCOMPARE(lines.last(), QString("</svg>"));
+
+        // With handles: the main handle and one per movable segment are added.
+        m_prompter.saveNames.push_back(out("handles.svg"));
+        saveSvgCommand(doc, edit, -1, SvgOnions{}, true);
+        const QString handles = QString::fromUtf8(contents(out("handles.svg")));
+        QVERIFY(handles.count("<circle ") > 1);
+        QVERIFY(handles.contains("fill:rgb(255,136,0)"));
+
+        // Cancelled: nothing; an unwritable target: reported, not thrown.
+        QCOMPARE(saveSvgCommand(doc, edit, -1, SvgOnions{}, true), QString());
+        m_prompter.saveNames.push_back(out("missing/folder/x.svg"));
+        QCOMPARE(saveSvgCommand(doc, edit, -1, SvgOnions{}, true), QString());
+        QCOMPARE(m_reported.size(), 1);
+        m_reported.clear();
+    }
+
+    void captionsFollowTheLanguage() {
+        QFile language(multiLang().languagesFolder() + "Deutsch.ini");
+        QDir().mkpath(multiLang().languagesFolder());
+        QVERIFY(language.open(QIODevice::WriteOnly));
+        language.write("[Language]\nPFormCap=Speichern\nGFormCap=GIF-Optionen\nVCompress=Packen\n");
+        language.close();
+        ExportCommand command(nullptr);
+        QVERIFY(multiLang().setLanguage("Deutsch"));
+        command.applyLanguage();
+        QCOMPARE(command.progressForm().windowTitle(), QString("Speichern"));
+        QCOMPARE(command.gifOptions().windowTitle(), QString("GIF-Optionen"));
+        QCOMPARE(command.aviOptions().compressBox()->text(), QString("Packen"));
+        QCOMPARE(command.imageOptions().windowTitle(), QString("Save as Images Options"));
+        QVERIFY(multiLang().setLanguage("English"));
+    }
+};
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"
