@@ -1,14 +1,18 @@
 #include "editor/mainwindow.h"
 
 #include "builder/figurebuilderform.h"
+#include "dialogs/avioptionsform.h"
+#include "dialogs/exportcommand.h"
+#include "dialogs/gifoptionsform.h"
+#include "dialogs/imageoptionsform.h"
 #include "dialogs/languagedialog.h"
 #include "dialogs/optionsdialog.h"
+#include "dialogs/progressform.h"
 #include "dialogs/prompter.h"
 #include "document/kelformat.h"
 #include "editor/canvas.h"
 #include "editor/editingarea.h"
 #include "editor/icons.h"
-#include "export/svgexport.h"
 #include "pickers/aboutbox.h"
 #include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
@@ -126,9 +130,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     });
     m_rateScrollBar->setValue(appSettings().frameRate);
 
-    // The other windows, in the order they are created at start. The progress window and the
-    // export options join here as they are built.
+    // The other windows, in the order they are created at start.
     m_about = new AboutBox(this);
+    m_export = std::make_unique<ExportCommand>(this);
     m_options = new OptionsDialog(this);
     m_options->setHooks(OptionsDialog::Hooks{
         [this] { return QSize(m_doc.animWidth(), m_doc.animHeight()); },
@@ -468,6 +472,9 @@ void MainWindow::applyLanguage() {
 
     if (m_about) {
         m_about->applyLanguage();
+    }
+    if (m_export) {
+        m_export->applyLanguage();
     }
     if (m_options) {
         m_options->applyLanguage();
@@ -879,8 +886,11 @@ void MainWindow::saveAs1Click() {
 }
 
 void MainWindow::export1Click() {
-    // The export windows (GIF, AVI, image sequence) plug in here.
-    stopButtonClick();
+    guarded("Export", [this] {
+        stopButtonClick();
+        storeEditedFrame();
+        m_export->exportAnimation(m_doc, m_rateScrollBar->value(), [this] { stopButtonClick(); });
+    });
 }
 
 void MainWindow::loadBackground1Click() {
@@ -905,43 +915,13 @@ void MainWindow::exit1Click() {
 }
 
 void MainWindow::svg1Click() {
-    guarded("SVG", [this] {
-        const QString name = prompter().saveFileName(
-            QStringLiteral("SVG"), QString::fromStdString(appSettings().kelDir),
-            QStringLiteral("SVG (*.svg)"), QStringLiteral("svg"));
-        if (name.isEmpty()) {
-            return;
-        }
-        SvgScene svg{&m_edit,
-                     &m_doc.figureTypes(),
-                     &m_doc.frames,
-                     m_editFrameIndex,
-                     m_doc.animWidth(),
-                     m_doc.animHeight(),
-                     appSettings().numOnion,
-                     appSettings().onionAhead};
-        saveSvg(name, svg, true);
-    });
+    saveSvgCommand(m_doc, m_edit, m_editFrameIndex,
+                   SvgOnions{appSettings().numOnion, appSettings().onionAhead}, true);
 }
 
 void MainWindow::svgNoHandles1Click() {
-    guarded("SVGNoHandles", [this] {
-        const QString name = prompter().saveFileName(
-            QStringLiteral("SVG"), QString::fromStdString(appSettings().kelDir),
-            QStringLiteral("SVG (*.svg)"), QStringLiteral("svg"));
-        if (name.isEmpty()) {
-            return;
-        }
-        SvgScene svg{&m_edit,
-                     &m_doc.figureTypes(),
-                     &m_doc.frames,
-                     m_editFrameIndex,
-                     m_doc.animWidth(),
-                     m_doc.animHeight(),
-                     appSettings().numOnion,
-                     appSettings().onionAhead};
-        saveSvg(name, svg, false);
-    });
+    saveSvgCommand(m_doc, m_edit, m_editFrameIndex,
+                   SvgOnions{appSettings().numOnion, appSettings().onionAhead}, false);
 }
 
 void MainWindow::deleteFiguresOutsideArea1Click() {

@@ -29,6 +29,7 @@ namespace kelto {
 
 class AboutBox;
 class BackgroundPicker;
+class ExportCommand;
 class Canvas;
 class FigureBuilderForm;
 class FigurePicker;
@@ -53,6 +54,7 @@ public:
     QScrollArea* editingScrollBox() const { return m_scrollBox; }
     OptionsDialog* optionsDialog() const { return m_options; }
     FigureBuilderForm* figureBuilder() const { return m_builder; }
+    ExportCommand& exportCommand() const { return *m_export; }
     LanguageDialog* languageDialog() const { return m_language; }
     FigurePicker* figurePicker() const { return m_figurePicker; }
     BackgroundPicker* backgroundPicker() const { return m_backgroundPicker; }
@@ -244,6 +246,7 @@ private:
     QMenu* m_timelineMenu = nullptr;
 
     AboutBox* m_about = nullptr;
+    std::unique_ptr<ExportCommand> m_export; // the progress window and the export options
     OptionsDialog* m_options = nullptr;
     FigureBuilderForm* m_builder = nullptr;
     LanguageDialog* m_language = nullptr;

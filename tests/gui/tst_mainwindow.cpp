@@ -380,6 +380,20 @@ private Q_SLOTS:
         QVERIFY(!scene.fullRepaintNeeded());
     }
 
+    void exportAndSvgCommandsReachTheirWindows() {
+        auto window = startedWindow();
+        window->nextFrameButton()->click();
+        window->action("Export1")->trigger(); // the target question, cancelled
+        QCOMPARE(m_prompter.messages.size(), 0);
+        m_prompter.saveNames = {m_dir.filePath("frame.svg")};
+        window->revealHiddenItems();
+        window->action("SVG1")->trigger();
+        QFile svg(m_dir.filePath("frame.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains("<svg"));
+        window->document().documentSaved = true;
+    }
+
     void startUpDecisionsFromPlainText() {
         QCOMPARE(commandLineKind(""), CommandLineKind::None);
         QCOMPARE(commandLineKind("/a/b/anim.KEL"), CommandLineKind::Kel);
