@@ -13,8 +13,19 @@ QString programFolder();
 // writable: the XDG data folder + "Kelto Animator/".
 QString userDataFolder();
 
-// Folder of the language files: "languages/" in the program folder when that can be written
-// (or created), else in the user's data folder.
+// The installed data folder: "share/kelto/" of the prefix the executable lies in (prefix/bin/),
+// so any install prefix works; else "kelto/" in the system's data folders. Empty when neither
+// exists (a build tree, for example).
+QString installedDataFolder();
+
+// A file or folder the program ships (ReadMe.txt, manual/index.html, ...): beside the executable
+// when present, else in the installed data folder; empty when neither holds it.
+QString programDataFile(const QString& name);
+
+// Folder of the language files: "languages/" beside the executable when it exists and can be
+// written; else the installed one, which holds the English template and the translations; else
+// "languages/" created beside the executable when that folder can be written; else in the
+// user's data folder.
 QString defaultLanguagesFolder();
 
 // Default folder for one kind of the program's data files ("animations", "stick figures"):
