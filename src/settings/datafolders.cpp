@@ -42,9 +42,8 @@ QString userDataFolder() {
            appFolderName + QLatin1Char('/');
 }
 
-QString installedDataFolder() {
-    const QString relative =
-        QDir::cleanPath(programFolder() + QStringLiteral("../share/") + installName);
+QString installedDataFolder(const QString& program) {
+    const QString relative = QDir::cleanPath(program + QStringLiteral("../share/") + installName);
     if (QFileInfo(relative).isDir()) {
         return withSlash(relative);
     }
@@ -53,42 +52,42 @@ QString installedDataFolder() {
     return located.isEmpty() ? QString() : withSlash(located);
 }
 
-QString programDataFile(const QString& name) {
-    const QString beside = programFolder() + name;
+QString programDataFile(const QString& name, const QString& program) {
+    const QString beside = program + name;
     if (QFileInfo::exists(beside)) {
         return beside;
     }
-    const QString installed = installedDataFolder();
+    const QString installed = installedDataFolder(program);
     if (!installed.isEmpty() && QFileInfo::exists(installed + name)) {
         return installed + name;
     }
     return {};
 }
 
-QString defaultLanguagesFolder() {
+QString defaultLanguagesFolder(const QString& program) {
     const QString languages = QStringLiteral("languages/");
-    const QString beside = programFolder() + languages;
+    const QString beside = program + languages;
     if (QFileInfo::exists(beside) && isWritableFolder(beside)) {
         return beside;
     }
     // An installed program finds its translations in the data folder; it is read-only, but it
     // holds the English template, so nothing needs to be written there.
-    const QString installed = installedDataFolder();
+    const QString installed = installedDataFolder(program);
     if (!installed.isEmpty() && QFileInfo(installed + languages).isDir()) {
         return installed + languages;
     }
-    if (!QFileInfo::exists(beside) && isWritableFolder(programFolder())) {
+    if (!QFileInfo::exists(beside) && isWritableFolder(program)) {
         return beside;
     }
     return userDataFolder() + languages;
 }
 
-QString defaultDataFolder(const QString& name) {
-    const QString beside = programFolder() + name;
+QString defaultDataFolder(const QString& name, const QString& program) {
+    const QString beside = program + name;
     if (QFileInfo(beside).isDir()) {
         return withSlash(beside);
     }
-    const QString installed = installedDataFolder();
+    const QString installed = installedDataFolder(program);
     if (!installed.isEmpty() && QFileInfo(installed + name).isDir()) {
         return installed + name + QLatin1Char('/');
     }
