@@ -9,9 +9,8 @@ install(TARGETS kelto kelto-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES resources/ReadMe.txt DESTINATION ${KELTO_DATA_DIR})
 install(DIRECTORY resources/manual DESTINATION ${KELTO_DATA_DIR})
-if(EXISTS ${PROJECT_SOURCE_DIR}/resources/screenshots)
-    install(DIRECTORY resources/screenshots DESTINATION ${KELTO_DATA_DIR})
-endif()
+# The manual's pictures of the windows, once scripts/screenshot has made them.
+install(DIRECTORY resources/screenshots DESTINATION ${KELTO_DATA_DIR} OPTIONAL)
 install(FILES resources/languages/Deutsch.ini ${CMAKE_BINARY_DIR}/tools/languages/English.ini
         DESTINATION ${KELTO_DATA_DIR}/languages)
 install(DIRECTORY examples/animations DESTINATION ${KELTO_DATA_DIR})
