@@ -26,3 +26,20 @@ foreach(size 16 22 24 32 48 64 128 256)
 endforeach()
 install(FILES resources/icons/kelto.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Refresh the desktop's caches so a file manager knows the new file types and program at once.
+# Skipped when staging into DESTDIR (a package's own scripts do it on the target machine).
+install(CODE [[
+    if(NOT DEFINED ENV{DESTDIR} OR "$ENV{DESTDIR}" STREQUAL "")
+        find_program(KELTO_UPDATE_MIME update-mime-database)
+        find_program(KELTO_UPDATE_DESKTOP update-desktop-database)
+        if(KELTO_UPDATE_MIME)
+            execute_process(COMMAND ${KELTO_UPDATE_MIME} "${CMAKE_INSTALL_PREFIX}/share/mime"
+                            OUTPUT_QUIET ERROR_QUIET)
+        endif()
+        if(KELTO_UPDATE_DESKTOP)
+            execute_process(COMMAND ${KELTO_UPDATE_DESKTOP} "${CMAKE_INSTALL_PREFIX}/share/applications"
+                            OUTPUT_QUIET ERROR_QUIET)
+        endif()
+    endif()
+]])
