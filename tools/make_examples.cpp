@@ -121,28 +121,55 @@ FigureType treeType() {
     });
 }
 
-// A car: a static body of lines and two wheels; the root is the rear wheel's hub.
+// Builds a type of static segments from points: each segment runs from a joint already placed
+// to a new point, so shapes can be drawn as outlines in figure coordinates (root at 0, 0).
+class PointTypeBuilder {
+public:
+    // Appends a segment from joint `from` to point (x, y) and returns the new end joint.
+    int to(int from, double x, double y, uint8_t kind, float thickness, uint8_t isStatic = 1) {
+        const double dx = x - m_points[from].x;
+        const double dy = y - m_points[from].y;
+        m_type.addSegment(uint8_t(from), kind, float(std::hypot(dx, dy)), thickness,
+                          std::atan2(dy, dx), isStatic, 0);
+        m_points.push_back({x, y});
+        return int(m_points.size()) - 1;
+    }
+    FigureType type() const { return m_type; }
+
+private:
+    FigureType m_type;
+    std::vector<PointF> m_points{{0, 0}};
+};
+
+// A car, root at the rear wheel's hub. The wheels are circles hung from an invisible spoke, so
+// each is centred on its hub.
 FigureType carType() {
-    return typeOf({
-        {0, skLine, 110, 8, 0, 1},          // 0 chassis to the front hub, joint 1
-        {0, skHollowCircle, 36, 8, kDown},  // 1 rear wheel
-        {1, skHollowCircle, 36, 8, kDown},  // 2 front wheel
-        {0, skLine, 40, 8, kUp - 0.9, 1},   // 3 rear pillar, joint 4
-        {4, skLine, 60, 8, -0.05, 1},       // 4 roof, joint 5
-        {5, skLine, 48, 8, kDown - 0.6, 1}, // 5 windscreen, joint 6
-        {1, skLine, 26, 8, kUp - 0.4, 1},   // 6 bonnet front, joint 7
-    });
+    PointTypeBuilder b;
+    const int front = b.to(0, 110, 0, skLine, 6);
+    b.to(b.to(0, 0, -18, skLine, 0), 0, 18, skHollowCircle, 8);
+    b.to(b.to(front, 110, -18, skLine, 0), 110, 18, skHollowCircle, 8);
+    b.to(front, 140, -4, skLine, 7);
+    int j = b.to(0, -30, -4, skLine, 7);
+    j = b.to(j, -30, -26, skLine, 7);
+    const int sill = b.to(j, -10, -30, skLine, 7);
+    b.to(sill, 92, -30, skLine, 4); // the window sill
+    j = b.to(sill, 14, -56, skLine, 7);
+    j = b.to(j, 70, -56, skLine, 7);
+    j = b.to(j, 92, -30, skLine, 7);
+    j = b.to(j, 136, -26, skLine, 7);
+    b.to(j, 140, -4, skLine, 7);
+    return b.type();
 }
 
-// A stick figure with a skirt: the built-in man's skeleton with a filled triangle-ish skirt
-// made of two thick lines and long hair.
+// A stick figure with a skirt: the built-in man's skeleton with a skirt of two thick lines and
+// a ponytail.
 FigureType ladyType() {
     FigureType type = createStickmanType();
     // Joint 1 is the waist: the skirt hangs from it, wide at the hem.
     type.addSegment(1, skLine, 46, 18, kDown + 0.35, 1, 0);
     type.addSegment(1, skLine, 46, 18, kDown - 0.35, 1, 0);
-    // Joint 4 is the top of the head; the hair falls behind it.
-    type.addSegment(4, skLine, 34, 6, kDown + 0.9, 0, 0);
+    // Joint 3 is the top of the neck, inside the head; the ponytail hangs behind it.
+    type.addSegment(3, skLine, 36, 8, kPi - 0.8, 0, 0);
     return type;
 }
 
