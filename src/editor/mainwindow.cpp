@@ -958,10 +958,12 @@ void MainWindow::options1Click() {
 void MainWindow::keltoHelp1Click() {
     guarded("KeltoHelp", [this] {
         const bool russian = multiLang().currentLanguage() == QLatin1String("Russian");
-        QString help = programFile(russian ? QStringLiteral("help/index.ru.html")
-                                           : QStringLiteral("help/index.html"));
+        QString help;
+        if (russian) {
+            help = programFile(QStringLiteral("manual/index.ru.html"));
+        }
         if (help.isEmpty()) {
-            help = programFile(QStringLiteral("help/index.html"));
+            help = programFile(QStringLiteral("manual/index.html"));
         }
         if (help.isEmpty()) {
             viewReadMeFile1Click();

@@ -10,6 +10,8 @@ namespace kelto {
 namespace {
 
 const QString appFolderName = QStringLiteral("Kelto Animator");
+// The folder name under share/ of an installed program.
+const QString installName = QStringLiteral("kelto");
 
 QString withSlash(QString folder) {
     if (!folder.endsWith(QLatin1Char('/'))) {
@@ -40,23 +42,54 @@ QString userDataFolder() {
            appFolderName + QLatin1Char('/');
 }
 
-QString defaultLanguagesFolder() {
-    const QString beside = programFolder() + QStringLiteral("languages/");
-    const bool usable =
-        QFileInfo::exists(beside) ? isWritableFolder(beside) : isWritableFolder(programFolder());
-    return usable ? beside : userDataFolder() + QStringLiteral("languages/");
+QString installedDataFolder(const QString& program) {
+    const QString relative = QDir::cleanPath(program + QStringLiteral("../share/") + installName);
+    if (QFileInfo(relative).isDir()) {
+        return withSlash(relative);
+    }
+    const QString located = QStandardPaths::locate(QStandardPaths::GenericDataLocation, installName,
+                                                   QStandardPaths::LocateDirectory);
+    return located.isEmpty() ? QString() : withSlash(located);
 }
 
-QString defaultDataFolder(const QString& name) {
-    const QString beside = programFolder() + name;
+QString programDataFile(const QString& name, const QString& program) {
+    const QString beside = program + name;
+    if (QFileInfo::exists(beside)) {
+        return beside;
+    }
+    const QString installed = installedDataFolder(program);
+    if (!installed.isEmpty() && QFileInfo::exists(installed + name)) {
+        return installed + name;
+    }
+    return {};
+}
+
+QString defaultLanguagesFolder(const QString& program) {
+    const QString languages = QStringLiteral("languages/");
+    const QString beside = program + languages;
+    if (QFileInfo::exists(beside) && isWritableFolder(beside)) {
+        return beside;
+    }
+    // An installed program finds its translations in the data folder; it is read-only, but it
+    // holds the English template, so nothing needs to be written there.
+    const QString installed = installedDataFolder(program);
+    if (!installed.isEmpty() && QFileInfo(installed + languages).isDir()) {
+        return installed + languages;
+    }
+    if (!QFileInfo::exists(beside) && isWritableFolder(program)) {
+        return beside;
+    }
+    return userDataFolder() + languages;
+}
+
+QString defaultDataFolder(const QString& name, const QString& program) {
+    const QString beside = program + name;
     if (QFileInfo(beside).isDir()) {
         return withSlash(beside);
     }
-    const QString installed = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                                     appFolderName + QLatin1Char('/') + name,
-                                                     QStandardPaths::LocateDirectory);
-    if (!installed.isEmpty()) {
-        return withSlash(installed);
+    const QString installed = installedDataFolder(program);
+    if (!installed.isEmpty() && QFileInfo(installed + name).isDir()) {
+        return installed + name + QLatin1Char('/');
     }
     return userDataFolder() + name + QLatin1Char('/');
 }

@@ -4,7 +4,9 @@
 
 namespace kelto {
 
-// Folders of the program's own files. All results end with a slash.
+// Folders of the program's own files. All results end with a slash. The functions that look
+// for the program's files take the program folder, so the rules can be checked on a made-up
+// layout (a folder path ending in a slash); callers use the running executable's folder.
 
 // The folder of the running executable.
 QString programFolder();
@@ -13,13 +15,24 @@ QString programFolder();
 // writable: the XDG data folder + "Kelto Animator/".
 QString userDataFolder();
 
-// Folder of the language files: "languages/" in the program folder when that can be written
-// (or created), else in the user's data folder.
-QString defaultLanguagesFolder();
+// The installed data folder: "share/kelto/" of the prefix the executable lies in (prefix/bin/),
+// so any install prefix works; else "kelto/" in the system's data folders. Empty when neither
+// exists (a build tree, for example).
+QString installedDataFolder(const QString& program = programFolder());
+
+// A file or folder the program ships (ReadMe.txt, manual/index.html, ...): beside the executable
+// when present, else in the installed data folder; empty when neither holds it.
+QString programDataFile(const QString& name, const QString& program = programFolder());
+
+// Folder of the language files: "languages/" beside the executable when it exists and can be
+// written; else the installed one, which holds the English template and the translations; else
+// "languages/" created beside the executable when that folder can be written; else in the
+// user's data folder.
+QString defaultLanguagesFolder(const QString& program = programFolder());
 
 // Default folder for one kind of the program's data files ("animations", "stick figures"):
 // beside the executable when present, else the installed data folder when present, else the
 // user's data folder.
-QString defaultDataFolder(const QString& name);
+QString defaultDataFolder(const QString& name, const QString& program = programFolder());
 
 } // namespace kelto

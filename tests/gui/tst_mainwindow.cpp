@@ -420,7 +420,7 @@ private Q_SLOTS:
         QCOMPARE(opened.size(), 2);
         QVERIFY(opened[0].toLocalFile().endsWith("ReadMe.txt"));
         QVERIFY(QFileInfo::exists(opened[0].toLocalFile()));
-        QVERIFY(opened[1].toLocalFile().endsWith("help/index.html"));
+        QVERIFY(opened[1].toLocalFile().endsWith("manual/index.html"));
         QVERIFY(QFileInfo::exists(opened[1].toLocalFile()));
     }
 };

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The install tree: `cmake --install` into a fresh prefix gives the programs, the program's data
+# in share/kelto/ and a desktop integration that the freedesktop tools accept.
+#   check_install.sh BUILD_DIR WORK_DIR
+set -euo pipefail
+build=$1 work=$2
+prefix="$work/prefix"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work"
+cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
+
+data="$prefix/share/kelto"
+for f in bin/kelto bin/kelto-cli; do
+  [[ -x "$prefix/$f" ]] || fail "$f is missing or not executable"
+done
+for f in ReadMe.txt manual/index.html languages/English.ini languages/Deutsch.ini \
+         animations/Sample.kel; do
+  [[ -s "$data/$f" ]] || fail "share/kelto/$f is missing"
+done
+
+# The manual's own pictures are installed with it (window pictures come from scripts/screenshot
+# and may not exist yet).
+while IFS= read -r src; do
+  [[ "$src" == ../screenshots/* ]] && continue
+  [[ -f "$data/manual/$src" ]] || fail "the manual shows $src, which is not installed"
+done < <(grep -o 'src="[^"]*"' "$data/manual/index.html" | sed 's/^src="//; s/"$//')
+cmp -s "$data/languages/Deutsch.ini" "$(dirname "$0")/../../resources/languages/Deutsch.ini" ||
+  fail "the installed Deutsch.ini differs from the source"
+
+# Every example is readable by the installed command-line tool.
+count=0
+while IFS= read -r -d '' file; do
+  "$prefix/bin/kelto-cli" info "$file" >/dev/null || fail "kelto-cli cannot read $file"
+  count=$((count + 1))
+done < <(find "$data/animations" "$data/stick figures" -type f -print0)
+((count >= 7)) || fail "only $count example files installed"
+
+# The English template is complete: one line per phrase key.
+keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/English.ini")
+((keys == 193)) || fail "English.ini holds $keys keys, not 193"
+keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/Deutsch.ini")
+((keys == 193)) || fail "Deutsch.ini holds $keys keys, not 193"
+
+# Desktop entry, icons and MIME types.
+desktop="$prefix/share/applications/kelto.desktop"
+[[ -f "$desktop" ]] || fail "the desktop file is missing"
+command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is not installed (scripts/deps)"
+desktop-file-validate "$desktop" || fail "the desktop file does not validate"
+grep -q '^Exec=kelto %f$' "$desktop" || fail "the desktop file does not start kelto with the file"
+
+png_size() { # width and height from the PNG header
+  od -An -tu1 -j16 -N8 "$1" | awk '{print $2*65536+$3*256+$4 "x" $6*65536+$7*256+$8}'
+}
+for size in 16 22 24 32 48 64 128 256; do
+  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/kelto.png"
+  [[ -f "$icon" ]] || fail "icon ${size}x${size} is missing"
+  [[ "$(png_size "$icon")" == "${size}x${size}" ]] || fail "icon ${size}x${size} has the size $(png_size "$icon")"
+done
+[[ -f "$prefix/share/icons/hicolor/scalable/apps/kelto.svg" ]] || fail "the scalable icon is missing"
+
+command -v update-mime-database >/dev/null || fail "update-mime-database is not installed (scripts/deps)"
+update-mime-database "$prefix/share/mime" >"$work/mime.log" 2>&1 ||
+  fail "the MIME package does not load: $(cat "$work/mime.log")"
+grep -q '^application/x-kelto-animation:\*\.kel$' "$prefix/share/mime/globs" || fail "*.kel is not registered"
+grep -q '^application/x-kelto-figure:\*\.stk$' "$prefix/share/mime/globs" || fail "*.stk is not registered"
+for type in application/x-kelto-animation application/x-kelto-figure; do
+  grep -q "MimeType=.*$type;" "$desktop" || fail "the desktop file does not open $type"
+done
+echo "install tree complete: $count examples"
