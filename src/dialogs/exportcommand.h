@@ -1,5 +1,10 @@
 #pragma once
 
+#include "dialogs/avioptionsform.h"
+#include "dialogs/gifoptionsform.h"
+#include "dialogs/imageoptionsform.h"
+#include "dialogs/progressform.h"
+
 #include <QPointer>
 #include <QString>
 
@@ -9,12 +14,8 @@ class QWidget;
 
 namespace kelto {
 
-class AviOptionsForm;
 class Document;
 class Figures;
-class GifOptionsForm;
-class ImageOptionsForm;
-class ProgressForm;
 
 // "Export Animation": asks for the target, then runs the options window of the chosen kind,
 // whose OK button renders and writes the frames with a progress window and Cancel. The windows
