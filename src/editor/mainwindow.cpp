@@ -1139,7 +1139,24 @@ void MainWindow::delete1Click() {
     });
 }
 
-void MainWindow::saveSelected1Click() {}
+void MainWindow::saveSelected1Click() {
+    guarded("SaveSelected", [this] {
+        storeEditedFrame();
+        if (m_frameSelection.count() == 0) {
+            return;
+        }
+        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
+                                                     QString::fromStdString(appSettings().kelDir),
+                                                     kelFilter(), QStringLiteral("kel"));
+        if (name.isEmpty() || (QFileInfo::exists(name) &&
+                               prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes)) {
+            return;
+        }
+        BusyCursor busy(*this);
+        saveSelectedFrames(m_doc, removeExtension(QFile::encodeName(name).toStdString()),
+                           m_frameSelection.frames());
+    });
+}
 void MainWindow::copySelFrameButtonClick() {}
 void MainWindow::pasteFrameButtonClick() {}
 

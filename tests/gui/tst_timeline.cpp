@@ -1,3 +1,4 @@
+#include "document/kelformat.h"
 #include "editor/mainwindow.h"
 #include "editor/timeline.h"
 #include "gui/scriptedprompter.h"
@@ -254,6 +255,24 @@ private Q_SLOTS:
         QCOMPARE(w->editFrameIndex(), -1);
         QVERIFY(marked(*w).empty());
         QVERIFY(!button(*w, "DeleteSelFrameButton")->isEnabled());
+    }
+
+    void saveSelectedWritesOnlyTheMarkedFrames() {
+        auto w = windowWithFrames(4);
+        w->document().frames[2].repeatCount = 5;
+        clickFrame(*w, 0);
+        clickFrame(*w, 2, Qt::ControlModifier);
+        const QString path = m_dir.filePath("part.kel");
+        m_prompter.saveNames.push_back(path);
+        w->saveSelected1Click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const Document part = readKelFile(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        QCOMPARE(part.frameCount(), 2);
+        QCOMPARE(part.frames[1].repeatCount, uint16_t(5));
+        // A part saved elsewhere leaves the whole document modified.
+        QVERIFY(!w->document().documentSaved);
     }
 
     void commaAndFullStopStepThroughTheFrames() {
