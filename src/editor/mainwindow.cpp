@@ -256,6 +256,7 @@ void MainWindow::buildPanels() {
     connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopButtonClick);
     m_repeatCheckBox = new QCheckBox(m_playGroup);
     m_repeatCheckBox->setObjectName(QStringLiteral("RepeatCheckBox"));
+    m_repeatCheckBox->setChecked(true); // playback loops until asked otherwise
     m_repeatCheckBox->setGeometry(7, 40, 100, 20);
     m_rateScrollBar = new QScrollBar(Qt::Horizontal, m_playGroup);
     m_rateScrollBar->setObjectName(QStringLiteral("RateScrollBar"));

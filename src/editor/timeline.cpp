@@ -126,6 +126,9 @@ Timeline::Timeline(QFrame* panel, QScrollBar* bar, const Document& doc, QObject*
     : QObject(parent), m_panel(panel), m_bar(bar), m_doc(doc) {
     // The bar never keeps the focus: keys stay with the canvas and the panel.
     m_bar->setFocusPolicy(Qt::NoFocus);
+    // The pop-up menu belongs to the thumbnails, which say which frame it works on; the bare
+    // panel has no frame to offer.
+    m_panel->setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 bool Timeline::syncGeometry() {
@@ -308,12 +311,14 @@ bool Timeline::eventFilter(QObject* watched, QEvent* event) {
         if (s.picture != watched || s.frame < 0) {
             continue;
         }
+        // The handlers may redraw the row, so nothing of the slot is used after them.
+        const int frame = s.frame;
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && onClick) {
-            onClick(s.frame, mouse->modifiers());
+            onClick(frame, mouse->modifiers());
         } else if (mouse->button() == Qt::RightButton) {
             if (onPopup) {
-                onPopup(s.frame);
+                onPopup(frame);
             }
             if (m_menu) {
                 m_menu->popup(mouse->globalPosition().toPoint());

@@ -347,6 +347,7 @@ private Q_SLOTS:
         auto w = windowWithFrames(3);
         w->document().frames[1].repeatCount = 2;
         auto* loop = w->findChild<QCheckBox*>("RepeatCheckBox");
+        QVERIFY(loop->isChecked());
         loop->setChecked(false);
         w->findChild<QScrollBar*>("RateScrollBar")->setValue(150);
         clickFrame(*w, 1);
@@ -406,6 +407,28 @@ private Q_SLOTS:
         QVERIFY(darkPixels() > 20);
         w->stopButtonClick();
         QVERIFY(!w->isPlaying());
+    }
+
+    void screenshotOfTheTimeline() {
+        auto w = windowWithFrames(9);
+        w->resize(1000, 700);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCoreApplication::processEvents();
+        w->findChild<QScrollBar*>("TLScrollBar")->setValue(0);
+        clickFrame(*w, 2);
+        clickFrame(*w, 4, Qt::ShiftModifier);
+        int bevels = 0;
+        for (int i = 0; i < w->timeline().slotCount(); ++i) {
+            bevels += w->timeline().bevel(i)->isVisible();
+        }
+        QCOMPARE(bevels, 3);
+        const QImage shot = w->grab().toImage();
+        QVERIFY(!shot.isNull());
+        const QByteArray outDir = qgetenv("KELTO_SCREENSHOT_DIR");
+        if (!outDir.isEmpty()) {
+            QVERIFY(shot.save(QString::fromLocal8Bit(outDir) + "/timeline.png"));
+        }
     }
 
     void rateBarSetsIntervalAndLabel() {
