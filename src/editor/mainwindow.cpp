@@ -1006,6 +1006,10 @@ Timeline& MainWindow::timeline() {
             guarded("FrameClick", [&] { selectFrame(frame, modifiers); });
         };
         m_timeline->onPopup = [this](int frame) { m_popupFrame = frame; };
+        auto* blocker = new PlaybackWheelBlocker([this] { return isPlaying(); }, m_timeline);
+        m_scrollBox->installEventFilter(blocker);
+        m_scrollBox->viewport()->installEventFilter(blocker);
+        m_canvas->installEventFilter(blocker);
     }
     m_timeline->setSupersample(m_supersampleFactor);
     return *m_timeline;

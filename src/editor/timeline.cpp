@@ -120,6 +120,14 @@ void FrameSelection::frameDeleted(int d) {
     }
 }
 
+bool PlaybackWheelBlocker::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && m_playing && m_playing()) {
+        event->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 // ---- the thumbnail row ----------------------------------------------------------------------
 
 Timeline::Timeline(QFrame* panel, QScrollBar* bar, const Document& doc, QObject* parent)

@@ -62,6 +62,20 @@ private:
     int m_anchor = 0;
 };
 
+// Swallows the mouse wheel over the widgets it watches while playback runs, so the canvas
+// neither scrolls nor changes the selection under a playing animation.
+class PlaybackWheelBlocker : public QObject {
+public:
+    PlaybackWheelBlocker(std::function<bool()> playing, QObject* parent)
+        : QObject(parent), m_playing(std::move(playing)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<bool()> m_playing;
+};
+
 // The thumbnail row above the canvas: slots with their bevels, the scroll bar, and the
 // pictures. Pictures already shown are reused when the row scrolls by less than a page.
 class Timeline : public QObject {

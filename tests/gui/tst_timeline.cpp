@@ -1,4 +1,5 @@
 #include "document/kelformat.h"
+#include "editor/canvas.h"
 #include "editor/mainwindow.h"
 #include "editor/timeline.h"
 #include "gui/scriptedprompter.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace kelto;
 
@@ -405,6 +407,11 @@ private Q_SLOTS:
         QCOMPARE(darkPixels(), 0);
         w->playTimerTimer();
         QVERIFY(darkPixels() > 20);
+        // The wheel over the canvas is swallowed while playing.
+        QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QVERIFY(QCoreApplication::sendEvent(w->canvas(), &wheel));
+        QVERIFY(wheel.isAccepted());
         w->stopButtonClick();
         QVERIFY(!w->isPlaying());
     }
