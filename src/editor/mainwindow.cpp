@@ -1028,6 +1028,9 @@ void MainWindow::storeEditedFrame(bool clearSelection, bool applyToSelected) {
     stored.repeatCount = uint16_t(repeat);
     if (applyToSelected && m_frameSelection.count() > 1) {
         for (int f : m_frameSelection.frames()) {
+            if (f < 0 || f >= m_doc.frameCount()) {
+                continue;
+            }
             m_doc.frames[size_t(f)].repeatCount = uint16_t(repeat);
             m_doc.frames[size_t(f)].backgroundIndex = m_edit.backgroundIndex;
         }
