@@ -9,10 +9,13 @@
 #include "dialogs/optionsdialog.h"
 #include "dialogs/progressform.h"
 #include "dialogs/prompter.h"
+#include "dialogs/spinedit.h"
 #include "document/kelformat.h"
 #include "editor/canvas.h"
 #include "editor/editingarea.h"
 #include "editor/icons.h"
+#include "graphics/drawing.h"
+#include "graphics/renderer.h"
 #include "pickers/aboutbox.h"
 #include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
@@ -253,6 +256,7 @@ void MainWindow::buildPanels() {
     connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopButtonClick);
     m_repeatCheckBox = new QCheckBox(m_playGroup);
     m_repeatCheckBox->setObjectName(QStringLiteral("RepeatCheckBox"));
+    m_repeatCheckBox->setChecked(true); // playback loops until asked otherwise
     m_repeatCheckBox->setGeometry(7, 40, 100, 20);
     m_rateScrollBar = new QScrollBar(Qt::Horizontal, m_playGroup);
     m_rateScrollBar->setObjectName(QStringLiteral("RateScrollBar"));
@@ -412,7 +416,7 @@ void MainWindow::applyLanguage() {
     m_repeatCheckBox->setText(getPhrase(PhraseType::MLoopCap));
     m_repeatCheckBox->setToolTip(getPhrase(PhraseType::MLoopHint));
     m_rateScrollBar->setToolTip(getPhrase(PhraseType::MSpeedHint));
-    m_fpsLabel->setText(QStringLiteral("fps"));
+    rateScrollBarChange(m_rateScrollBar->value()); // the fps label shows the rate
     m_backgroundButton->setText(getPhrase(PhraseType::MBackCap));
     m_backgroundButton->setToolTip(getPhrase(PhraseType::MBackHint));
     m_addFigureButton->setText(getPhrase(PhraseType::MAddFigCap));
@@ -607,6 +611,8 @@ void MainWindow::newProject() {
         initUndo();
         m_doc.currentFileName.clear();
         setSavedState(true);
+        timeline().updateScrollBar();
+        timeline().drawTimeLine();
         positionFrameBevels();
     });
 }
@@ -778,9 +784,7 @@ bool MainWindow::saveProjectAsKel(bool allowCancel) {
 }
 
 void MainWindow::storeEditedFrame() {
-    if (m_editFrameIndex >= 0 && m_editFrameIndex < m_doc.frameCount()) {
-        m_doc.frames[size_t(m_editFrameIndex)].assign(m_edit);
-    }
+    storeEditedFrame(false, false);
 }
 
 void MainWindow::saveAnimationTo(const QString& path) {
@@ -828,6 +832,8 @@ void MainWindow::loadProject(const QString& path) {
         m_doc.currentFileName = QFile::encodeName(path).toStdString();
         setSavedState(true);
         initUndo();
+        timeline().updateScrollBar();
+        timeline().drawTimeLine();
         positionFrameBevels();
     });
 }
@@ -990,57 +996,340 @@ void MainWindow::about1Click() {
     runDialog(*m_about);
 }
 
-// ---- timeline (the frames work completes these) ----------------------------------------
+// ---- timeline ------------------------------------------------------------------------------
 
-void MainWindow::insert1Click() {}
+Timeline& MainWindow::timeline() {
+    if (!m_timeline) {
+        m_timeline = new Timeline(m_tlPanel, m_tlScrollBar, m_doc, this);
+        m_timeline->setMenu(m_timelineMenu);
+        m_timeline->onClick = [this](int frame, Qt::KeyboardModifiers modifiers) {
+            guarded("FrameClick", [&] { selectFrame(frame, modifiers); });
+        };
+        m_timeline->onPopup = [this](int frame) { m_popupFrame = frame; };
+        auto* blocker = new PlaybackWheelBlocker([this] { return isPlaying(); }, m_timeline);
+        m_scrollBox->installEventFilter(blocker);
+        m_scrollBox->viewport()->installEventFilter(blocker);
+        m_canvas->installEventFilter(blocker);
+    }
+    m_timeline->setSupersample(m_supersampleFactor);
+    return *m_timeline;
+}
+
+void MainWindow::storeEditedFrame(bool clearSelection, bool applyToSelected) {
+    if (m_editFrameIndex < 0 || m_editFrameIndex >= m_doc.frameCount()) {
+        return;
+    }
+    setSavedState(false);
+    const int repeat = sanitizeSpinEdit(*m_repeatSpinEdit, 1);
+    Figures& stored = m_doc.frames[size_t(m_editFrameIndex)];
+    const uint8_t mark = stored.timelineSelected;
+    stored.assign(m_edit);
+    stored.timelineSelected = mark;
+    stored.repeatCount = uint16_t(repeat);
+    if (applyToSelected && m_frameSelection.count() > 1) {
+        for (int f : m_frameSelection.frames()) {
+            if (f < 0 || f >= m_doc.frameCount()) {
+                continue;
+            }
+            m_doc.frames[size_t(f)].repeatCount = uint16_t(repeat);
+            m_doc.frames[size_t(f)].backgroundIndex = m_edit.backgroundIndex;
+        }
+    }
+    if (clearSelection) {
+        m_frameSelection.clear(m_doc.frames);
+        setSelectedFrameCount(0);
+        setEditFrame(-1);
+    }
+    timeline().drawTimeLine();
+    initUndo();
+}
+
+void MainWindow::setEditFrame(int index) {
+    stopButtonClick();
+    if (index >= m_doc.frameCount()) {
+        index = -1;
+    }
+    m_editFrameIndex = index;
+    const Figures* source = nullptr;
+    if (index < 0) {
+        m_repeatSpinEdit->setValue(1);
+        source = m_doc.frames.empty() ? nullptr : &m_doc.frames.back();
+    } else {
+        source = &m_doc.frames[size_t(index)];
+        m_repeatSpinEdit->setValue(source->repeatCount);
+    }
+    setFrameLabel();
+    if (source) {
+        m_edit.assign(*source);
+    }
+    m_edit.timelineSelected = 0;
+    if (index < 0) {
+        m_scene.drawGhost();
+    } else {
+        m_scene.drawGhostEdit();
+    }
+    enableFigureControls(m_edit.figureCount() > 0);
+    setFigureControls();
+    drawFigures();
+}
+
+void MainWindow::selectFrame(int index, Qt::KeyboardModifiers modifiers) {
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool shift = !ctrl && (modifiers & Qt::ShiftModifier);
+    if (index != m_editFrameIndex) {
+        storeEditedFrame(false, false); // the edits go into the frame being left
+    }
+    setEditFrame(index);
+    if (m_editFrameIndex >= 0) {
+        m_frameSelection.click(m_doc.frames, m_editFrameIndex, ctrl, shift);
+    } else {
+        m_frameSelection.clear(m_doc.frames);
+    }
+    setSelectedFrameCount(m_frameSelection.count());
+    positionFrameBevels();
+    initUndo();
+}
+
+void MainWindow::insert1Click() {
+    guarded("InsertFrame", [this] {
+        if (!m_doc.canAddFrame()) {
+            prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
+            return;
+        }
+        if (m_doc.frames.empty()) {
+            return;
+        }
+        const int d = std::clamp(m_popupFrame, 0, m_doc.frameCount() - 1);
+        m_frameSelection.clear(m_doc.frames);
+        setSelectedFrameCount(0);
+        // The new frame d duplicates the frame before it (the old first frame at 0).
+        Figures copy;
+        copy.assign(m_doc.frames[size_t(d > 0 ? d - 1 : 0)]);
+        copy.timelineSelected = 0;
+        m_doc.frames.insert(m_doc.frames.begin() + d, std::move(copy));
+        if (m_editFrameIndex >= 0 && d <= m_editFrameIndex) {
+            ++m_editFrameIndex; // the edited frame keeps its identity
+        }
+        timeline().updateScrollBar();
+        timeline().drawTimeLine();
+        setSavedState(false);
+        selectFrame(d);
+    });
+}
+
 void MainWindow::insertPaste1Click() {}
-void MainWindow::delete1Click() {}
-void MainWindow::saveSelected1Click() {}
+
+void MainWindow::delete1Click() {
+    guarded("DeleteFrame", [this] {
+        if (m_doc.frames.empty() ||
+            prompter().ask(getPhrase(PhraseType::MDel1FrameCheck)) != Answer::Yes) {
+            return;
+        }
+        const int d = std::clamp(m_popupFrame, 0, m_doc.frameCount() - 1);
+        const bool wasEdited = d == m_editFrameIndex;
+        m_doc.frames.erase(m_doc.frames.begin() + d);
+        if (d < m_editFrameIndex) {
+            --m_editFrameIndex;
+        }
+        // The new frame's number moves down too, so the label is always renewed.
+        setFrameLabel();
+        m_frameSelection.frameDeleted(d);
+        setSelectedFrameCount(m_frameSelection.count());
+        timeline().updateScrollBar();
+        if (wasEdited) {
+            setEditFrame(-1);
+        } else {
+            m_scene.drawGhostEdit();
+            drawFigures();
+        }
+        setSavedState(m_doc.frames.empty());
+        timeline().drawTimeLine();
+    });
+}
+
+void MainWindow::saveSelected1Click() {
+    guarded("SaveSelected", [this] {
+        storeEditedFrame();
+        if (m_frameSelection.count() == 0) {
+            return;
+        }
+        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
+                                                     QString::fromStdString(appSettings().kelDir),
+                                                     kelFilter(), QStringLiteral("kel"));
+        if (name.isEmpty() || (QFileInfo::exists(name) &&
+                               prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes)) {
+            return;
+        }
+        BusyCursor busy(*this);
+        saveSelectedFrames(m_doc, removeExtension(QFile::encodeName(name).toStdString()),
+                           m_frameSelection.frames());
+    });
+}
 void MainWindow::copySelFrameButtonClick() {}
 void MainWindow::pasteFrameButtonClick() {}
-void MainWindow::deleteSelFrameButtonClick() {}
+
+void MainWindow::deleteSelFrameButtonClick() {
+    guarded("DeleteSelectedFrames", [this] {
+        if (m_frameSelection.count() == 0 ||
+            prompter().ask(getPhrase(PhraseType::MDelFrameCheck)) != Answer::Yes) {
+            return;
+        }
+        // A stored frame being edited keeps its edits when it survives the deletion.
+        storeEditedFrame(false, false);
+        std::erase_if(m_doc.frames, [](const Figures& f) { return f.timelineSelected != 0; });
+        setSelectedFrameCount(0);
+        timeline().updateScrollBar();
+        setEditFrame(-1);
+        if (m_doc.frames.empty()) {
+            m_scene.drawGhostEdit();
+            drawFigures();
+        }
+        setSavedState(m_doc.frames.empty());
+        timeline().drawTimeLine();
+    });
+}
+
 void MainWindow::repeatSpinEditChange(int) {}
-void MainWindow::tlScrollBarChange(int) {}
+
+void MainWindow::tlScrollBarChange(int value) {
+    guarded("TLScrollBarChange", [&] { timeline().scrolled(value); });
+}
 
 void MainWindow::nextFrameButtonClick() {
-    // A minimal "&Add Frame": the edited frame is stored (or appended when new) and the new
-    // frame continues from the same pose. The frames work replaces this.
+    // A stored frame goes back into the document; the new frame is appended and the editor
+    // continues from the same pose.
     guarded("AddFrame", [this] {
         stopButtonClick();
         if (m_editFrameIndex >= 0) {
-            storeEditedFrame();
-            m_editFrameIndex = -1;
-            m_edit.assign(m_doc.frames.back());
-            m_scene.drawGhostEdit();
-        } else {
-            if (!m_doc.canAddFrame()) {
-                prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
-                return;
-            }
-            Figures stored;
-            stored.assign(m_edit);
-            m_doc.frames.push_back(std::move(stored));
-            m_scene.drawGhost();
+            storeEditedFrame(true, true);
+            setSavedState(false);
+            return;
+        }
+        if (!m_doc.canAddFrame()) {
+            prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
+            return;
         }
         setSavedState(false);
-        setFrameLabel();
+        Figures stored;
+        stored.assign(m_edit);
+        stored.timelineSelected = 0;
+        stored.repeatCount = uint16_t(sanitizeSpinEdit(*m_repeatSpinEdit, 1));
+        m_doc.frames.push_back(std::move(stored));
         findOnions();
+        m_scene.drawGhost();
         drawFigures();
+        Timeline& tl = timeline();
+        tl.updateScrollBar();
+        if (m_tlScrollBar->value() == m_tlScrollBar->maximum()) {
+            tl.drawTimeLine();
+        } else {
+            m_tlScrollBar->setValue(m_tlScrollBar->maximum()); // its handler redraws
+        }
+        setFrameLabel();
+        m_repeatSpinEdit->setValue(1);
     });
 }
 
 // ---- playback (the playback work completes these) ---------------------------------------
 
-void MainWindow::playButtonClick() {}
-
-void MainWindow::stopButtonClick() {
-    m_playTimer->stop();
+void MainWindow::playButtonClick() {
+    guarded("Play", [this] {
+        if (isPlaying() || m_doc.frames.empty()) {
+            return;
+        }
+        m_playPosition = std::max(m_editFrameIndex, 0);
+        m_playTicks = 0;
+        m_playRaster.reset(m_doc.animWidth(), m_doc.animHeight(), PixelFormat::Bits32);
+        // The canvas shows the background and border without figures until the first tick.
+        m_scene.drawGhostBackground();
+        m_scene.screenBuffer() = m_scene.ghostBitmap();
+        m_canvas->update();
+        m_playTimer->start();
+        enableControlsPlaying(false);
+        if (m_options && m_options->isVisible()) {
+            m_options->hide();
+        }
+    });
 }
 
-void MainWindow::playTimerTimer() {}
+void MainWindow::stopButtonClick() {
+    if (!isPlaying()) {
+        return;
+    }
+    m_playTimer->stop();
+    guarded("Stop", [this] {
+        enableControlsPlaying(true);
+        m_scene.drawGhostEdit();
+        setFrameLabel();
+        m_playRaster = Bitmap{};
+        drawFigures();
+    });
+}
+
+void MainWindow::playTimerTimer() {
+    guarded("PlayTimer", [this] {
+        if (!isPlaying() || m_doc.frames.empty() || m_playRaster.empty()) {
+            stopButtonClick();
+            return;
+        }
+        if (m_playPosition >= m_doc.frameCount()) {
+            m_playPosition = 0;
+            m_playTicks = 0;
+        }
+        const Figures& frame = m_doc.frames[size_t(m_playPosition)];
+        if (m_playTicks == 0) {
+            drawFrame(m_playRaster, frame, m_doc.figureTypes(), m_doc.backgrounds(),
+                      m_doc.animWidth(), m_doc.animHeight(), 1.0);
+            m_frameLabel->setText(getPhrase(PhraseType::MFrameNum) + QLatin1Char(' ') +
+                                  QString::number(m_playPosition + 1));
+        }
+        ++m_playTicks;
+        if (m_playTicks == frame.repeatCount) {
+            m_playTicks = 0;
+            if (++m_playPosition >= m_doc.frameCount()) {
+                if (!m_repeatCheckBox->isChecked()) {
+                    stopButtonClick();
+                    return;
+                }
+                m_playPosition = 0;
+            }
+        }
+        copyBitmap(m_playRaster, m_scene.screenBuffer(), m_scene.areaOffset());
+        m_canvas->update();
+    });
+}
 
 void MainWindow::rateScrollBarChange(int value) {
     m_playTimer->setInterval(value);
+    m_doc.frameRate = value;
+    const int fps = framesPerSecond(value);
+    m_fpsLabel->setText(QString::number(fps));
+    m_fpsLabel->move(fpsLabelLeft(fps), m_fpsLabel->y());
+}
+
+void MainWindow::enableControlsPlaying(bool on) {
+    m_canvas->setEnabled(on);
+    m_nextFrameButton->setEnabled(on);
+    m_repeatSpinEdit->setEnabled(on);
+    enableFigureControls(on);
+    const bool selected = on && m_frameSelection.count() > 0;
+    m_deleteSelFrameButton->setEnabled(selected);
+    m_copySelFrameButton->setEnabled(selected);
+    // The frame clipboard check joins here with the clipboard work; until then pasting stays
+    // as the clipboard work left it while editing.
+    if (!on) {
+        m_pasteFrameButton->setEnabled(false);
+        if (QAction* paste = action(QStringLiteral("InsertPaste1"))) {
+            paste->setEnabled(false);
+        }
+    }
+    for (const char* name : {"Insert1", "Delete1"}) {
+        if (QAction* a = action(QString::fromLatin1(name))) {
+            a->setEnabled(on);
+        }
+    }
+    m_addFigureButton->setEnabled(on);
+    m_backgroundButton->setEnabled(on);
 }
 
 // ---- figure commands (the canvas-editing work completes these) ---------------------------
@@ -1143,16 +1432,46 @@ void MainWindow::enableFigureControls(bool on) {
     }
 }
 
-void MainWindow::setSelectedFrameCount(int) {
-    // The timeline's frame selection plugs in here.
+void MainWindow::setSelectedFrameCount(int count) {
+    if (count == 0) {
+        m_frameSelection.forget();
+    }
+    const bool any = count > 0 && !isPlaying();
+    m_deleteSelFrameButton->setEnabled(any);
+    m_copySelFrameButton->setEnabled(any);
+    if (QAction* save = action(QStringLiteral("SaveSelected1"))) {
+        save->setEnabled(count > 0);
+    }
 }
 
 void MainWindow::positionFrameBevels() {
-    // The timeline's thumbnail frames plug in here.
+    timeline().positionBevels();
 }
 
 void MainWindow::recomputeThumbnailSlots() {
-    // The timeline's thumbnail slots plug in here.
+    timeline().layout();
+}
+
+bool MainWindow::frameStepKey(QKeyEvent* event) {
+    int target = m_editFrameIndex;
+    if (event->key() == Qt::Key_Comma) {
+        if (m_editFrameIndex < 0 && !m_doc.frames.empty()) {
+            target = m_doc.frameCount() - 1;
+        } else if (m_editFrameIndex > 0) {
+            target = m_editFrameIndex - 1;
+        }
+    } else if (event->key() == Qt::Key_Period) {
+        if (m_editFrameIndex >= 0) {
+            target = m_editFrameIndex + 1 < m_doc.frameCount() ? m_editFrameIndex + 1 : -1;
+        }
+    } else {
+        return false;
+    }
+    if (target != m_editFrameIndex) {
+        selectFrame(target);
+        timeline().ensureVisible(target);
+    }
+    return true;
 }
 
 void MainWindow::initUndo() {
@@ -1173,6 +1492,9 @@ void MainWindow::formKeyUp(QKeyEvent* event) {
 }
 
 void MainWindow::formKeyDown(QKeyEvent* event) {
+    if (frameStepKey(event)) {
+        return;
+    }
     if (event->key() == Qt::Key_H && (event->modifiers() & Qt::ControlModifier)) {
         appSettings().showHandles = !appSettings().showHandles;
         drawFigures();

@@ -2,6 +2,7 @@
 
 #include "document/document.h"
 #include "editor/scene.h"
+#include "editor/timeline.h"
 #include "model/figures.h"
 
 #include <QMainWindow>
@@ -110,6 +111,17 @@ public:
     void reDrawFigure(int figure, const Rect& oldBounds);
     void findOnions();
     bool isPlaying() const;
+
+    // Frames and the timeline.
+    void storeEditedFrame(bool clearSelection, bool applyToSelected);
+    void setEditFrame(int index);
+    void selectFrame(int index, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // The frame a pop-up menu command works on (the thumbnail it was opened on).
+    void setPopupFrame(int frame) { m_popupFrame = frame; }
+    const FrameSelection& frameSelection() const { return m_frameSelection; }
+    Timeline& timeline();
+    QTimer* playTimer() const { return m_playTimer; }
+    int playPosition() const { return m_playPosition; }
 
     void documentChanged(DocumentChange change, int index) override;
 
@@ -252,6 +264,16 @@ private:
     LanguageDialog* m_language = nullptr;
     FigurePicker* m_figurePicker = nullptr;
     BackgroundPicker* m_backgroundPicker = nullptr;
+
+    // Frames, timeline and playback.
+    void enableControlsPlaying(bool on);
+    bool frameStepKey(QKeyEvent* event);
+    Timeline* m_timeline = nullptr;
+    FrameSelection m_frameSelection;
+    int m_popupFrame = 0;
+    Bitmap m_playRaster;
+    int m_playPosition = 0;
+    uint16_t m_playTicks = 0;
 };
 
 } // namespace kelto
