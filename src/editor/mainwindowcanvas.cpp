@@ -89,6 +89,10 @@ void MainWindow::initUndo() {
                 [this] { guarded("SelectBoxTimerTimer", [this] { selectBoxTimerTimer(); }); });
         m_selectBox = new QRubberBand(QRubberBand::Rectangle, m_canvas);
         m_selectBox->hide();
+        // Without keyboard tracking the value changes only on the arrows (by exactly 1), Enter
+        // and leaving the box, which are when a typed scale applies.
+        m_scaleSpinEdit->setKeyboardTracking(false);
+        connect(m_scaleSpinEdit, &QSpinBox::valueChanged, this, &MainWindow::scaleSpinEditChange);
         // A drag of the opacity bar's thumb records one undo point when it is let go.
         connect(m_transScrollBar, &QScrollBar::sliderReleased, this, [this] {
             guarded("Transparency", [this] {

@@ -8,6 +8,7 @@
 #include "settings/settingsfile.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace kelto;
 
@@ -283,6 +285,46 @@ private Q_SLOTS:
         w->scaleSpinEditChange();
         QCOMPARE(w->editFigures().figures[0].scale, 2.5f);
         QCOMPARE(undoAction(*w)->text(), QString("Undo Scale"));
+    }
+
+    void scaleArrowsStepByOnePercent() {
+        auto w = startedWindow();
+        QSpinBox* box = w->findChild<QSpinBox*>("ScaleSpinEdit");
+        box->stepUp();
+        QCOMPARE(w->editFigures().figures[0].scale, 1.01f);
+        box->stepDown();
+        box->stepDown();
+        QCOMPARE(w->editFigures().figures[0].scale, 0.99f);
+    }
+
+    void wheelWalksTheFigures() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        QWidget* viewport = w->editingScrollBox()->viewport();
+        const QPoint at(10, 10);
+        QWheelEvent down(at, viewport->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {},
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &down);
+        w->editingScrollBox()->setFocus();
+        QApplication::sendEvent(viewport, &down);
+        QCOMPARE(selection(*w), (std::vector<int>{2}));
+    }
+
+    void deletingFiguresOutsideTheAreaMarksTheDocumentModified() {
+        auto w = startedWindow();
+        Document& doc = w->document();
+        Figures frame;
+        frame.assign(w->editFigures());
+        w->addFigure(1);
+        frame.assign(w->editFigures());
+        frame.moveFigure(1, 5000, 0);
+        frame.figures[1].updateBounds(doc.figureType(1));
+        doc.frames.push_back(frame);
+        w->setSavedState(true);
+        w->deleteFiguresOutsideArea1Click();
+        QCOMPARE(doc.frames[0].figureCount(), 1);
+        QVERIFY(!doc.documentSaved);
+        QCOMPARE(w->editFigures().figureCount(), 2); // the canvas is not touched
     }
 
     void joinAndUnjoinThroughTheCanvas() {
