@@ -203,6 +203,7 @@ private:
     void selectBoxTimerTimer();
     void stretchSelectBox(const QPoint& cursor);
     void setScaleEditFromScale(double scale);
+    void showOpacity(int transparency);
     void deleteFigureType(int typeIndex);
     bool figureTypeInUse(int typeIndex) const;
 

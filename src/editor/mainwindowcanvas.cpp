@@ -78,6 +78,15 @@ bool isCanvasKey(const QKeyEvent* e) {
 
 } // namespace
 
+// The opacity in percent, kept centred under its bar below the scale box.
+void MainWindow::showOpacity(int transparency) {
+    if (auto* label = m_selectedGroup->findChild<QLabel*>(QStringLiteral("OpacityLabel"))) {
+        const QString text = opacityText(transparency);
+        label->setText(text);
+        label->setGeometry(opacityLabelLeft(text), 186, 40, 18);
+    }
+}
+
 // ---- undo ring ----------------------------------------------------------------------------
 
 void MainWindow::initUndo() {
@@ -89,6 +98,9 @@ void MainWindow::initUndo() {
                 [this] { guarded("SelectBoxTimerTimer", [this] { selectBoxTimerTimer(); }); });
         m_selectBox = new QRubberBand(QRubberBand::Rectangle, m_canvas);
         m_selectBox->hide();
+        auto* opacity = new QLabel(m_selectedGroup);
+        opacity->setObjectName(QStringLiteral("OpacityLabel"));
+        opacity->show();
         // Without keyboard tracking the value changes only on the arrows (by exactly 1), Enter
         // and leaving the box, which are when a typed scale applies.
         m_scaleSpinEdit->setKeyboardTracking(false);
@@ -201,8 +213,7 @@ void MainWindow::setFigureControls() {
             const QSignalBlocker block(m_transScrollBar);
             m_transScrollBar->setValue(primary.transparency);
         }
-        m_transScrollBar->setToolTip(getPhrase(PhraseType::MOpacityHint) + QStringLiteral(" ") +
-                                     opacityText(primary.transparency));
+        showOpacity(primary.transparency);
         const QSignalBlocker block(m_joinButton);
         if (m_edit.selectedCount() > 1 || m_edit.figureCount() == 1) {
             m_joinButton->setChecked(false);
@@ -442,8 +453,7 @@ void MainWindow::transScrollBarChange(int value) {
         for (uint16_t i : m_edit.selection) {
             m_edit.figures[i].transparency = uint8_t(std::clamp(value, 0, 255));
         }
-        m_transScrollBar->setToolTip(getPhrase(PhraseType::MOpacityHint) + QStringLiteral(" ") +
-                                     opacityText(value));
+        showOpacity(value);
         if (m_edit.selectedCount() == 1) {
             const int i = m_edit.selection[0];
             reDrawFigure(i, m_edit.figures[size_t(i)].bounds);

@@ -11,9 +11,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -325,6 +327,24 @@ private Q_SLOTS:
         QCOMPARE(doc.frames[0].figureCount(), 1);
         QVERIFY(!doc.documentSaved);
         QCOMPARE(w->editFigures().figureCount(), 2); // the canvas is not touched
+    }
+
+    void opacityBarSetsEverySelectedFigureAndItsLabel() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        w->selectAll1Click();
+        QScrollBar* bar = w->findChild<QScrollBar*>("TransScrollBar");
+        QLabel* label = w->findChild<QLabel*>("OpacityLabel");
+        bar->setValue(255);
+        for (const Figure& f : w->editFigures().figures) {
+            QCOMPARE(int(f.transparency), 255);
+        }
+        QCOMPARE(label->text(), QString("0%"));
+        QCOMPARE(label->x(), 82 - 3 * 2);
+        bar->setValue(1);
+        QCOMPARE(label->text(), QString("100%")); // 1 x 100 div 255 is 0
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Transparency"));
+        QCOMPARE(opacityText(128), QString("50%"));
     }
 
     void joinAndUnjoinThroughTheCanvas() {
