@@ -168,9 +168,7 @@ void MainWindow::showUndoCaptions() {
 void MainWindow::afterHistoryStep() {
     showUndoCaptions();
     m_scene.drawGhostEdit();
-    if (m_edit.figureCount() > 0 && m_edit.selectedCount() > 0) {
-        setFigureControls();
-    }
+    setFigureControls();
     enableFigureControls(m_edit.figureCount() > 0);
     drawFigures();
 }
@@ -352,7 +350,10 @@ void MainWindow::deleteFigureType(int typeIndex) {
         }
     }
     if (m_editFrameIndex >= 0 && m_editFrameIndex < m_doc.frameCount()) {
-        m_doc.frames[size_t(m_editFrameIndex)].assign(m_edit);
+        Figures& stored = m_doc.frames[size_t(m_editFrameIndex)];
+        const uint8_t timelineSelected = stored.timelineSelected; // the timeline's, not ours
+        stored.assign(m_edit);
+        stored.timelineSelected = timelineSelected;
         setSavedState(false);
     }
 }
@@ -534,6 +535,9 @@ void MainWindow::deleteFiguresOutsideArea1Click() {
 
 void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
     m_scrollBox->setFocus();
+    if (!m_selectBoxTimer) {
+        return; // no document yet
+    }
     guarded("EditPaintBoxMouseDown", [&] {
         if (m_scaleSpinEdit->hasFocus()) {
             scaleSpinEditChange();

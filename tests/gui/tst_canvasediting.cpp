@@ -347,6 +347,37 @@ private Q_SLOTS:
         QCOMPARE(opacityText(128), QString("50%"));
     }
 
+    void figureCommandsRecordTheirActionsAndUndoThem() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        Figures& f = w->editFigures();
+        m_prompter.colours.push_back(0x0000FFu);
+        w->colorButtonClick();
+        QCOMPARE(f.figures[0].colour, 0x0000FFu);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));
+        w->colorButtonClick(); // cancelled: no change, no undo point
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));
+
+        w->frontButtonClick();
+        QCOMPARE(int(f.drawOrder.back()), 0);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Raise"));
+        w->frontButtonClick(); // already on top: nothing moved, nothing recorded
+        w->undo1Click();
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));
+        QCOMPARE(redoAction(*w)->text(), QString("Redo Raise"));
+
+        w->duplicateButtonClick(); // a new action drops the redo history
+        QCOMPARE(f.figureCount(), 4);
+        QVERIFY(!redoAction(*w)->isEnabled());
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Duplicate"));
+        QVERIFY(f.figures[3].figureID > f.figures[2].figureID);
+        w->undo1Click();
+        QCOMPARE(f.figureCount(), 3);
+        w->undo1Click();
+        QCOMPARE(f.figures[0].colour, 0u);
+        QVERIFY(!undoAction(*w)->isEnabled());
+    }
+
     void joinAndUnjoinThroughTheCanvas() {
         auto w = startedWindow();
         threeFigures(*w);
