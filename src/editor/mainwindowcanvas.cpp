@@ -98,6 +98,8 @@ void MainWindow::initUndo() {
                 [this] { guarded("SelectBoxTimerTimer", [this] { selectBoxTimerTimer(); }); });
         m_selectBox = new QRubberBand(QRubberBand::Rectangle, m_canvas);
         m_selectBox->hide();
+        // The opacity bar never keeps the focus, so the keys stay with the figure controls.
+        m_transScrollBar->setFocusPolicy(Qt::NoFocus);
         auto* opacity = new QLabel(m_selectedGroup);
         opacity->setObjectName(QStringLiteral("OpacityLabel"));
         opacity->show();
@@ -126,6 +128,10 @@ void MainWindow::initUndo() {
                     guarded("FormKeyUp", [&] { formKeyUp(key); });
                 }
                 return true;
+            }
+            if (type == QEvent::FocusOut) {
+                g_heldArrows = 0; // their releases go elsewhere now
+                return false;
             }
             if (type == QEvent::Wheel && !isPlaying()) {
                 auto* wheel = static_cast<QWheelEvent*>(event);
