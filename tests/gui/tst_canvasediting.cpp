@@ -3,6 +3,8 @@
 #include "editor/mainwindow.h"
 #include "editor/undoring.h"
 #include "gui/scriptedprompter.h"
+#include "pickers/figurepicker.h"
+#include "pickers/imageselector.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
@@ -268,6 +270,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompter.questions.size(), 1);
         QVERIFY(m_prompter.questions[0].contains("'robot'"));
         QCOMPARE(doc.figureTypeCount(), 2);
+        QCOMPARE(w->figurePicker()->selector()->count(), 1);
         QVERIFY(!undoAction(*w)->isEnabled()); // older snapshots name the removed type
 
         w->deleteFigureButtonClick(); // a stick man: its type always stays
