@@ -24,6 +24,8 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <cmath>
+
 using namespace kelto;
 
 // Drives the canvas of the real main window offscreen and checks the figures it edits.
@@ -230,6 +232,29 @@ private Q_SLOTS:
         QCOMPARE(int(f.figures[0].stretchedCount), 0);
         QCOMPARE(w->findChild<QSpinBox*>("ScaleSpinEdit")->value(),
                  scaleEditFromScale(f.figures[0].scale));
+    }
+
+    void ctrlStretchSnapsBackNearTheTypeLength() {
+        auto w = startedWindow();
+        Figures& f = w->editFigures();
+        dragLastHandle(*w, Qt::ControlModifier);
+        QVERIFY(f.figures[0].stretchedCount > 0);
+        // Back to 3 pixels beyond the type's length along the segment: the press sees a
+        // stretched segment, so the drag snaps to the exact length.
+        const Segment& seg = w->document().figureType(1).segments.back();
+        const PointF start = f.figures[0].joint(seg.startJoint);
+        const PointF end = f.figures[0].joint(seg.endJoint);
+        const double len = std::hypot(end.x - start.x, end.y - start.y);
+        const double k = (seg.length + 3) / len;
+        const QPoint to =
+            canvasPoint(*w, {start.x + (end.x - start.x) * k, start.y + (end.y - start.y) * k});
+        QTest::mousePress(w->canvas(), Qt::LeftButton, {}, canvasPoint(*w, end));
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), w->canvas()->mapToGlobal(QPointF(to)),
+                         Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+        w->editPaintBoxMouseMove(&move);
+        QTest::mouseRelease(w->canvas(), Qt::LeftButton, {}, to);
+        QCOMPARE(int(f.figures[0].stretchedCount), 0);
+        QCOMPARE(f.figures[0].pose.back().length, seg.length);
     }
 
     void arrowsMoveDiagonallyWithOneUndoPoint() {
