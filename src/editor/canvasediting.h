@@ -23,6 +23,7 @@ struct CanvasDrag {
     bool boxActive = false;
     int boxX = 0, boxY = 0;
     std::vector<uint8_t> inside; // per figure: joint 0 entered the box during this gesture
+    uint8_t heldArrows = 0;      // the arrow keys held down now (bit per direction)
 };
 
 // One step of the select box over rectangle box (animation coordinates): figures whose joint 0

@@ -47,9 +47,6 @@ uint8_t arrowBit(int key) {
     }
 }
 
-// The arrow keys held down now; several held keys move diagonally.
-uint8_t g_heldArrows = 0;
-
 // Hands the scroll box's keys and wheel to the window first, so the arrows pose figures
 // instead of scrolling or moving the focus.
 class CanvasKeyPreview : public QObject {
@@ -130,7 +127,7 @@ void MainWindow::initUndo() {
                 return true;
             }
             if (type == QEvent::FocusOut) {
-                g_heldArrows = 0; // their releases go elsewhere now
+                m_drag.heldArrows = 0; // their releases go elsewhere now
                 return false;
             }
             if (type == QEvent::Wheel && !isPlaying()) {
@@ -732,9 +729,6 @@ void MainWindow::formKeyDown(QKeyEvent* event) {
         return;
     }
     if (arrowBit(key) && canvasFocus) {
-        if (!event->isAutoRepeat() || !(g_heldArrows & arrowBit(key))) {
-            g_heldArrows |= arrowBit(key);
-        }
         if (ctrl) {
             if ((key == Qt::Key_Left || key == Qt::Key_Right) && m_edit.figureCount() >= 2 &&
                 m_edit.selectedCount() == 1) {
@@ -747,9 +741,11 @@ void MainWindow::formKeyDown(QKeyEvent* event) {
             }
             return;
         }
-        const int dx =
-            ((g_heldArrows & kArrowRight) ? 1 : 0) - ((g_heldArrows & kArrowLeft) ? 1 : 0);
-        const int dy = ((g_heldArrows & kArrowDown) ? 1 : 0) - ((g_heldArrows & kArrowUp) ? 1 : 0);
+        m_drag.heldArrows |= arrowBit(key);
+        const int dx = ((m_drag.heldArrows & kArrowRight) ? 1 : 0) -
+                       ((m_drag.heldArrows & kArrowLeft) ? 1 : 0);
+        const int dy =
+            ((m_drag.heldArrows & kArrowDown) ? 1 : 0) - ((m_drag.heldArrows & kArrowUp) ? 1 : 0);
         if ((dx || dy) && m_edit.selectedCount() > 0) {
             m_edit.moveSelection(dx, dy);
             m_keyMoved = true;
@@ -762,7 +758,7 @@ void MainWindow::formKeyDown(QKeyEvent* event) {
 
 void MainWindow::formKeyUp(QKeyEvent* event) {
     if (!event->isAutoRepeat()) {
-        g_heldArrows &= uint8_t(~arrowBit(event->key()));
+        m_drag.heldArrows &= uint8_t(~arrowBit(event->key()));
     }
     if (m_keyMoved) {
         assignUndo(PhraseType::BUndoMove);

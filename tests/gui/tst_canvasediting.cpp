@@ -338,6 +338,10 @@ private Q_SLOTS:
         w->editingScrollBox()->setFocus();
         QApplication::sendEvent(viewport, &down);
         QCOMPARE(selection(*w), (std::vector<int>{2}));
+        // The wheel's step has no key release: a later arrow still moves straight.
+        const PointF before = w->editFigures().figures[2].joint(0);
+        QTest::keyClick(w->editingScrollBox(), Qt::Key_Right);
+        QCOMPARE(w->editFigures().figures[2].joint(0).x, before.x + 1);
     }
 
     void deletingFiguresOutsideTheAreaMarksTheDocumentModified() {
