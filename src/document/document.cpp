@@ -37,6 +37,14 @@ void Document::removeFigureTypesFrom(int index) {
     notify(DocumentChange::FigureTypesRemoved, index);
 }
 
+void Document::removeFigureType(int index) {
+    if (index < kBuiltInFigureTypes || index >= figureTypeCount()) {
+        return;
+    }
+    m_types.erase(m_types.begin() + index);
+    m_typeNames.erase(m_typeNames.begin() + index);
+}
+
 int Document::findFigureType(const std::string& name) const {
     for (int i = 1; i < figureTypeCount(); ++i) {
         if (m_typeNames[i] == name) {

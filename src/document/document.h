@@ -94,6 +94,9 @@ public:
     // message when the list is full.
     int addFigureType(FigureType type, std::string name);
     void removeFigureTypesFrom(int index);
+    // Removes one loaded type and closes the gap; figures keep their numbers, so the caller
+    // renumbers them and updates the pickers. The built-in types are never removed.
+    void removeFigureType(int index);
     // The first type from index 1 on with exactly this name, or -1.
     int findFigureType(const std::string& name) const;
     bool canAddFigureType() const { return figureTypeCount() < kMaxFigureTypes; }

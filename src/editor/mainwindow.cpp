@@ -171,6 +171,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
 MainWindow::~MainWindow() {
     m_doc.removeObserver(this);
+    // Closing the window takes the focus from the scale box, whose "editing finished" would
+    // otherwise reach the figures after they are gone.
+    disconnect(m_scaleSpinEdit, nullptr, this, nullptr);
     multiLang().setApplyHandler({});
 }
 
@@ -930,27 +933,7 @@ void MainWindow::svgNoHandles1Click() {
                    SvgOnions{appSettings().numOnion, appSettings().onionAhead}, false);
 }
 
-void MainWindow::deleteFiguresOutsideArea1Click() {
-    // Canvas editing: removes the figures wholly outside the animation area.
-}
-
 // ---- edit and help menus ------------------------------------------------------------------
-
-void MainWindow::undo1Click() {
-    // The undo ring plugs in here.
-}
-
-void MainWindow::redo1Click() {
-    // The undo ring plugs in here.
-}
-
-void MainWindow::selectAll1Click() {
-    guarded("SelectAll", [this] {
-        m_edit.selectAll();
-        setFigureControls();
-        drawFigures();
-    });
-}
 
 void MainWindow::options1Click() {
     guarded("Options", [this] {
@@ -1200,6 +1183,7 @@ void MainWindow::nextFrameButtonClick() {
     // continues from the same pose.
     guarded("AddFrame", [this] {
         stopButtonClick();
+        endDrag(); // a drag in progress ends before its pose is stored
         if (m_editFrameIndex >= 0) {
             storeEditedFrame(true, true);
             setSavedState(false);
@@ -1352,33 +1336,6 @@ void MainWindow::addFigureButtonClick() {
     m_figurePicker->raise();
 }
 
-void MainWindow::addFigure(int typeIndex) {
-    guarded("AddFigure", [&] {
-        if (typeIndex < 1 || typeIndex >= m_doc.figureTypeCount()) {
-            return;
-        }
-        if (m_edit.figureCount() >= kMaxFiguresPerFrame) {
-            prompter().tell(getPhrase(PhraseType::MNoMoreFig));
-            return;
-        }
-        const FigureType& type = m_doc.figureType(typeIndex);
-        const int n = m_edit.figureCount();
-        m_edit.setCount(n + 1);
-        Figure& figure = m_edit.figures[size_t(n)];
-        figure.setType(uint16_t(typeIndex), type);
-        figure.placeRoot({double(m_doc.animWidth() / 2), double(m_doc.animHeight() / 2)}, type);
-        figure.updateBounds(type);
-        figure.colour = 0;
-        figure.figureID = m_doc.nextFigureID();
-        m_edit.select(n, true);
-        if (n == 0) {
-            enableFigureControls(true);
-        }
-        setFigureControls();
-        drawFigures();
-    });
-}
-
 void MainWindow::setFrameBackground(int slot) {
     guarded("SetBackground", [&] {
         if (slot < 0 || slot >= m_doc.backgroundCount()) {
@@ -1390,7 +1347,6 @@ void MainWindow::setFrameBackground(int slot) {
     });
 }
 
-void MainWindow::deleteFigureButtonClick() {}
 void MainWindow::editTypeButtonClick() {
     guarded("EditFigureType", [this] {
         if (m_edit.selectedCount() == 0) {
@@ -1402,36 +1358,6 @@ void MainWindow::editTypeButtonClick() {
         }
     });
 }
-void MainWindow::centerButtonClick() {}
-void MainWindow::flipButtonClick() {}
-void MainWindow::colorButtonClick() {}
-void MainWindow::frontButtonClick() {}
-void MainWindow::backButtonClick() {}
-void MainWindow::duplicateButtonClick() {}
-void MainWindow::joinButtonClick() {}
-void MainWindow::transScrollBarChange(int) {}
-void MainWindow::scaleSpinEditChange() {}
-
-// ---- canvas input (the canvas-editing work completes these) -----------------------------
-
-void MainWindow::editPaintBoxMouseDown(QMouseEvent*) {
-    m_scrollBox->setFocus();
-}
-
-void MainWindow::editPaintBoxMouseMove(QMouseEvent*) {}
-void MainWindow::editPaintBoxMouseUp(QMouseEvent*) {}
-
-void MainWindow::setFigureControls() {
-    // The canvas-editing work fills the scale, opacity and join controls here.
-    findOnions();
-}
-
-void MainWindow::enableFigureControls(bool on) {
-    for (QWidget* w : m_selectedGroup->findChildren<QWidget*>()) {
-        w->setEnabled(on);
-    }
-}
-
 void MainWindow::setSelectedFrameCount(int count) {
     if (count == 0) {
         m_frameSelection.forget();
@@ -1474,37 +1400,12 @@ bool MainWindow::frameStepKey(QKeyEvent* event) {
     return true;
 }
 
-void MainWindow::initUndo() {
-    // The undo ring plugs in here.
-}
-
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     guarded("FormKeyDown", [&] { formKeyDown(event); });
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
     guarded("FormKeyUp", [&] { formKeyUp(event); });
-}
-
-void MainWindow::formKeyUp(QKeyEvent* event) {
-    // The arrow-key moves of the canvas-editing work finish here.
-    QMainWindow::keyReleaseEvent(event);
-}
-
-void MainWindow::formKeyDown(QKeyEvent* event) {
-    if (frameStepKey(event)) {
-        return;
-    }
-    if (event->key() == Qt::Key_H && (event->modifiers() & Qt::ControlModifier)) {
-        appSettings().showHandles = !appSettings().showHandles;
-        drawFigures();
-        return;
-    }
-    if (event->key() == Qt::Key_Space && m_scrollBox->hasFocus()) {
-        nextFrameButtonClick();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }
 
 } // namespace kelto

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "document/document.h"
+#include "editor/canvasediting.h"
 #include "editor/scene.h"
 #include "editor/timeline.h"
+#include "editor/undoring.h"
 #include "model/figures.h"
 
 #include <QMainWindow>
@@ -18,7 +20,9 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QPoint;
 class QPushButton;
+class QRubberBand;
 class QScrollArea;
 class QScrollBar;
 class QSpinBox;
@@ -203,9 +207,27 @@ private:
     void fillPickers();
     SceneContent sceneContent() const;
     int runDialog(QDialog& dialog);
+    // Canvas editing.
+    void endDrag();
+    void assignUndo(PhraseType action);
+    void showUndoCaptions();
+    void afterHistoryStep();
+    void selectBoxTimerTimer();
+    void stretchSelectBox(const QPoint& cursor);
+    void setScaleEditFromScale(double scale);
+    void showOpacity(int transparency);
+    void deleteFigureType(int typeIndex);
+    bool figureTypeInUse(int typeIndex) const;
 
     Document m_doc;
     Figures m_edit;
+    // Canvas editing: the gesture in progress, the arrow-key move and the undo history.
+    CanvasDrag m_drag;
+    bool m_keyMoved = false;
+    int m_lastEnable = -1;
+    EditUndoRing m_undo;
+    QRubberBand* m_selectBox = nullptr;
+    QTimer* m_selectBoxTimer = nullptr;
     int m_editFrameIndex = -1;
     Scene m_scene;
     int m_supersampleFactor = 1;

@@ -58,6 +58,12 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
         edit.moveFigure(0, 40, -10);
         window.addFigure(2);
         edit.moveFigure(1, -150, 20);
+        // The man is posed (an arm raised by its handle) and seen through; the new figure
+        // stays selected, so its handles show.
+        const int arm = types[1].segmentCount() - 1;
+        const PointF hand = edit.figures[0].joint(types[1].segments[size_t(arm)].endJoint);
+        edit.dragHandle(types, 0, arm, {hand.x + 10, hand.y - 40}, false, {});
+        edit.figures[0].transparency = 150;
         window.setFrameBackground(1);
         window.setSavedState(true);
         save(&window, folder + QStringLiteral("/main.png"));

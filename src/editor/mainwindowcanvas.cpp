@@ -1,0 +1,775 @@
+// The canvas-editing and undo part of the main window: mouse and keyboard posing, the
+// "Selected Figure" commands and the history of the edited frame.
+#include "dialogs/prompter.h"
+#include "editor/canvas.h"
+#include "editor/mainwindow.h"
+#include "pickers/figurepicker.h"
+#include "pickers/imageselector.h"
+#include "settings/appsettings.h"
+#include "settings/errorreporter.h"
+#include "settings/multilang.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace kelto {
+
+namespace {
+
+constexpr uint8_t kArrowLeft = 1, kArrowRight = 2, kArrowUp = 4, kArrowDown = 8;
+
+uint8_t arrowBit(int key) {
+    switch (key) {
+    case Qt::Key_Left:
+        return kArrowLeft;
+    case Qt::Key_Right:
+        return kArrowRight;
+    case Qt::Key_Up:
+        return kArrowUp;
+    case Qt::Key_Down:
+        return kArrowDown;
+    default:
+        return 0;
+    }
+}
+
+// Hands the scroll box's keys and wheel to the window first, so the arrows pose figures
+// instead of scrolling or moving the focus.
+class CanvasKeyPreview : public QObject {
+public:
+    CanvasKeyPreview(QObject* parent, std::function<bool(QEvent*)> handler)
+        : QObject(parent), m_handler(std::move(handler)) {}
+    bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
+
+private:
+    std::function<bool(QEvent*)> m_handler;
+};
+
+bool isCanvasKey(const QKeyEvent* e) {
+    switch (e->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Delete:
+    case Qt::Key_Space:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// The opacity in percent, kept centred under its bar below the scale box.
+void MainWindow::showOpacity(int transparency) {
+    if (auto* label = m_selectedGroup->findChild<QLabel*>(QStringLiteral("OpacityLabel"))) {
+        const QString text = opacityText(transparency);
+        label->setText(text);
+        label->setGeometry(opacityLabelLeft(text), 186, 40, 18);
+    }
+}
+
+// ---- undo ring ----------------------------------------------------------------------------
+
+void MainWindow::initUndo() {
+    if (!m_selectBoxTimer) {
+        // First history: the canvas helpers are made once, with the window fully built.
+        m_selectBoxTimer = new QTimer(this);
+        m_selectBoxTimer->setInterval(50);
+        connect(m_selectBoxTimer, &QTimer::timeout, this,
+                [this] { guarded("SelectBoxTimerTimer", [this] { selectBoxTimerTimer(); }); });
+        m_selectBox = new QRubberBand(QRubberBand::Rectangle, m_canvas);
+        m_selectBox->hide();
+        // The opacity bar never keeps the focus, so the keys stay with the figure controls.
+        m_transScrollBar->setFocusPolicy(Qt::NoFocus);
+        auto* opacity = new QLabel(m_selectedGroup);
+        opacity->setObjectName(QStringLiteral("OpacityLabel"));
+        opacity->show();
+        // Without keyboard tracking the value changes only on the arrows (by exactly 1), Enter
+        // and leaving the box, which are when a typed scale applies.
+        m_scaleSpinEdit->setKeyboardTracking(false);
+        connect(m_scaleSpinEdit, &QSpinBox::valueChanged, this, &MainWindow::scaleSpinEditChange);
+        // A drag of the opacity bar's thumb records one undo point when it is let go.
+        connect(m_transScrollBar, &QScrollBar::sliderReleased, this, [this] {
+            guarded("Transparency", [this] {
+                if (m_edit.selectedCount() > 0) {
+                    assignUndo(PhraseType::MUndoTrans);
+                }
+            });
+        });
+        auto* preview = new CanvasKeyPreview(this, [this](QEvent* event) {
+            const auto type = event->type();
+            if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+                auto* key = static_cast<QKeyEvent*>(event);
+                if (!isCanvasKey(key)) {
+                    return false;
+                }
+                if (type == QEvent::KeyPress) {
+                    guarded("FormKeyDown", [&] { formKeyDown(key); });
+                } else {
+                    guarded("FormKeyUp", [&] { formKeyUp(key); });
+                }
+                return true;
+            }
+            if (type == QEvent::FocusOut) {
+                m_drag.heldArrows = 0; // their releases go elsewhere now
+                return false;
+            }
+            if (type == QEvent::Wheel && !isPlaying()) {
+                auto* wheel = static_cast<QWheelEvent*>(event);
+                const int key = wheel->angleDelta().y() < 0 ? Qt::Key_Left : Qt::Key_Right;
+                QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+                guarded("FormMouseWheel", [&] { formKeyDown(&press); });
+                return true;
+            }
+            return false;
+        });
+        m_scrollBox->installEventFilter(preview);
+        m_scrollBox->viewport()->installEventFilter(preview);
+    }
+    m_undo.init(m_edit);
+    showUndoCaptions();
+}
+
+void MainWindow::assignUndo(PhraseType action) {
+    m_undo.assign(m_edit, action);
+    showUndoCaptions();
+}
+
+void MainWindow::showUndoCaptions() {
+    QAction* undo = action(QStringLiteral("Undo1"));
+    QAction* redo = action(QStringLiteral("Redo1"));
+    const QString undoWord = getPhrase(PhraseType::Undo);
+    const QString redoWord = getPhrase(PhraseType::Redo);
+    if (undo) {
+        undo->setEnabled(m_undo.canUndo());
+        undo->setText(m_undo.canUndo() ? undoWord + ' ' + getPhrase(m_undo.undoAction())
+                                       : undoWord);
+    }
+    if (redo) {
+        redo->setEnabled(m_undo.canRedo());
+        redo->setText(m_undo.canRedo() ? redoWord + ' ' + getPhrase(m_undo.redoAction())
+                                       : redoWord);
+    }
+}
+
+void MainWindow::afterHistoryStep() {
+    showUndoCaptions();
+    m_scene.drawGhostEdit();
+    setFigureControls();
+    enableFigureControls(m_edit.figureCount() > 0);
+    drawFigures();
+}
+
+void MainWindow::undo1Click() {
+    guarded("Undo", [this] {
+        endDrag();
+        if (!m_undo.canUndo()) {
+            return;
+        }
+        if (isPlaying()) {
+            stopButtonClick();
+        }
+        m_undo.undo(m_edit);
+        afterHistoryStep();
+    });
+}
+
+void MainWindow::redo1Click() {
+    guarded("Redo", [this] {
+        endDrag();
+        if (!m_undo.canRedo()) {
+            return;
+        }
+        if (isPlaying()) {
+            stopButtonClick();
+        }
+        m_undo.redo(m_edit);
+        afterHistoryStep();
+    });
+}
+
+// ---- figure controls ----------------------------------------------------------------------
+
+void MainWindow::setFigureControls() {
+    if (m_edit.figureCount() > 0 && m_edit.selectedCount() > 0) {
+        const Figure& primary = m_edit.figures[m_edit.selection[0]];
+        setScaleEditFromScale(primary.scale);
+        {
+            const QSignalBlocker block(m_transScrollBar);
+            m_transScrollBar->setValue(primary.transparency);
+        }
+        showOpacity(primary.transparency);
+        const QSignalBlocker block(m_joinButton);
+        if (m_edit.selectedCount() > 1 || m_edit.figureCount() == 1) {
+            m_joinButton->setChecked(false);
+            m_joinButton->setEnabled(false);
+        } else {
+            m_joinButton->setChecked(primary.isJoined != 0);
+            m_joinButton->setEnabled(m_lastEnable != 0);
+        }
+        m_edit.joinMode = 0;
+    }
+    findOnions();
+}
+
+void MainWindow::enableFigureControls(bool on) {
+    if ((on && m_edit.figureCount() == 0) || int(on) == m_lastEnable) {
+        return;
+    }
+    m_lastEnable = on ? 1 : 0;
+    QWidget* const controls[] = {m_deleteFigureButton, m_editTypeButton, m_centerButton,
+                                 m_flipButton,         m_colorButton,    m_scaleSpinEdit,
+                                 m_frontButton,        m_backButton,     m_transScrollBar,
+                                 m_duplicateButton};
+    for (QWidget* w : controls) {
+        w->setEnabled(on);
+    }
+    m_joinButton->setEnabled(on && m_edit.selectedCount() <= 1 && m_edit.figureCount() >= 2);
+}
+
+void MainWindow::setScaleEditFromScale(double scale) {
+    const int value = scaleEditFromScale(scale);
+    if (value != m_scaleSpinEdit->value()) {
+        const QSignalBlocker block(m_scaleSpinEdit);
+        m_scaleSpinEdit->setValue(value);
+    }
+}
+
+// ---- figure commands ----------------------------------------------------------------------
+
+void MainWindow::addFigure(int typeIndex) {
+    guarded("AddFigure", [&] {
+        endDrag();
+        if (typeIndex < 1 || typeIndex >= m_doc.figureTypeCount()) {
+            return;
+        }
+        if (m_edit.figureCount() >= kMaxFiguresPerFrame) {
+            prompter().tell(getPhrase(PhraseType::MNoMoreFig));
+            return;
+        }
+        const FigureType& type = m_doc.figureType(typeIndex);
+        const int n = m_edit.figureCount();
+        m_edit.setCount(n + 1);
+        Figure& figure = m_edit.figures[size_t(n)];
+        figure.setType(uint16_t(typeIndex), type);
+        figure.placeRoot({double(m_doc.animWidth() / 2), double(m_doc.animHeight() / 2)}, type);
+        figure.updateBounds(type);
+        figure.colour = 0;
+        figure.figureID = m_doc.nextFigureID();
+        m_edit.select(n, true);
+        if (n == 0) {
+            enableFigureControls(true);
+        }
+        setFigureControls();
+        drawFigures();
+        assignUndo(PhraseType::MUndoAddFig);
+    });
+}
+
+bool MainWindow::figureTypeInUse(int typeIndex) const {
+    auto uses = [typeIndex](const Figures& figures) {
+        return std::any_of(figures.figures.begin(), figures.figures.end(),
+                           [typeIndex](const Figure& f) { return f.typeIndex == typeIndex; });
+    };
+    if (uses(m_edit)) {
+        return true;
+    }
+    for (int i = m_doc.frameCount() - 1; i >= 0; --i) {
+        if (i != m_editFrameIndex && uses(m_doc.frames[size_t(i)])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainWindow::deleteFigureButtonClick() {
+    guarded("DeleteFigure", [this] {
+        if (m_edit.selectedCount() == 0) {
+            return;
+        }
+        endDrag();
+        bool typeRemoved = false;
+        for (int n = m_edit.selectedCount(); n > 0 && m_edit.selectedCount() > 0; --n) {
+            const int i = m_edit.selection.back();
+            const int t = m_edit.figures[size_t(i)].typeIndex;
+            m_edit.deleteFigure(i);
+            if (t != 1 && t < m_doc.figureTypeCount() && !figureTypeInUse(t)) {
+                const QString name = m_figurePicker->selector()->caption(t - 1);
+                const QString text = getPhrase(PhraseType::MFigType) + QStringLiteral(" '") + name +
+                                     QStringLiteral("' ") + getPhrase(PhraseType::MRemoveFigType);
+                if (prompter().ask(text) == Answer::Yes) {
+                    deleteFigureType(t);
+                    typeRemoved = true;
+                }
+            }
+        }
+        if (m_edit.figureCount() > 0) {
+            m_edit.select(m_edit.figureCount() - 1, true);
+            setFigureControls();
+        } else {
+            m_edit.clearSelection();
+            enableFigureControls(false);
+        }
+        drawFigures();
+        if (typeRemoved) {
+            initUndo(); // older snapshots hold the old type numbers
+        } else {
+            assignUndo(PhraseType::MUndoDelete);
+        }
+    });
+}
+
+void MainWindow::deleteFigureType(int typeIndex) {
+    // The type's picker entry and the type go; every later type number closes up.
+    m_figurePicker->selector()->remove(typeIndex - 1);
+    m_doc.removeFigureType(typeIndex);
+    auto renumber = [typeIndex](Figures& figures) {
+        for (Figure& f : figures.figures) {
+            if (f.typeIndex >= typeIndex) {
+                --f.typeIndex;
+            }
+        }
+    };
+    renumber(m_edit);
+    for (int i = 0; i < m_doc.frameCount(); ++i) {
+        if (i != m_editFrameIndex) {
+            renumber(m_doc.frames[size_t(i)]);
+        }
+    }
+    if (m_editFrameIndex >= 0 && m_editFrameIndex < m_doc.frameCount()) {
+        Figures& stored = m_doc.frames[size_t(m_editFrameIndex)];
+        const uint8_t timelineSelected = stored.timelineSelected; // the timeline's, not ours
+        stored.assign(m_edit);
+        stored.timelineSelected = timelineSelected;
+        setSavedState(false);
+    }
+}
+
+void MainWindow::centerButtonClick() {
+    guarded("Center", [this] {
+        if (m_edit.selectedCount() == 0) {
+            return;
+        }
+        m_edit.centreSelection(m_doc.animWidth(), m_doc.animHeight());
+        drawFigures();
+        assignUndo(PhraseType::MUndoCenter);
+    });
+}
+
+void MainWindow::flipButtonClick() {
+    guarded("Flip", [this] {
+        m_edit.flipSelection(m_doc.figureTypes());
+        drawFigures();
+        assignUndo(PhraseType::MUndoFlip);
+    });
+}
+
+void MainWindow::colorButtonClick() {
+    guarded("Colour", [this] {
+        if (m_edit.selectedCount() == 0) {
+            return;
+        }
+        const auto colour = prompter().chooseColour(m_edit.figures[m_edit.selection[0]].colour);
+        if (!colour) {
+            return;
+        }
+        for (uint16_t i : m_edit.selection) {
+            m_edit.figures[i].colour = *colour;
+        }
+        drawFigures();
+        assignUndo(PhraseType::MUndoColor);
+    });
+}
+
+void MainWindow::frontButtonClick() {
+    guarded("Raise", [this] {
+        const bool oneStep = QApplication::keyboardModifiers() & Qt::ControlModifier;
+        if (m_edit.raise(oneStep)) {
+            drawFigures();
+            assignUndo(PhraseType::MUndoRaise);
+        }
+    });
+}
+
+void MainWindow::backButtonClick() {
+    guarded("Lower", [this] {
+        const bool oneStep = QApplication::keyboardModifiers() & Qt::ControlModifier;
+        if (m_edit.lower(oneStep)) {
+            drawFigures();
+            assignUndo(PhraseType::MUndoLower);
+        }
+    });
+}
+
+void MainWindow::duplicateButtonClick() {
+    guarded("Duplicate", [this] {
+        if (m_edit.duplicateSelection(m_doc.lastFigureID) == DuplicateResult::Done) {
+            setFigureControls();
+        }
+        drawFigures();
+        assignUndo(PhraseType::BUndoDuplicate);
+    });
+}
+
+void MainWindow::joinButtonClick() {
+    guarded("Join", [this] {
+        if (m_edit.selectedCount() != 1) {
+            return;
+        }
+        const int primary = m_edit.selection[0];
+        if (m_joinButton->isChecked()) {
+            m_edit.beginJoin(primary);
+            drawFigures();
+            return;
+        }
+        m_edit.joinMode = 0;
+        if (m_edit.figures[size_t(primary)].isJoined) {
+            m_edit.unjoin(primary);
+            drawFigures();
+            assignUndo(PhraseType::MUndoUnjoin);
+        } else {
+            drawFigures();
+        }
+    });
+}
+
+void MainWindow::transScrollBarChange(int value) {
+    guarded("Transparency", [&] {
+        if (m_edit.selectedCount() == 0) {
+            return;
+        }
+        for (uint16_t i : m_edit.selection) {
+            m_edit.figures[i].transparency = uint8_t(std::clamp(value, 0, 255));
+        }
+        showOpacity(value);
+        if (m_edit.selectedCount() == 1) {
+            const int i = m_edit.selection[0];
+            reDrawFigure(i, m_edit.figures[size_t(i)].bounds);
+        } else {
+            drawFigures();
+        }
+        // One undo point per scroll gesture: a drag of the thumb records on release.
+        if (!m_transScrollBar->isSliderDown()) {
+            assignUndo(PhraseType::MUndoTrans);
+        }
+    });
+}
+
+void MainWindow::scaleSpinEditChange() {
+    guarded("Scale", [this] {
+        if (m_edit.figureCount() == 0 || m_edit.selectedCount() == 0) {
+            return;
+        }
+        const double scale = scaleFromText(m_scaleSpinEdit->text(), m_scaleSpinEdit->maximum());
+        if (scale < 0) {
+            return;
+        }
+        const int primary = m_edit.selection[0];
+        Figure& figure = m_edit.figures[size_t(primary)];
+        if (float(scale) == figure.scale) {
+            return;
+        }
+        if (m_edit.selectedCount() == 1) {
+            const Rect old = figure.bounds;
+            figure.setScale(float(scale), m_doc.figureType(figure.typeIndex));
+            m_edit.reattachJoined(primary);
+            figure.updateBounds(m_doc.figureType(figure.typeIndex));
+            reDrawFigure(primary, old);
+        } else {
+            m_edit.scaleSelection(m_doc.figureTypes(), float(scale));
+            drawFigures();
+        }
+        assignUndo(PhraseType::MUndoScale);
+    });
+}
+
+void MainWindow::selectAll1Click() {
+    guarded("SelectAll", [this] {
+        if (isPlaying()) {
+            stopButtonClick();
+        }
+        m_edit.selectAll();
+        setFigureControls();
+        drawFigures();
+    });
+}
+
+void MainWindow::deleteFiguresOutsideArea1Click() {
+    guarded("DeleteFiguresOutsideArea", [this] {
+        setCursor(Qt::WaitCursor);
+        const Rect area{0, 0, m_doc.animWidth(), m_doc.animHeight()};
+        bool deleted = false;
+        for (Figures& frame : m_doc.frames) {
+            for (int i = frame.figureCount() - 1; i >= 0; --i) {
+                const Rect& b = frame.figures[size_t(i)].bounds;
+                const bool touches = b.left <= area.right && b.right >= area.left &&
+                                     b.top <= area.bottom && b.bottom >= area.top;
+                if (!touches) {
+                    frame.deleteFigure(i);
+                    deleted = true;
+                }
+            }
+        }
+        setCursor(Qt::ArrowCursor);
+        // Removing figures from stored frames is a change to the document like any other.
+        if (deleted) {
+            setSavedState(false);
+        }
+    });
+}
+
+// ---- canvas input -------------------------------------------------------------------------
+
+void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
+    m_scrollBox->setFocus();
+    if (!m_selectBoxTimer) {
+        return; // no document yet
+    }
+    guarded("EditPaintBoxMouseDown", [&] {
+        if (m_scaleSpinEdit->hasFocus()) {
+            scaleSpinEditChange();
+        }
+        const QPoint pos = event->position().toPoint();
+        const PixelPos offset = m_scene.areaOffset();
+        m_drag.downX = pos.x();
+        m_drag.downY = pos.y();
+        m_drag.moved = false;
+        m_drag.pendingSelect = -1;
+        m_drag.active = false;
+        const PointF p{double(pos.x() - offset.x), double(pos.y() - offset.y)};
+        const HitResult hit = m_edit.hitTest(m_doc.figureTypes(), p);
+        m_drag.handle = hit.handle;
+        m_drag.figure = hit.figure;
+        if (hit.handle == kNoHandle) {
+            m_drag.boxActive = true;
+            m_drag.boxX = pos.x();
+            m_drag.boxY = pos.y();
+            m_drag.inside.assign(size_t(m_edit.figureCount()), 0);
+            m_selectBox->setGeometry(pos.x(), pos.y(), 0, 0);
+            m_selectBox->show();
+            m_selectBoxTimer->start();
+            return;
+        }
+        if (m_joinButton->isChecked() && m_edit.selectedCount() > 0 &&
+            !m_edit.figures[m_edit.selection[0]].isJoined) {
+            const Figure& target = m_edit.figures[size_t(hit.figure)];
+            const int joint =
+                hit.handle == kMainHandle
+                    ? 0
+                    : m_doc.figureType(target.typeIndex).segments[size_t(hit.handle)].endJoint;
+            if (m_edit.join(m_edit.selection[0], hit.figure, joint)) {
+                setFigureControls();
+                drawFigures();
+            }
+            assignUndo(PhraseType::MUndoJoin);
+            endDrag();
+            return;
+        }
+        m_drag.last = p;
+        Figure& f = m_edit.figures[size_t(hit.figure)];
+        const bool selected = f.selectionPos >= 0;
+        bool changed = false;
+        if (!(event->modifiers() & Qt::ShiftModifier)) {
+            if (!selected) {
+                m_edit.select(hit.figure, true);
+                changed = true;
+            } else {
+                m_drag.pendingSelect = hit.figure;
+            }
+            m_drag.active = true;
+        } else if (!selected) {
+            m_edit.select(hit.figure, false);
+            changed = true;
+            m_drag.active = true;
+        } else if (m_edit.selectedCount() == 1) {
+            m_drag.active = true;
+        } else {
+            m_edit.deselect(hit.figure);
+            changed = true;
+        }
+        if (hit.handle >= 0) {
+            const FigureType& type = m_doc.figureType(f.typeIndex);
+            m_drag.snap =
+                f.pose[size_t(hit.handle)].length != type.segments[size_t(hit.handle)].length;
+        }
+        if (changed) {
+            setFigureControls();
+            drawFigures();
+        }
+    });
+}
+
+void MainWindow::editPaintBoxMouseMove(QMouseEvent* event) {
+    guarded("EditPaintBoxMouseMove", [&] {
+        if (m_drag.boxActive) {
+            // The pointer's own position: the timer alone would miss quick strokes.
+            stretchSelectBox(event->position().toPoint());
+            return;
+        }
+        if (!m_drag.active) {
+            return;
+        }
+        if (m_drag.handle == kNoHandle) {
+            endDrag();
+            return;
+        }
+        const QPoint pos = event->position().toPoint();
+        const PixelPos offset = m_scene.areaOffset();
+        const PointF p{double(pos.x() - offset.x), double(pos.y() - offset.y)};
+        if (p.x == m_drag.last.x && p.y == m_drag.last.y) {
+            return;
+        }
+        const int i = m_drag.figure;
+        const Rect old = m_edit.figures[size_t(i)].bounds;
+        if (m_drag.handle == kMainHandle) {
+            m_edit.moveSelection(p.x - m_drag.last.x, p.y - m_drag.last.y);
+        } else {
+            const auto mods = event->modifiers();
+            const Modifiers m{bool(mods & Qt::ControlModifier), bool(mods & Qt::AltModifier)};
+            if (m_edit.dragHandle(m_doc.figureTypes(), i, m_drag.handle, p, m_drag.snap, m) &&
+                m_edit.selectedCount() > 0) {
+                setScaleEditFromScale(m_edit.figures[m_edit.selection[0]].scale);
+            }
+        }
+        reDrawFigure(i, old);
+        m_drag.moved = true;
+        m_drag.last = p;
+    });
+}
+
+void MainWindow::editPaintBoxMouseUp(QMouseEvent*) {
+    guarded("EditPaintBoxMouseUp", [this] { endDrag(); });
+}
+
+void MainWindow::endDrag() {
+    m_drag.handle = kNoHandle;
+    if (m_drag.active && m_drag.pendingSelect >= 0 && !m_drag.moved &&
+        m_drag.pendingSelect < m_edit.figureCount()) {
+        m_edit.select(m_drag.pendingSelect, true);
+        setFigureControls();
+        drawFigures();
+    }
+    m_drag.pendingSelect = -1;
+    m_drag.active = false;
+    if (m_drag.boxActive) {
+        m_drag.boxActive = false;
+    }
+    if (m_selectBox) {
+        m_selectBox->hide();
+        m_selectBoxTimer->stop();
+    }
+    if (m_drag.moved) {
+        assignUndo(PhraseType::BUndoMove);
+        m_drag.moved = false;
+    }
+}
+
+void MainWindow::selectBoxTimerTimer() {
+    if (m_drag.boxActive) {
+        stretchSelectBox(m_canvas->mapFromGlobal(QCursor::pos()));
+    }
+}
+
+void MainWindow::stretchSelectBox(const QPoint& cursor) {
+    const int x = std::clamp(cursor.x(), 0, m_canvas->width());
+    const int y = std::clamp(cursor.y(), 0, m_canvas->height());
+    if (m_selectBox->isVisible() && x == m_drag.boxX && y == m_drag.boxY) {
+        return;
+    }
+    m_drag.boxX = x;
+    m_drag.boxY = y;
+    const QRect box(std::min(x, m_drag.downX), std::min(y, m_drag.downY),
+                    std::abs(x - m_drag.downX), std::abs(y - m_drag.downY));
+    m_selectBox->setGeometry(box);
+    m_selectBox->show();
+    const PixelPos offset = m_scene.areaOffset();
+    const Rect r{box.left() - offset.x, box.top() - offset.y, box.left() + box.width() - offset.x,
+                 box.top() + box.height() - offset.y};
+    if (applySelectBox(m_edit, m_drag.inside, r)) {
+        setFigureControls();
+        drawFigures();
+    }
+}
+
+// ---- keyboard -----------------------------------------------------------------------------
+
+void MainWindow::formKeyDown(QKeyEvent* event) {
+    if (frameStepKey(event)) {
+        return;
+    }
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool canvasFocus = m_scrollBox->hasFocus();
+    const int key = event->key();
+    if (key == Qt::Key_H && ctrl) {
+        appSettings().showHandles = !appSettings().showHandles;
+        drawFigures();
+        return;
+    }
+    if (key == Qt::Key_Space && canvasFocus) {
+        nextFrameButtonClick();
+        return;
+    }
+    if (key == Qt::Key_Delete && canvasFocus) {
+        if (m_edit.figureCount() > 0) {
+            deleteFigureButtonClick();
+        }
+        return;
+    }
+    if (arrowBit(key) && canvasFocus) {
+        if (ctrl) {
+            if ((key == Qt::Key_Left || key == Qt::Key_Right) && m_edit.figureCount() >= 2 &&
+                m_edit.selectedCount() == 1) {
+                m_edit.select(neighbourFigure(m_edit.selection[0], m_edit.figureCount(),
+                                              key == Qt::Key_Right),
+                              true);
+                m_drag.handle = kNoHandle;
+                setFigureControls();
+                drawFigures();
+            }
+            return;
+        }
+        m_drag.heldArrows |= arrowBit(key);
+        const int dx = ((m_drag.heldArrows & kArrowRight) ? 1 : 0) -
+                       ((m_drag.heldArrows & kArrowLeft) ? 1 : 0);
+        const int dy =
+            ((m_drag.heldArrows & kArrowDown) ? 1 : 0) - ((m_drag.heldArrows & kArrowUp) ? 1 : 0);
+        if ((dx || dy) && m_edit.selectedCount() > 0) {
+            m_edit.moveSelection(dx, dy);
+            m_keyMoved = true;
+            drawFigures();
+        }
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::formKeyUp(QKeyEvent* event) {
+    if (!event->isAutoRepeat()) {
+        m_drag.heldArrows &= uint8_t(~arrowBit(event->key()));
+    }
+    if (m_keyMoved) {
+        assignUndo(PhraseType::BUndoMove);
+        m_keyMoved = false;
+    }
+    if (!arrowBit(event->key())) {
+        QMainWindow::keyReleaseEvent(event);
+    }
+}
+
+} // namespace kelto

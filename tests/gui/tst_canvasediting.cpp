@@ -1,0 +1,432 @@
+#include "dialogs/prompter.h"
+#include "editor/canvas.h"
+#include "editor/mainwindow.h"
+#include "editor/undoring.h"
+#include "gui/scriptedprompter.h"
+#include "pickers/figurepicker.h"
+#include "pickers/imageselector.h"
+#include "settings/errorreporter.h"
+#include "settings/multilang.h"
+#include "settings/settingsfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include <cmath>
+
+using namespace kelto;
+
+// Drives the canvas of the real main window offscreen and checks the figures it edits.
+class TestCanvasEditing : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::vector<std::string> m_reported;
+    testing::ScriptedPrompter m_prompter;
+
+    std::unique_ptr<MainWindow> startedWindow() {
+        QFile file(settingsFilePath());
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write("[Kelto.Settings]\nLanguage=English\n");
+        }
+        file.close();
+        loadSettings();
+        auto window = std::make_unique<MainWindow>();
+        window->setDialogRunner([](QDialog& d) {
+            d.accept();
+            return int(QDialog::Accepted);
+        });
+        window->formActivate();
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get())) {
+            qWarning("window not active");
+        }
+        return window;
+    }
+
+    // Three stick men side by side, the first selected.
+    static void threeFigures(MainWindow& w) {
+        w.addFigure(1);
+        w.addFigure(1);
+        Figures& f = w.editFigures();
+        QCOMPARE(f.figureCount(), 3);
+        f.moveFigure(0, -150, 0);
+        f.moveFigure(2, 150, 0);
+        for (int i = 0; i < 3; ++i) {
+            f.figures[size_t(i)].updateBounds(w.document().figureType(1));
+        }
+        f.select(0, true);
+        w.initUndo();
+    }
+
+    static QPoint canvasPoint(MainWindow& w, PointF p) {
+        const PixelPos o = w.scene().areaOffset();
+        return QPoint(int(std::lround(p.x)) + o.x, int(std::lround(p.y)) + o.y);
+    }
+    static QPoint rootOf(MainWindow& w, int i) {
+        return canvasPoint(w, w.editFigures().figures[size_t(i)].joint(0));
+    }
+    static std::vector<int> selection(MainWindow& w) {
+        const auto& s = w.editFigures().selection;
+        return {s.begin(), s.end()};
+    }
+    static QAction* undoAction(MainWindow& w) { return w.action("Undo1"); }
+    static QAction* redoAction(MainWindow& w) { return w.action("Redo1"); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
+        ErrorReporter::instance().setDisplayHook(
+            [this](const std::string& line) { m_reported.push_back(line); });
+        multiLang().openFolder(m_dir.filePath("languages"));
+        setPrompter(&m_prompter);
+    }
+
+    void init() {
+        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
+        m_prompter = testing::ScriptedPrompter();
+        m_reported.clear();
+    }
+
+    void cleanup() {
+        QVERIFY2(m_reported.empty(), m_reported.empty() ? "" : m_reported[0].c_str());
+    }
+
+    void ringKeepsNineteenUndosAndLosesRedoOnANewAction() {
+        EditUndoRing ring;
+        Figures canvas;
+        canvas.repeatCount = 0;
+        ring.init(canvas);
+        for (int i = 1; i <= 25; ++i) {
+            canvas.repeatCount = uint16_t(i);
+            ring.assign(canvas, PhraseType::BUndoMove);
+        }
+        int undos = 0;
+        while (ring.undo(canvas)) {
+            ++undos;
+        }
+        QCOMPARE(undos, 19);
+        QCOMPARE(int(canvas.repeatCount), 6); // the oldest kept snapshot
+        QVERIFY(ring.redo(canvas));
+        QCOMPARE(int(canvas.repeatCount), 7);
+        canvas.repeatCount = 100;
+        ring.assign(canvas, PhraseType::MUndoFlip);
+        QVERIFY(!ring.canRedo());
+        QVERIFY(ring.undo(canvas));
+        QCOMPARE(int(canvas.repeatCount), 7);
+    }
+
+    void menuCaptionsNameTheActions() {
+        auto w = startedWindow();
+        QVERIFY(!undoAction(*w)->isEnabled());
+        QCOMPARE(undoAction(*w)->text(), QString("Undo"));
+        w->flipButtonClick();
+        w->centerButtonClick();
+        w->flipButtonClick();
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Flip"));
+        w->undo1Click();
+        w->undo1Click();
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Flip"));
+        QCOMPARE(redoAction(*w)->text(), QString("Redo Center"));
+        w->redo1Click();
+        QCOMPARE(redoAction(*w)->text(), QString("Redo Flip"));
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Center"));
+        w->initUndo(); // what storing or switching frames does
+        QVERIFY(!undoAction(*w)->isEnabled());
+        QVERIFY(!redoAction(*w)->isEnabled());
+        QCOMPARE(redoAction(*w)->text(), QString("Redo"));
+    }
+
+    void groupDragsByAnyMemberAndAClickSelectsOnlyIt() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        Figures& f = w->editFigures();
+        f.select(1, false);
+        const PointF before0 = f.figures[0].joint(0), before1 = f.figures[1].joint(0);
+        const QPoint start = rootOf(*w, 1);
+        QTest::mousePress(w->canvas(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(w->canvas(), start + QPoint(10, 5));
+        QTest::mouseRelease(w->canvas(), Qt::LeftButton, {}, start + QPoint(10, 5));
+        QCOMPARE(f.figures[0].joint(0).x, before0.x + 10);
+        QCOMPARE(f.figures[1].joint(0).y, before1.y + 5);
+        QCOMPARE(selection(*w), (std::vector<int>{0, 1}));
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Move"));
+
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, rootOf(*w, 1));
+        QCOMPARE(selection(*w), (std::vector<int>{1}));
+        w->undo1Click();
+        QCOMPARE(f.figures[0].joint(0).x, before0.x);
+    }
+
+    void shiftAddsAndDropsButKeepsTheOnlySelected() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, Qt::ShiftModifier, rootOf(*w, 0));
+        QCOMPARE(selection(*w), (std::vector<int>{0}));
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, Qt::ShiftModifier, rootOf(*w, 2));
+        QCOMPARE(selection(*w), (std::vector<int>{0, 2}));
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, Qt::ShiftModifier, rootOf(*w, 0));
+        QCOMPARE(selection(*w), (std::vector<int>{2}));
+    }
+
+    void selectBoxAddsAndDropsButKeepsEarlierSelection() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        const QPoint r1 = rootOf(*w, 1), r2 = rootOf(*w, 2);
+        const QPoint start(r1.x() - 20, r1.y() - 300 > 0 ? r1.y() - 300 : 1);
+        QTest::mousePress(w->canvas(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(w->canvas(), QPoint(r2.x() + 20, r2.y() + 10));
+        QCOMPARE(selection(*w), (std::vector<int>{0, 1, 2}));
+        QTest::mouseMove(w->canvas(), QPoint(r1.x() + 20, r1.y() + 10));
+        QCOMPARE(selection(*w), (std::vector<int>{0, 1}));
+        QTest::mouseMove(w->canvas(), QPoint(r1.x() - 10, r1.y() + 10));
+        QCOMPARE(selection(*w), (std::vector<int>{0}));
+        QTest::mouseRelease(w->canvas(), Qt::LeftButton, {}, QPoint(r1.x() - 10, r1.y() + 10));
+        QVERIFY(!undoAction(*w)->isEnabled());
+    }
+
+    // A drag of the last segment's end handle outwards to twice its distance from joint 0,
+    // with the modifiers held during the move.
+    static void dragLastHandle(MainWindow& w, Qt::KeyboardModifiers mods) {
+        Figures& f = w.editFigures();
+        const FigureType& type = w.document().figureType(1);
+        const int end = type.segments.back().endJoint;
+        const PointF hand = f.figures[0].joint(end);
+        const PointF root = f.figures[0].joint(0);
+        const QPoint from = canvasPoint(w, hand);
+        const QPoint to = canvasPoint(w, {2 * hand.x - root.x, 2 * hand.y - root.y});
+        QTest::mousePress(w.canvas(), Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), w.canvas()->mapToGlobal(QPointF(to)),
+                         Qt::NoButton, Qt::LeftButton, mods);
+        w.editPaintBoxMouseMove(&move);
+        QTest::mouseRelease(w.canvas(), Qt::LeftButton, {}, to);
+    }
+
+    void ctrlStretchesAndAltScalesTheFigure() {
+        auto w = startedWindow();
+        Figures& f = w->editFigures();
+        dragLastHandle(*w, Qt::ControlModifier);
+        QCOMPARE(f.figures[0].scale, 1.0f);
+        QVERIFY(f.figures[0].stretchedCount > 0);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Move"));
+        w->undo1Click();
+        QCOMPARE(int(f.figures[0].stretchedCount), 0);
+
+        dragLastHandle(*w, Qt::AltModifier);
+        QVERIFY(f.figures[0].scale > 1.2f);
+        QCOMPARE(int(f.figures[0].stretchedCount), 0);
+        QCOMPARE(w->findChild<QSpinBox*>("ScaleSpinEdit")->value(),
+                 scaleEditFromScale(f.figures[0].scale));
+    }
+
+    void ctrlStretchSnapsBackNearTheTypeLength() {
+        auto w = startedWindow();
+        Figures& f = w->editFigures();
+        dragLastHandle(*w, Qt::ControlModifier);
+        QVERIFY(f.figures[0].stretchedCount > 0);
+        // Back to 3 pixels beyond the type's length along the segment: the press sees a
+        // stretched segment, so the drag snaps to the exact length.
+        const Segment& seg = w->document().figureType(1).segments.back();
+        const PointF start = f.figures[0].joint(seg.startJoint);
+        const PointF end = f.figures[0].joint(seg.endJoint);
+        const double len = std::hypot(end.x - start.x, end.y - start.y);
+        const double k = (seg.length + 3) / len;
+        const QPoint to =
+            canvasPoint(*w, {start.x + (end.x - start.x) * k, start.y + (end.y - start.y) * k});
+        QTest::mousePress(w->canvas(), Qt::LeftButton, {}, canvasPoint(*w, end));
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), w->canvas()->mapToGlobal(QPointF(to)),
+                         Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+        w->editPaintBoxMouseMove(&move);
+        QTest::mouseRelease(w->canvas(), Qt::LeftButton, {}, to);
+        QCOMPARE(int(f.figures[0].stretchedCount), 0);
+        QCOMPARE(f.figures[0].pose.back().length, seg.length);
+    }
+
+    void arrowsMoveDiagonallyWithOneUndoPoint() {
+        auto w = startedWindow();
+        w->editingScrollBox()->setFocus();
+        QVERIFY(w->editingScrollBox()->hasFocus());
+        Figures& f = w->editFigures();
+        const PointF before = f.figures[0].joint(0);
+        QTest::keyPress(w->editingScrollBox(), Qt::Key_Right);
+        QTest::keyPress(w->editingScrollBox(), Qt::Key_Down);
+        QCOMPARE(f.figures[0].joint(0).x, before.x + 2);
+        QCOMPARE(f.figures[0].joint(0).y, before.y + 1);
+        QTest::keyRelease(w->editingScrollBox(), Qt::Key_Down);
+        QTest::keyRelease(w->editingScrollBox(), Qt::Key_Right);
+        QVERIFY(w->editingScrollBox()->hasFocus());
+        w->undo1Click();
+        QCOMPARE(f.figures[0].joint(0).x, before.x);
+        QVERIFY(!undoAction(*w)->isEnabled());
+    }
+
+    void ctrlArrowsWalkTheFiguresAndDeleteAsksAboutUnusedTypes() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        w->editingScrollBox()->setFocus();
+        QTest::keyClick(w->editingScrollBox(), Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(selection(*w), (std::vector<int>{2}));
+        QTest::keyClick(w->editingScrollBox(), Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(selection(*w), (std::vector<int>{0}));
+
+        Document& doc = w->document();
+        FigureType robot = doc.figureType(1);
+        const int t = doc.addFigureType(robot, "robot");
+        w->addFigure(t);
+        QCOMPARE(w->editFigures().figureCount(), 4);
+        m_prompter.answers.push_back(Answer::Yes);
+        QTest::keyClick(w->editingScrollBox(), Qt::Key_Delete);
+        QCOMPARE(w->editFigures().figureCount(), 3);
+        QCOMPARE(m_prompter.questions.size(), 1);
+        QVERIFY(m_prompter.questions[0].contains("'robot'"));
+        QCOMPARE(doc.figureTypeCount(), 2);
+        QCOMPARE(w->figurePicker()->selector()->count(), 1);
+        QVERIFY(!undoAction(*w)->isEnabled()); // older snapshots name the removed type
+
+        w->deleteFigureButtonClick(); // a stick man: its type always stays
+        QCOMPARE(m_prompter.questions.size(), 1);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Delete"));
+    }
+
+    void scaleBoxTakesPercentAndIgnoresNegatives() {
+        auto w = startedWindow();
+        QSpinBox* box = w->findChild<QSpinBox*>("ScaleSpinEdit");
+        box->setFocus();
+        box->findChild<QLineEdit*>()->selectAll();
+        QTest::keyClicks(box, "250");
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(w->editFigures().figures[0].scale, 2.5f);
+        box->findChild<QLineEdit*>()->setText("-5");
+        w->scaleSpinEditChange();
+        QCOMPARE(w->editFigures().figures[0].scale, 2.5f);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Scale"));
+    }
+
+    void scaleArrowsStepByOnePercent() {
+        auto w = startedWindow();
+        QSpinBox* box = w->findChild<QSpinBox*>("ScaleSpinEdit");
+        box->stepUp();
+        QCOMPARE(w->editFigures().figures[0].scale, 1.01f);
+        box->stepDown();
+        box->stepDown();
+        QCOMPARE(w->editFigures().figures[0].scale, 0.99f);
+    }
+
+    void wheelWalksTheFigures() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        QWidget* viewport = w->editingScrollBox()->viewport();
+        const QPoint at(10, 10);
+        QWheelEvent down(at, viewport->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {},
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &down);
+        w->editingScrollBox()->setFocus();
+        QApplication::sendEvent(viewport, &down);
+        QCOMPARE(selection(*w), (std::vector<int>{2}));
+        // The wheel's step has no key release: a later arrow still moves straight.
+        const PointF before = w->editFigures().figures[2].joint(0);
+        QTest::keyClick(w->editingScrollBox(), Qt::Key_Right);
+        QCOMPARE(w->editFigures().figures[2].joint(0).x, before.x + 1);
+    }
+
+    void deletingFiguresOutsideTheAreaMarksTheDocumentModified() {
+        auto w = startedWindow();
+        Document& doc = w->document();
+        Figures frame;
+        frame.assign(w->editFigures());
+        w->addFigure(1);
+        frame.assign(w->editFigures());
+        frame.moveFigure(1, 5000, 0);
+        frame.figures[1].updateBounds(doc.figureType(1));
+        doc.frames.push_back(frame);
+        w->setSavedState(true);
+        w->deleteFiguresOutsideArea1Click();
+        QCOMPARE(doc.frames[0].figureCount(), 1);
+        QVERIFY(!doc.documentSaved);
+        QCOMPARE(w->editFigures().figureCount(), 2); // the canvas is not touched
+    }
+
+    void opacityBarSetsEverySelectedFigureAndItsLabel() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        w->selectAll1Click();
+        QScrollBar* bar = w->findChild<QScrollBar*>("TransScrollBar");
+        QLabel* label = w->findChild<QLabel*>("OpacityLabel");
+        bar->setValue(255);
+        for (const Figure& f : w->editFigures().figures) {
+            QCOMPARE(int(f.transparency), 255);
+        }
+        QCOMPARE(label->text(), QString("0%"));
+        QCOMPARE(label->x(), 82 - 3 * 2);
+        bar->setValue(1);
+        QCOMPARE(label->text(), QString("100%")); // 1 x 100 div 255 is 0
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Transparency"));
+        QCOMPARE(opacityText(128), QString("50%"));
+    }
+
+    void figureCommandsRecordTheirActionsAndUndoThem() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        Figures& f = w->editFigures();
+        m_prompter.colours.push_back(0x0000FFu);
+        w->colorButtonClick();
+        QCOMPARE(f.figures[0].colour, 0x0000FFu);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));
+        w->colorButtonClick(); // cancelled: no change, no undo point
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));
+
+        w->frontButtonClick();
+        QCOMPARE(int(f.drawOrder.back()), 0);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Raise"));
+        w->frontButtonClick(); // already on top: nothing moved, nothing recorded
+        w->undo1Click();
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));
+        QCOMPARE(redoAction(*w)->text(), QString("Redo Raise"));
+
+        w->duplicateButtonClick(); // a new action drops the redo history
+        QCOMPARE(f.figureCount(), 4);
+        QVERIFY(!redoAction(*w)->isEnabled());
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Duplicate"));
+        QVERIFY(f.figures[3].figureID > f.figures[2].figureID);
+        w->undo1Click();
+        QCOMPARE(f.figureCount(), 3);
+        w->undo1Click();
+        QCOMPARE(f.figures[0].colour, 0u);
+        QVERIFY(!undoAction(*w)->isEnabled());
+    }
+
+    void joinAndUnjoinThroughTheCanvas() {
+        auto w = startedWindow();
+        threeFigures(*w);
+        QToolButton* join = w->findChild<QToolButton*>("JoinButton");
+        QVERIFY(join->isEnabled());
+        join->click();
+        QVERIFY(join->isChecked());
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, rootOf(*w, 1));
+        Figures& f = w->editFigures();
+        QVERIFY(f.figures[0].isJoined);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Join"));
+        QVERIFY(join->isChecked());
+        join->click();
+        QVERIFY(!f.figures[0].isJoined);
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Unjoin"));
+    }
+};
+
+QTEST_MAIN(TestCanvasEditing)
+#include "tst_canvasediting.moc"
