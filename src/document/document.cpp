@@ -75,6 +75,14 @@ void Document::removeBackgroundsFrom(int slot) {
     notify(DocumentChange::BackgroundsRemoved, slot);
 }
 
+void Document::removeBackground(int slot) {
+    if (slot < 1 || slot >= backgroundCount()) {
+        return;
+    }
+    m_backgrounds.erase(m_backgrounds.begin() + slot);
+    m_backgroundNames.erase(m_backgroundNames.begin() + slot);
+}
+
 int Document::findBackground(const std::string& name) const {
     for (int i = 1; i < backgroundCount(); ++i) {
         if (m_backgroundNames[i] == name) {

@@ -105,6 +105,9 @@ public:
     // message when all slots are taken.
     int addBackground(ImageGeneral picture, std::string name);
     void removeBackgroundsFrom(int slot);
+    // Removes one loaded picture and closes the gap; frames keep their slot numbers, so the
+    // caller renumbers them and updates the picker. Slot 0 is never removed.
+    void removeBackground(int slot);
     // The first slot from 1 on with exactly this name, or -1.
     int findBackground(const std::string& name) const;
     bool canAddBackground() const { return backgroundCount() < kMaxBackgrounds; }

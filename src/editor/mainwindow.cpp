@@ -12,6 +12,7 @@
 #include "dialogs/spinedit.h"
 #include "document/kelformat.h"
 #include "editor/canvas.h"
+#include "editor/clipboard.h"
 #include "editor/editingarea.h"
 #include "editor/icons.h"
 #include "graphics/drawing.h"
@@ -132,6 +133,18 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         guarded("EditPaintBoxPaint", [this] { m_scene.editPaintBoxPaint(isPlaying()); });
     });
     m_rateScrollBar->setValue(appSettings().frameRate);
+    m_clipboard = new FrameClipboard(this);
+    connect(m_clipboard, &FrameClipboard::availabilityChanged, this, [this](bool frames) {
+        const bool canPaste = frames && !isPlaying();
+        if (!m_pasteFrameButton) {
+            return;
+        }
+        m_pasteFrameButton->setEnabled(canPaste);
+        if (QAction* paste = action(QStringLiteral("InsertPaste1"))) {
+            paste->setEnabled(canPaste);
+        }
+    });
+    Q_EMIT m_clipboard->availabilityChanged(m_clipboard->hasFrames());
 
     // The other windows, in the order they are created at start.
     m_about = new AboutBox(this);
@@ -590,6 +603,9 @@ bool MainWindow::destroyProject(bool allowCancel) {
         return false;
     }
     m_doc.destroy();
+    if (m_clipboard) {
+        m_clipboard->documentDestroyed();
+    }
     m_editFrameIndex = -1;
     m_edit = Figures{};
     setSelectedFrameCount(0);
@@ -902,18 +918,6 @@ void MainWindow::export1Click() {
     });
 }
 
-void MainWindow::loadBackground1Click() {
-    // Loading background pictures plugs in here.
-}
-
-void MainWindow::loadSprite1Click() {
-    // Loading sprite pictures plugs in here.
-}
-
-void MainWindow::loadFigure1Click() {
-    // Loading figure-type files plugs in here.
-}
-
 void MainWindow::createFigureType1Click() {
     stopButtonClick();
     guarded("CreateFigureType", [this] { m_builder->showBuilder(); });
@@ -1100,8 +1104,6 @@ void MainWindow::insert1Click() {
     });
 }
 
-void MainWindow::insertPaste1Click() {}
-
 void MainWindow::delete1Click() {
     guarded("DeleteFrame", [this] {
         if (m_doc.frames.empty() ||
@@ -1148,8 +1150,62 @@ void MainWindow::saveSelected1Click() {
                            m_frameSelection.frames());
     });
 }
-void MainWindow::copySelFrameButtonClick() {}
-void MainWindow::pasteFrameButtonClick() {}
+
+void MainWindow::copySelFrameButtonClick() {
+    guarded("CopyFrames", [this] {
+        BusyCursor busy(*this);
+        storeEditedFrame();
+        if (m_frameSelection.count() == 0) {
+            return;
+        }
+        m_clipboard->copy(writeSelectedFramesRecord(m_doc, m_frameSelection.frames()));
+    });
+}
+
+void MainWindow::pasteFrameButtonClick() {
+    pasteFramesAt(m_doc.frameCount());
+}
+
+void MainWindow::insertPaste1Click() {
+    pasteFramesAt(std::clamp(m_popupFrame, 0, m_doc.frameCount()));
+}
+
+void MainWindow::pasteFramesAt(int position) {
+    guarded("PasteFrames", [&] {
+        if (!m_clipboard->hasFrames()) {
+            return;
+        }
+        BusyCursor busy(*this);
+        const QByteArray bytes = m_clipboard->frames();
+        const int oldCount = m_doc.frameCount();
+        TimelineIndices indices{m_frameSelection.frames(), m_editFrameIndex};
+        const PasteResult result =
+            m_doc.pasteFrames(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                              size_t(bytes.size()), position, m_clipboard->ownsFrames(), &indices);
+        if (result.status != PasteStatus::Pasted) {
+            prompter().tell(translatedMessage(result.message));
+            return;
+        }
+        if (result.dimensionsAdopted) {
+            setAnimationDimensions(m_doc.animWidth(), m_doc.animHeight());
+        }
+        if (result.firstFrame < oldCount) {
+            m_frameSelection.framesInserted(result.firstFrame, result.frameCount);
+        }
+        m_editFrameIndex = indices.editFrameIndex;
+        if (oldCount == 0) {
+            m_rateScrollBar->setValue(m_doc.frameRate);
+        }
+        timeline().updateScrollBar();
+        if (result.firstFrame == oldCount) {
+            m_tlScrollBar->setValue(m_tlScrollBar->maximum());
+        }
+        timeline().drawTimeLine();
+        positionFrameBevels();
+        initUndo();
+        setSavedState(false);
+    });
+}
 
 void MainWindow::deleteSelFrameButtonClick() {
     guarded("DeleteSelectedFrames", [this] {
@@ -1299,13 +1355,10 @@ void MainWindow::enableControlsPlaying(bool on) {
     const bool selected = on && m_frameSelection.count() > 0;
     m_deleteSelFrameButton->setEnabled(selected);
     m_copySelFrameButton->setEnabled(selected);
-    // The frame clipboard check joins here with the clipboard work; until then pasting stays
-    // as the clipboard work left it while editing.
-    if (!on) {
-        m_pasteFrameButton->setEnabled(false);
-        if (QAction* paste = action(QStringLiteral("InsertPaste1"))) {
-            paste->setEnabled(false);
-        }
+    const bool canPaste = on && m_clipboard && m_clipboard->hasFrames();
+    m_pasteFrameButton->setEnabled(canPaste);
+    if (QAction* paste = action(QStringLiteral("InsertPaste1"))) {
+        paste->setEnabled(canPaste);
     }
     for (const char* name : {"Insert1", "Delete1"}) {
         if (QAction* a = action(QString::fromLatin1(name))) {
@@ -1334,17 +1387,6 @@ void MainWindow::addFigureButtonClick() {
     }
     m_figurePicker->show();
     m_figurePicker->raise();
-}
-
-void MainWindow::setFrameBackground(int slot) {
-    guarded("SetBackground", [&] {
-        if (slot < 0 || slot >= m_doc.backgroundCount()) {
-            return;
-        }
-        m_edit.backgroundIndex = uint8_t(slot);
-        m_scene.drawGhostEdit();
-        drawFigures();
-    });
 }
 
 void MainWindow::editTypeButtonClick() {

@@ -38,6 +38,7 @@ class ExportCommand;
 class Canvas;
 class FigureBuilderForm;
 class FigurePicker;
+class FrameClipboard;
 class LanguageDialog;
 class OptionsDialog;
 
@@ -107,6 +108,8 @@ public:
     void positionFrameBevels();
     void recomputeThumbnailSlots();
     void initUndo();
+    // Pastes the frames on the clipboard so that the first lands at position.
+    void pasteFramesAt(int position);
     void formKeyDown(QKeyEvent* event);
     void formKeyUp(QKeyEvent* event);
 
@@ -292,6 +295,7 @@ private:
     bool frameStepKey(QKeyEvent* event);
     Timeline* m_timeline = nullptr;
     FrameSelection m_frameSelection;
+    FrameClipboard* m_clipboard = nullptr;
     int m_popupFrame = 0;
     Bitmap m_playRaster;
     int m_playPosition = 0;

@@ -120,6 +120,14 @@ void FrameSelection::frameDeleted(int d) {
     }
 }
 
+void FrameSelection::framesInserted(int position, int count) {
+    for (int& f : m_list) {
+        if (f >= position) {
+            f += count;
+        }
+    }
+}
+
 bool PlaybackWheelBlocker::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel && m_playing && m_playing()) {
         event->accept();

@@ -56,6 +56,8 @@ public:
     void click(std::vector<Figures>& frames, int index, bool ctrl, bool shift);
     // Frame d was deleted: later entries move down, d itself leaves the list.
     void frameDeleted(int d);
+    // count frames were inserted at position: entries from there on move up.
+    void framesInserted(int position, int count);
 
 private:
     std::vector<int> m_list;

@@ -1,0 +1,245 @@
+// The main window's commands that bring pictures and figure-type files into the document, and
+// the choice of a frame's background.
+#include "dialogs/prompter.h"
+#include "document/stkformat.h"
+#include "editor/mainwindow.h"
+#include "graphics/imagecodecs.h"
+#include "graphics/imagegeneral.h"
+#include "pickers/backgroundpicker.h"
+#include "pickers/imageselector.h"
+#include "settings/appsettings.h"
+#include "settings/multilang.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace kelto {
+
+namespace {
+
+std::string localPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString lowerSuffix(const QString& path) {
+    return QFileInfo(path).suffix().toLower();
+}
+
+QString stkFilter() {
+    return getPhrase(PhraseType::MStkFile) + QStringLiteral(" (*.stk)");
+}
+
+QString spriteFilter() {
+    return QStringLiteral("Bitmap, GIF or PNG Image (*.bmp *.gif *.png);;"
+                          "Bitmap Image (*.bmp);;GIF Image (*.gif);;PNG Image (*.png)");
+}
+
+QString backgroundFilter() {
+    return QStringLiteral("Bitmap, JPEG, GIF or PNG (*.bmp *.jpg *.jpeg *.gif *.png);;"
+                          "Bitmap Image (*.bmp);;JPEG Image (*.jpg *.jpeg);;GIF Image (*.gif);;"
+                          "PNG Image (*.png)");
+}
+
+// A figure type of one picture segment pointing right, as long as the picture is wide.
+FigureType spriteType(const Bitmap& bitmap) {
+    FigureType type;
+    type.setImageCount(1);
+    type.images[0].setFromBitmap(bitmap);
+    type.setSegmentCount(1);
+    type.imageRefs[0] = ImageRef{0, 0};
+    Segment& seg = type.segments[0];
+    seg.startJoint = 0;
+    seg.endJoint = 1;
+    seg.length = float(type.images[0].width());
+    seg.angle = 0;
+    seg.thickness = float(appSettings().maxHandleSize);
+    seg.kind = skImage;
+    seg.isStatic = 0;
+    type.rebuildJoints();
+    return type;
+}
+
+} // namespace
+
+void MainWindow::loadFigure1Click() {
+    guarded("LoadFigureType", [this] {
+        if (!m_doc.canAddFigureType()) {
+            prompter().tell(getPhrase(PhraseType::NoMoreFigType));
+            return;
+        }
+        stopButtonClick();
+        const int typeCount = m_doc.figureTypeCount();
+        QStringList names = prompter().openFileNames(getPhrase(PhraseType::MFOpen),
+                                                     QString::fromStdString(appSettings().stkDir),
+                                                     stkFilter(), true, true);
+        // A preview may have left a scratch type behind the document's own.
+        m_doc.removeFigureTypesFrom(typeCount);
+        if (names.isEmpty()) {
+            return;
+        }
+        appSettings().stkDir = QFileInfo(names[0]).absolutePath().toStdString() + "/";
+        names.append(names.takeFirst());
+        const int room = kMaxFigureTypes - m_doc.figureTypeCount();
+        if (names.size() > room) {
+            names.resize(std::max(room, 0));
+        }
+        bool anyStk = false;
+        for (const QString& path : names) {
+            if (lowerSuffix(path) != QLatin1String("stk")) {
+                continue;
+            }
+            anyStk = true;
+            const std::string name = QFileInfo(path).completeBaseName().toStdString();
+            const int existing = m_doc.findFigureType(name);
+            if (existing >= 0) {
+                addFigure(existing);
+                continue;
+            }
+            // The file is read whole before the type joins the document, so a damaged file
+            // leaves the list as it was.
+            const int index = m_doc.addFigureType(loadStkFile(localPath(path)), name);
+            addFigure(index);
+        }
+        if (!anyStk) {
+            prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
+        }
+    });
+}
+
+void MainWindow::loadSprite1Click() {
+    guarded("LoadSprite", [this] {
+        if (!m_doc.canAddFigureType()) {
+            prompter().tell(getPhrase(PhraseType::NoMoreFigType));
+            return;
+        }
+        stopButtonClick();
+        const QStringList names = prompter().openFileNames(getPhrase(PhraseType::MFOpen), QString(),
+                                                           spriteFilter(), false, true);
+        if (names.isEmpty()) {
+            return;
+        }
+        const QString path = names[0];
+        if (!QFileInfo::exists(path)) {
+            prompter().tell(getPhrase(PhraseType::MFileNotExist));
+            return;
+        }
+        const std::string name = QFileInfo(path).completeBaseName().toStdString();
+        const int existing = m_doc.findFigureType(name);
+        if (existing >= 0) {
+            addFigure(existing);
+            return;
+        }
+        const QString suffix = lowerSuffix(path);
+        if (suffix != QLatin1String("gif") && suffix != QLatin1String("png") &&
+            suffix != QLatin1String("bmp")) {
+            prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
+            return;
+        }
+        const Bitmap bitmap = readPictureFile(localPath(path));
+        if (bitmap.width() < 2 || bitmap.height() < 2) {
+            prompter().tell(getPhrase(PhraseType::MSmallImage));
+            return;
+        }
+        addFigure(m_doc.addFigureType(spriteType(bitmap), name));
+    });
+}
+
+void MainWindow::loadBackground1Click() {
+    guarded("LoadBackground", [this] {
+        if (!m_doc.canAddBackground()) {
+            prompter().tell(getPhrase(PhraseType::MNoMoreBack));
+            return;
+        }
+        const QStringList names = prompter().openFileNames(getPhrase(PhraseType::MFOpen), QString(),
+                                                           backgroundFilter(), false, true);
+        if (names.isEmpty()) {
+            return;
+        }
+        const QString path = names[0];
+        if (!QFileInfo::exists(path)) {
+            prompter().tell(getPhrase(PhraseType::MFileNotExist));
+            return;
+        }
+        stopButtonClick();
+        const std::string name = QFileInfo(path).fileName().toStdString();
+        const int existing = m_doc.findBackground(name);
+        if (existing >= 0) {
+            m_edit.backgroundIndex = uint8_t(existing);
+            m_scene.drawGhostEdit();
+            drawFigures();
+            return;
+        }
+        ImageGeneral picture;
+        if (!picture.loadFromFile(localPath(path))) {
+            prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
+            return;
+        }
+        if (picture.width() < 2 || picture.height() < 2) {
+            prompter().tell(getPhrase(PhraseType::MSmallImage));
+            return;
+        }
+        const int animW = m_doc.animWidth();
+        const int animH = m_doc.animHeight();
+        if (picture.width() != animW || picture.height() != animH) {
+            if (m_doc.frameCount() == 0 &&
+                prompter().ask(getPhrase(PhraseType::MBackAnimDim)) == Answer::Yes) {
+                setAnimationDimensions(picture.width(), picture.height());
+            } else {
+                // Cover the whole area keeping the proportions, then cut what sticks out.
+                picture.rescale(
+                    std::max(double(animH) / picture.height(), double(animW) / picture.width()));
+                picture.setWidth(animW);
+                picture.setHeight(animH);
+            }
+        }
+        setFrameBackground(m_doc.addBackground(std::move(picture), name));
+    });
+}
+
+void MainWindow::setFrameBackground(int slot) {
+    guarded("SetBackground", [&] {
+        const int old = m_edit.backgroundIndex;
+        if (slot < 0 || slot >= m_doc.backgroundCount() || slot == old) {
+            return;
+        }
+        m_edit.backgroundIndex = uint8_t(slot);
+        bool removed = false;
+        if (old != 0) {
+            // The stored copy of the frame being edited is about to change, so it does not count.
+            bool inUse = false;
+            for (int i = 0; i < m_doc.frameCount() && !inUse; ++i) {
+                const Figures& frame = m_doc.frames[size_t(i)];
+                inUse = i != m_editFrameIndex && frame.timelineSelected == 0 &&
+                        frame.backgroundIndex == old;
+            }
+            if (!inUse) {
+                const QString question = getPhrase(PhraseType::MBackground) + QStringLiteral(" '") +
+                                         QString::fromStdString(m_doc.backgroundName(old)) +
+                                         QStringLiteral("' ") + getPhrase(PhraseType::MRemoveBack);
+                removed = prompter().ask(question) == Answer::Yes;
+            }
+        }
+        if (removed) {
+            m_backgroundPicker->selector()->remove(old);
+            m_doc.removeBackground(old);
+            for (Figures& frame : m_doc.frames) {
+                if (frame.backgroundIndex >= old) {
+                    --frame.backgroundIndex;
+                }
+            }
+            if (slot >= old) {
+                --m_edit.backgroundIndex;
+            }
+            initUndo();
+        }
+        m_scene.drawGhostEdit();
+        drawFigures();
+        if (!removed) {
+            assignUndo(PhraseType::MUndoBack);
+        }
+    });
+}
+
+} // namespace kelto

@@ -1,0 +1,362 @@
+#include "document/stkformat.h"
+#include "editor/clipboard.h"
+#include "editor/mainwindow.h"
+#include "graphics/bitmap.h"
+#include "graphics/imagecodecs.h"
+#include "gui/scriptedprompter.h"
+#include "settings/appsettings.h"
+#include "settings/errorreporter.h"
+#include "settings/multilang.h"
+#include "settings/settingsfile.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace kelto;
+
+namespace {
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kBlue = 0x0000FF;
+} // namespace
+
+// The picture and figure-type commands of the real main window, offscreen, with scripted
+// answers and file names.
+class TestFileCommands : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::vector<std::string> m_reported;
+    testing::ScriptedPrompter m_prompter;
+
+    void writeBytes(const QString& path, const std::vector<uint8_t>& bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    }
+
+    // A picture whose first splitColumn columns are red and the rest blue.
+    QString pngFile(const QString& name, int width, int height, int splitColumn) {
+        Bitmap bitmap(width, height, PixelFormat::Bits24);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                bitmap.setRawPixel(x, y, x < splitColumn ? kRed : kBlue);
+            }
+        }
+        const QString path = m_dir.filePath(name);
+        writeBytes(path, encodePng(bitmap));
+        return path;
+    }
+
+    QString stkFile(const QString& name) {
+        const Document doc(640, 480);
+        const QString path = m_dir.filePath(name);
+        writeBytes(path, writeStkFile(doc.figureType(1)));
+        return path;
+    }
+
+    std::unique_ptr<MainWindow> startedWindow() {
+        QFile file(settingsFilePath());
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write("[Kelto.Settings]\nLanguage=English\n");
+        }
+        file.close();
+        loadSettings();
+        auto window = std::make_unique<MainWindow>();
+        window->setDialogRunner([](QDialog& d) {
+            d.accept();
+            return int(QDialog::Accepted);
+        });
+        window->formActivate();
+        return window;
+    }
+
+    // A window with n stored frames, the figure moved 3 pixels right before each.
+    std::unique_ptr<MainWindow> windowWithFrames(int n) {
+        auto window = startedWindow();
+        for (int i = 0; i < n; ++i) {
+            window->editFigures().moveFigure(0, 3, 0);
+            window->nextFrameButtonClick();
+        }
+        return window;
+    }
+
+    static bool pasteEnabled(MainWindow& w) {
+        auto* button = w.findChild<QToolButton*>(QStringLiteral("PasteFrameButton"));
+        auto* insert = w.findChild<QAction*>(QStringLiteral("InsertPaste1"));
+        return button && button->isEnabled() && (!insert || insert->isEnabled());
+    }
+
+    int figuresOfType(MainWindow& window, int type) {
+        int n = 0;
+        for (const Figure& f : window.editFigures().figures) {
+            n += f.typeIndex == type;
+        }
+        return n;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
+        ErrorReporter::instance().setDisplayHook(
+            [this](const std::string& line) { m_reported.push_back(line); });
+        multiLang().openFolder(m_dir.filePath("languages"));
+        setPrompter(&m_prompter);
+    }
+
+    void init() {
+        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
+        appSettings() = defaultSettings();
+        m_prompter = testing::ScriptedPrompter();
+        m_reported.clear();
+    }
+
+    void cleanup() {
+        QVERIFY2(m_reported.empty(), m_reported.empty() ? "" : m_reported[0].c_str());
+    }
+
+    void figureTypesLoadOncePerNameAndRefuseOtherFiles() {
+        auto window = startedWindow();
+        Document& doc = window->document();
+        const int base = doc.figureTypeCount();
+        const QString a = stkFile("alpha.stk"), b = stkFile("beta.stk");
+        // The first chosen file goes last.
+        m_prompter.openNames.push_back({a, b});
+        window->loadFigure1Click();
+        QCOMPARE(doc.figureTypeCount(), base + 2);
+        QCOMPARE(doc.figureTypeName(base), std::string("beta"));
+        QCOMPARE(doc.figureTypeName(base + 1), std::string("alpha"));
+
+        // A known name adds a figure of the existing type without a new type.
+        m_prompter.openNames.push_back({a});
+        window->loadFigure1Click();
+        QCOMPARE(doc.figureTypeCount(), base + 2);
+        QCOMPARE(figuresOfType(*window, base + 1), 2);
+
+        m_prompter.openNames.push_back({pngFile("notafigure.png", 4, 4, 2)});
+        window->loadFigure1Click();
+        QCOMPARE(doc.figureTypeCount(), base + 2);
+        QCOMPARE(m_prompter.messages, QStringList{"Incorrect file type"});
+
+        // A damaged file is reported and leaves the list as it was.
+        writeBytes(m_dir.filePath("broken.stk"), {1, 2, 3});
+        m_prompter.openNames.push_back({m_dir.filePath("broken.stk")});
+        window->loadFigure1Click();
+        QCOMPARE(doc.figureTypeCount(), base + 2);
+        QVERIFY(!m_reported.empty());
+        m_reported.clear();
+    }
+
+    void spritesBecomeOneSegmentPictureTypes() {
+        auto window = startedWindow();
+        appSettings().maxHandleSize = 17;
+        Document& doc = window->document();
+        const int base = doc.figureTypeCount();
+        const QString sprite = pngFile("ball.png", 30, 20, 10);
+        m_prompter.openNames.push_back({sprite});
+        window->loadSprite1Click();
+        QCOMPARE(doc.figureTypeCount(), base + 1);
+        const FigureType& type = doc.figureType(base);
+        QCOMPARE(type.segmentCount(), 1);
+        QCOMPARE(type.imageCount(), 1);
+        QCOMPARE(int(type.segments[0].kind), int(skImage));
+        QCOMPARE(type.segments[0].length, 30.0f);
+        QCOMPARE(type.segments[0].thickness, 17.0f);
+        QCOMPARE(type.images[0].width(), 30);
+        QCOMPARE(type.images[0].height(), 20);
+
+        // Loaded again: a second figure of the same type.
+        m_prompter.openNames.push_back({sprite});
+        window->loadSprite1Click();
+        QCOMPARE(doc.figureTypeCount(), base + 1);
+        QCOMPARE(figuresOfType(*window, base), 2);
+
+        // Too thin, unknown kind, missing file: refused, nothing added.
+        m_prompter.openNames.push_back({pngFile("line.png", 1, 300, 1)});
+        m_prompter.openNames.push_back({m_dir.filePath("photo.jpg")});
+        m_prompter.openNames.push_back({m_dir.filePath("missing.png")});
+        writeBytes(m_dir.filePath("photo.jpg"), {0xFF, 0xD8});
+        window->loadSprite1Click();
+        window->loadSprite1Click();
+        window->loadSprite1Click();
+        QCOMPARE(doc.figureTypeCount(), base + 1);
+        QCOMPARE(m_prompter.messages,
+                 (QStringList{"Image dimensions must be at least 2x2 pixels", "Incorrect file type",
+                              "That file does not exist"}));
+    }
+
+    void backgroundsCoverTheAreaAndLoadOncePerName() {
+        auto window = startedWindow();
+        Document& doc = window->document();
+        window->setAnimationDimensions(200, 200);
+        // 100x50 with a red quarter on the left: declining the size makes it cover 200x200
+        // at four times, so red reaches column 100 and the rest is cut off.
+        m_prompter.answers.push_back(Answer::No);
+        m_prompter.openNames.push_back({pngFile("wide.png", 100, 50, 25)});
+        window->loadBackground1Click();
+        QCOMPARE(m_prompter.questions.size(), 1);
+        QCOMPARE(doc.backgroundCount(), 2);
+        QCOMPARE(int(window->editFigures().backgroundIndex), 1);
+        const Bitmap& cut = doc.background(1).bitmap();
+        QCOMPARE(cut.width(), 200);
+        QCOMPARE(cut.height(), 200);
+        QCOMPARE(cut.pixel32(50, 100), kRed);
+        QCOMPARE(cut.pixel32(150, 100), kBlue);
+        QCOMPARE(cut.pixel32(199, 199), kBlue);
+
+        // Shrinking then enlarging the animation does not bring cut pixels back.
+        window->setAnimationDimensions(60, 60);
+        window->setAnimationDimensions(200, 200);
+        QCOMPARE(doc.background(1).bitmap().pixel32(150, 100) == kBlue, false);
+
+        // A second picture under a new name; then the first name again switches back without
+        // reading the file.
+        m_prompter.openNames.push_back({pngFile("other.png", 200, 200, 0)});
+        window->loadBackground1Click();
+        QCOMPARE(doc.backgroundCount(), 3);
+        QCOMPARE(int(window->editFigures().backgroundIndex), 2);
+        m_prompter.openNames.push_back({m_dir.filePath("wide.png")});
+        window->loadBackground1Click();
+        QCOMPARE(doc.backgroundCount(), 3);
+        QCOMPARE(int(window->editFigures().backgroundIndex), 1);
+
+        m_prompter.openNames.push_back({pngFile("thin.png", 1, 300, 1)});
+        window->loadBackground1Click();
+        QCOMPARE(doc.backgroundCount(), 3);
+        QCOMPARE(m_prompter.messages.last(),
+                 QString("Image dimensions must be at least 2x2 pixels"));
+    }
+
+    void emptyAnimationAdoptsThePictureSizeWhenAsked() {
+        auto window = startedWindow();
+        Document& doc = window->document();
+        window->setAnimationDimensions(200, 200);
+        m_prompter.answers.push_back(Answer::Yes);
+        m_prompter.openNames.push_back({pngFile("big.png", 320, 90, 160)});
+        window->loadBackground1Click();
+        QCOMPARE(doc.animWidth(), 320);
+        QCOMPARE(doc.animHeight(), 90);
+        QCOMPARE(doc.background(1).bitmap().pixel32(319, 89), kBlue);
+    }
+
+    void aBackgroundLeftUnusedMayBeRemovedAndLaterSlotsCloseUp() {
+        auto window = startedWindow();
+        Document& doc = window->document();
+        window->setAnimationDimensions(40, 40);
+        for (const char* name : {"one.png", "two.png", "three.png"}) {
+            m_prompter.openNames.push_back({pngFile(name, 40, 40, 20)});
+            window->loadBackground1Click();
+        }
+        // Each new background left the previous one unused; every offer was declined.
+        QCOMPARE(m_prompter.questions.size(), 2);
+        QVERIFY(m_prompter.questions[0].contains("'one.png'"));
+        QCOMPARE(doc.backgroundCount(), 4);
+
+        // Back to "one" from "three": accepting removes "three", nothing to renumber below it.
+        m_prompter.answers.push_back(Answer::Yes);
+        window->setFrameBackground(1);
+        QCOMPARE(doc.backgroundCount(), 3);
+        QCOMPARE(int(window->editFigures().backgroundIndex), 1);
+
+        // From "one" to "two": removing slot 1 moves "two" down to slot 1.
+        m_prompter.answers.push_back(Answer::Yes);
+        window->setFrameBackground(2);
+        QCOMPARE(doc.backgroundCount(), 2);
+        QCOMPARE(doc.backgroundName(1), std::string("two.png"));
+        QCOMPARE(int(window->editFigures().backgroundIndex), 1);
+
+        // A stored unselected frame still showing it means no offer.
+        m_prompter.questions.clear();
+        Figures stored;
+        stored.backgroundIndex = 1;
+        doc.frames.push_back(stored);
+        window->setFrameBackground(0);
+        QVERIFY(m_prompter.questions.isEmpty());
+        QCOMPARE(doc.backgroundCount(), 2);
+    }
+
+    void pastingFollowsTheClipboardAndKeepsIdentitiesOnlyWithinTheDocument() {
+        QGuiApplication::clipboard()->setText(QStringLiteral("not frames"));
+        auto window = windowWithFrames(3);
+        Document& doc = window->document();
+        QVERIFY(!pasteEnabled(*window));
+        window->pasteFrameButtonClick(); // nothing to paste: nothing happens
+        QCOMPARE(doc.frameCount(), 3);
+
+        window->selectFrame(1);
+        QCOMPARE(window->frameSelection().count(), 1);
+        window->copySelFrameButtonClick();
+        QVERIFY(pasteEnabled(*window));
+        const int32_t id = doc.frames[1].figures[0].figureID;
+        const int left = doc.frames[1].figures[0].bounds.left;
+        window->pasteFrameButtonClick();
+        QCOMPARE(doc.frameCount(), 4);
+        QCOMPARE(doc.frames[3].figures[0].figureID, id);
+        QCOMPARE(doc.frames[3].figures[0].bounds.left, left);
+        QVERIFY(!doc.documentSaved);
+
+        // After "New" the frames are strangers: their identities move past the document's.
+        window->new1Click();
+        QCOMPARE(doc.frameCount(), 0);
+        window->nextFrameButtonClick();
+        const int32_t own = doc.frames[0].figures[0].figureID;
+        window->pasteFrameButtonClick();
+        QCOMPARE(doc.frameCount(), 2);
+        QVERIFY(doc.frames[1].figures[0].figureID > own);
+
+        // Anything else on the clipboard disables pasting again.
+        QGuiApplication::clipboard()->setText(QStringLiteral("text"));
+        QVERIFY(!pasteEnabled(*window));
+    }
+
+    void pasteInsertMovesLaterFramesAndTheSelection() {
+        auto window = windowWithFrames(10);
+        Document& doc = window->document();
+        window->selectFrame(0);
+        window->selectFrame(1, Qt::ControlModifier);
+        QCOMPARE(window->frameSelection().count(), 2);
+        window->copySelFrameButtonClick();
+        window->selectFrame(7);
+        const int oldThird = doc.frames[3].figures[0].bounds.left;
+        const int first = doc.frames[0].figures[0].bounds.left;
+        window->setPopupFrame(3);
+        window->insertPaste1Click();
+        QCOMPARE(doc.frameCount(), 12);
+        QCOMPARE(doc.frames[5].figures[0].bounds.left, oldThird);
+        QCOMPARE(doc.frames[3].figures[0].bounds.left, first);
+        QCOMPARE(window->frameSelection().frames(), std::vector<int>{9});
+        QCOMPARE(int(doc.frames[9].timelineSelected), 1);
+        QCOMPARE(int(doc.frames[3].timelineSelected), 0);
+    }
+
+    void damagedClipboardDataLeavesTheFramesAlone() {
+        auto window = windowWithFrames(2);
+        Document& doc = window->document();
+        window->selectFrame(0);
+        window->copySelFrameButtonClick();
+        QByteArray bytes =
+            QGuiApplication::clipboard()->mimeData()->data(FrameClipboard::mimeType());
+        QVERIFY(bytes.size() > 20);
+        for (int cut : {int(bytes.size()) / 2, 6}) {
+            auto* data = new QMimeData;
+            data->setData(FrameClipboard::mimeType(), bytes.left(cut));
+            QGuiApplication::clipboard()->setMimeData(data);
+            window->pasteFrameButtonClick();
+            QCOMPARE(doc.frameCount(), 2);
+            QCOMPARE(int(m_reported.size() + m_prompter.messages.size()), 1);
+            m_reported.clear();
+            m_prompter.messages.clear();
+        }
+    }
+};
+
+QTEST_MAIN(TestFileCommands)
+#include "tst_filecommands.moc"
