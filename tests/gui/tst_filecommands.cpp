@@ -337,6 +337,22 @@ private Q_SLOTS:
         QCOMPARE(int(doc.frames[3].timelineSelected), 0);
     }
 
+    void aPasteIntoAnEmptyDocumentAdoptsTheCopiedSize() {
+        auto window = windowWithFrames(2);
+        Document& doc = window->document();
+        const int width = doc.animWidth(), height = doc.animHeight();
+        window->selectFrame(0);
+        window->selectFrame(1, Qt::ControlModifier);
+        window->copySelFrameButtonClick();
+        window->new1Click();
+        window->setAnimationDimensions(width / 2, height / 3);
+        window->pasteFrameButtonClick();
+        QCOMPARE(doc.frameCount(), 2);
+        QCOMPARE(doc.animWidth(), width);
+        QCOMPARE(doc.animHeight(), height);
+        QCOMPARE(appSettings().animWidth, width);
+    }
+
     void damagedClipboardDataLeavesTheFramesAlone() {
         auto window = windowWithFrames(2);
         Document& doc = window->document();
