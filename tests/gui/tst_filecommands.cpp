@@ -26,6 +26,19 @@ constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kBlue = 0x0000FF;
 } // namespace
 
+namespace {
+// Like a dialog whose preview appended a scratch type behind the document's own.
+class PreviewingPrompter : public testing::ScriptedPrompter {
+public:
+    Document* doc = nullptr;
+    QStringList openFileNames(const QString& caption, const QString& folder, const QString& filter,
+                              bool multiple, bool preview) override {
+        doc->addFigureType(doc->figureType(1), "scratch");
+        return ScriptedPrompter::openFileNames(caption, folder, filter, multiple, preview);
+    }
+};
+} // namespace
+
 // The picture and figure-type commands of the real main window, offscreen, with scripted
 // answers and file names.
 class TestFileCommands : public QObject {
@@ -153,6 +166,22 @@ private Q_SLOTS:
         QCOMPARE(doc.figureTypeCount(), base + 2);
         QVERIFY(!m_reported.empty());
         m_reported.clear();
+    }
+
+    void thePreviewsScratchTypeGoesWhetherOrNotAFileWasChosen() {
+        auto window = startedWindow();
+        Document& doc = window->document();
+        PreviewingPrompter previewing;
+        previewing.doc = &doc;
+        setPrompter(&previewing);
+        const int base = doc.figureTypeCount();
+        window->loadFigure1Click(); // cancelled
+        QCOMPARE(doc.figureTypeCount(), base);
+        previewing.openNames.push_back({stkFile("gamma.stk")});
+        window->loadFigure1Click();
+        setPrompter(&m_prompter);
+        QCOMPARE(doc.figureTypeCount(), base + 1);
+        QCOMPARE(doc.figureTypeName(base), std::string("gamma"));
     }
 
     void spritesBecomeOneSegmentPictureTypes() {
