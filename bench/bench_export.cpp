@@ -92,8 +92,8 @@ void BM_RenderOnly(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(renderer.render(i++ % 300).bits());
     }
-    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond);
 

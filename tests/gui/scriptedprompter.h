@@ -29,8 +29,7 @@ public:
     }
     void tell(const QString& text) override { messages << text; }
     void inform(const QString& text) override { messages << text; }
-    QStringList openFileNames(const QString&, const QString&, const QString&, bool,
-                              bool) override {
+    QStringList openFileNames(const QString&, const QString&, const QString&, bool, bool) override {
         return take(openNames, QStringList{});
     }
     QString saveFileName(const QString&, const QString&, const QString&, const QString&,
