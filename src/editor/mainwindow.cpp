@@ -57,36 +57,6 @@ namespace {
 constexpr int kDesignWidth = 696;
 constexpr int kDesignHeight = 587;
 
-// Restores the normal cursor however the operation ends.
-class BusyCursor {
-public:
-    explicit BusyCursor(MainWindow& window) : m_window(window) {
-        m_window.setCursor(Qt::WaitCursor);
-    }
-    ~BusyCursor() { m_window.setCursor(Qt::ArrowCursor); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    MainWindow& m_window;
-};
-
-// The document reports in its English wording; the user reads the current language's.
-QString translatedMessage(const std::string& message) {
-    const QString text = QString::fromStdString(message);
-    for (int v = 0; v < PhraseCount; ++v) {
-        const auto phrase = phraseFromValue(v);
-        if (phrase && englishPhrase(*phrase) == text) {
-            return getPhrase(*phrase);
-        }
-    }
-    return text;
-}
-
-QString kelFilter() {
-    return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
-}
-
 // A file the program ships: beside the executable, else in the installed data folder, else in
 // the resources of the source tree the program was built in (build/src/kelto).
 QString programFile(const QString& name) {
@@ -598,10 +568,11 @@ void MainWindow::openInFigureBuilder(const QString& path) {
     m_builder->openFromCommandLine(path);
 }
 
-bool MainWindow::destroyProject(bool allowCancel) {
-    if (!m_doc.documentSaved && !saveProjectAsKel(allowCancel)) {
-        return false;
-    }
+bool MainWindow::offerToSave(bool allowCancel) {
+    return m_doc.documentSaved || saveProjectAsKel(allowCancel);
+}
+
+void MainWindow::destroyProject() {
     m_doc.destroy();
     if (m_clipboard) {
         m_clipboard->documentDestroyed();
@@ -609,11 +580,13 @@ bool MainWindow::destroyProject(bool allowCancel) {
     m_editFrameIndex = -1;
     m_edit = Figures{};
     setSelectedFrameCount(0);
-    return true;
 }
 
 void MainWindow::newProject() {
     guarded("NewProject", [this] {
+        if (!offerToSave(false)) {
+            return;
+        }
         destroyProject();
         m_scene.clearLayers();
         m_doc.lastFigureID = 0;
@@ -786,128 +759,13 @@ void MainWindow::documentChanged(DocumentChange change, int index) {
     });
 }
 
-// ---- file commands (minimal versions; the file work completes them) --------------------
-
-bool MainWindow::saveProjectAsKel(bool allowCancel) {
-    m_doc.documentSaved = true;
-    const Answer answer = prompter().ask(getPhrase(PhraseType::MSaveProj), allowCancel);
-    if (answer == Answer::Cancel) {
-        setSavedState(false);
-        return false;
-    }
-    if (answer == Answer::Yes) {
-        m_doc.documentSaved = false;
-        save1Click();
-    }
-    return true;
-}
-
 void MainWindow::storeEditedFrame() {
     storeEditedFrame(false, false);
-}
-
-void MainWindow::saveAnimationTo(const QString& path) {
-    BusyCursor busy(*this);
-    storeEditedFrame();
-    guarded("SaveAnimation",
-            [&] { saveAnimation(m_doc, removeExtension(QFile::encodeName(path).toStdString())); });
-    setSavedState(m_doc.documentSaved);
-}
-
-void MainWindow::loadProject(const QString& path) {
-    if (!QFileInfo::exists(path)) {
-        prompter().tell(getPhrase(PhraseType::MFileNotExist));
-        return;
-    }
-    std::optional<Document> loaded;
-    {
-        BusyCursor busy(*this);
-        try {
-            loaded.emplace(loadAnimation(QFile::encodeName(path).toStdString()));
-        } catch (const KeltoError& e) {
-            // A file we cannot read leaves the open document as it was.
-            prompter().tell(translatedMessage(e.what()));
-            return;
-        }
-    }
-    guarded("LoadProject", [&] {
-        destroyProject();
-        m_doc.adoptLoaded(std::move(*loaded));
-        m_scene.setSuspended(true);
-        setAnimationDimensions(m_doc.animWidth(), m_doc.animHeight());
-        m_scene.setSuspended(false);
-        m_editFrameIndex = -1;
-        m_edit = Figures{};
-        if (m_doc.frameCount() > 0) {
-            m_edit.assign(m_doc.frames.back());
-            m_edit.timelineSelected = 0;
-        }
-        m_rateScrollBar->setValue(m_doc.frameRate);
-        enableFigureControls(m_edit.figureCount() > 0);
-        setFigureControls();
-        setFrameLabel();
-        m_scene.drawGhostEdit();
-        drawFigures();
-        m_doc.currentFileName = QFile::encodeName(path).toStdString();
-        setSavedState(true);
-        initUndo();
-        timeline().updateScrollBar();
-        timeline().drawTimeLine();
-        positionFrameBevels();
-    });
 }
 
 void MainWindow::new1Click() {
     stopButtonClick();
     newProject();
-}
-
-void MainWindow::openAnimation1Click() {
-    guarded("OpenAnimation", [this] {
-        const QStringList names = prompter().openFileNames(
-            getPhrase(PhraseType::MFOpen), QString::fromStdString(appSettings().kelDir),
-            kelFilter(), false);
-        if (names.isEmpty()) {
-            return;
-        }
-        appSettings().kelDir = QFileInfo(names[0]).absolutePath().toStdString() + "/";
-        if (QFileInfo(names[0]).suffix().toLower() != QLatin1String("kel")) {
-            prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
-            return;
-        }
-        stopButtonClick();
-        loadProject(names[0]);
-    });
-}
-
-void MainWindow::save1Click() {
-    if (m_doc.currentFileName.empty()) {
-        saveAs1Click();
-        return;
-    }
-    saveAnimationTo(QFile::decodeName(m_doc.currentFileName.c_str()));
-}
-
-void MainWindow::saveAs1Click() {
-    guarded("SaveAs", [this] {
-        storeEditedFrame();
-        if (m_doc.frameCount() == 0) {
-            prompter().tell(getPhrase(PhraseType::MNoFrames));
-            return;
-        }
-        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
-                                                     QString::fromStdString(appSettings().kelDir),
-                                                     kelFilter(), QStringLiteral("kel"));
-        if (name.isEmpty()) {
-            return;
-        }
-        appSettings().kelDir = QFileInfo(name).absolutePath().toStdString() + "/";
-        if (QFileInfo::exists(name) &&
-            prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes) {
-            return;
-        }
-        saveAnimationTo(name);
-    });
 }
 
 void MainWindow::export1Click() {
@@ -1129,81 +987,6 @@ void MainWindow::delete1Click() {
         }
         setSavedState(m_doc.frames.empty());
         timeline().drawTimeLine();
-    });
-}
-
-void MainWindow::saveSelected1Click() {
-    guarded("SaveSelected", [this] {
-        storeEditedFrame();
-        if (m_frameSelection.count() == 0) {
-            return;
-        }
-        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
-                                                     QString::fromStdString(appSettings().kelDir),
-                                                     kelFilter(), QStringLiteral("kel"));
-        if (name.isEmpty() || (QFileInfo::exists(name) &&
-                               prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes)) {
-            return;
-        }
-        BusyCursor busy(*this);
-        saveSelectedFrames(m_doc, removeExtension(QFile::encodeName(name).toStdString()),
-                           m_frameSelection.frames());
-    });
-}
-
-void MainWindow::copySelFrameButtonClick() {
-    guarded("CopyFrames", [this] {
-        BusyCursor busy(*this);
-        storeEditedFrame();
-        if (m_frameSelection.count() == 0) {
-            return;
-        }
-        m_clipboard->copy(writeSelectedFramesRecord(m_doc, m_frameSelection.frames()));
-    });
-}
-
-void MainWindow::pasteFrameButtonClick() {
-    pasteFramesAt(m_doc.frameCount());
-}
-
-void MainWindow::insertPaste1Click() {
-    pasteFramesAt(std::clamp(m_popupFrame, 0, m_doc.frameCount()));
-}
-
-void MainWindow::pasteFramesAt(int position) {
-    guarded("PasteFrames", [&] {
-        if (!m_clipboard->hasFrames()) {
-            return;
-        }
-        BusyCursor busy(*this);
-        const QByteArray bytes = m_clipboard->frames();
-        const int oldCount = m_doc.frameCount();
-        TimelineIndices indices{m_frameSelection.frames(), m_editFrameIndex};
-        const PasteResult result =
-            m_doc.pasteFrames(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                              size_t(bytes.size()), position, m_clipboard->ownsFrames(), &indices);
-        if (result.status != PasteStatus::Pasted) {
-            prompter().tell(translatedMessage(result.message));
-            return;
-        }
-        if (result.dimensionsAdopted) {
-            setAnimationDimensions(m_doc.animWidth(), m_doc.animHeight());
-        }
-        if (result.firstFrame < oldCount) {
-            m_frameSelection.framesInserted(result.firstFrame, result.frameCount);
-        }
-        m_editFrameIndex = indices.editFrameIndex;
-        if (oldCount == 0) {
-            m_rateScrollBar->setValue(m_doc.frameRate);
-        }
-        timeline().updateScrollBar();
-        if (result.firstFrame == oldCount) {
-            m_tlScrollBar->setValue(m_tlScrollBar->maximum());
-        }
-        timeline().drawTimeLine();
-        positionFrameBevels();
-        initUndo();
-        setSavedState(false);
     });
 }
 

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -80,8 +81,11 @@ public:
     // Start-up and document lifetime.
     void formActivate();
     void newProject();
-    // Offers to save, then empties the document. False when the user cancelled.
-    bool destroyProject(bool allowCancel = false);
+    // Asks whether to save unsaved work; false when the user cancelled or the save did not
+    // happen, and the document must then stay.
+    bool offerToSave(bool allowCancel);
+    // Empties the document (the caller has offered to save).
+    void destroyProject();
     void formResize();
     void setEditingArea();
     void setSavedState(bool saved);
@@ -92,6 +96,8 @@ public:
     // Asks whether to save the current project; Yes saves. Returns false when cancelled.
     bool saveProjectAsKel(bool allowCancel);
     void loadProject(const QString& path);
+    // The animation file parsed into a document of its own; nullopt (reported) when unreadable.
+    std::optional<Document> readAnimationFile(const QString& path);
     // The edited frame back into its stored frame.
     void storeEditedFrame();
     void addFigure(int typeIndex);

@@ -2,6 +2,7 @@
 // the choice of a frame's background.
 #include "dialogs/prompter.h"
 #include "document/stkformat.h"
+#include "editor/busycursor.h"
 #include "editor/mainwindow.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/imagegeneral.h"
@@ -99,7 +100,11 @@ void MainWindow::loadFigure1Click() {
             }
             // The file is read whole before the type joins the document, so a damaged file
             // leaves the list as it was.
-            const int index = m_doc.addFigureType(loadStkFile(localPath(path)), name);
+            FigureType type = [&] {
+                BusyCursor busy(*this);
+                return loadStkFile(localPath(path));
+            }();
+            const int index = m_doc.addFigureType(std::move(type), name);
             addFigure(index);
         }
         if (!anyStk) {
@@ -137,7 +142,10 @@ void MainWindow::loadSprite1Click() {
             prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
             return;
         }
-        const Bitmap bitmap = readPictureFile(localPath(path));
+        const Bitmap bitmap = [&] {
+            BusyCursor busy(*this);
+            return readPictureFile(localPath(path));
+        }();
         if (bitmap.width() < 2 || bitmap.height() < 2) {
             prompter().tell(getPhrase(PhraseType::MSmallImage));
             return;
@@ -172,7 +180,11 @@ void MainWindow::loadBackground1Click() {
             return;
         }
         ImageGeneral picture;
-        if (!picture.loadFromFile(localPath(path))) {
+        const bool read = [&] {
+            BusyCursor busy(*this);
+            return picture.loadFromFile(localPath(path));
+        }();
+        if (!read) {
             prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
             return;
         }
@@ -188,6 +200,7 @@ void MainWindow::loadBackground1Click() {
                 setAnimationDimensions(picture.width(), picture.height());
             } else {
                 // Cover the whole area keeping the proportions, then cut what sticks out.
+                BusyCursor busy(*this);
                 picture.rescale(
                     std::max(double(animH) / picture.height(), double(animW) / picture.width()));
                 picture.setWidth(animW);

@@ -20,20 +20,26 @@ public:
     std::deque<int> saveFilters;
     std::deque<uint32_t> colours;
 
-    QStringList questions; // texts of ask()
-    QStringList messages;  // texts of tell() and inform()
+    QStringList questions;     // texts of ask()
+    QStringList messages;      // texts of tell() and inform()
+    QList<bool> cancelOffered; // per question, whether Cancel was offered
+    QStringList folders;       // the starting folder of every file dialog
 
-    Answer ask(const QString& text, bool) override {
+    Answer ask(const QString& text, bool withCancel) override {
         questions << text;
+        cancelOffered << withCancel;
         return take(answers, Answer::No);
     }
     void tell(const QString& text) override { messages << text; }
     void inform(const QString& text) override { messages << text; }
-    QStringList openFileNames(const QString&, const QString&, const QString&, bool, bool) override {
+    QStringList openFileNames(const QString&, const QString& folder, const QString&, bool,
+                              bool) override {
+        folders << folder;
         return take(openNames, QStringList{});
     }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&,
+    QString saveFileName(const QString&, const QString& folder, const QString&, const QString&,
                          int* selectedFilter) override {
+        folders << folder;
         if (selectedFilter) {
             *selectedFilter = take(saveFilters, 0);
         }

@@ -1,0 +1,249 @@
+// The main window's file commands (open, save, save as, save selected, the question whether
+// to save) and the frame clipboard commands.
+#include "dialogs/prompter.h"
+#include "document/kelformat.h"
+#include "editor/busycursor.h"
+#include "editor/clipboard.h"
+#include "editor/mainwindow.h"
+#include "editor/timeline.h"
+#include "settings/appsettings.h"
+#include "settings/errorreporter.h"
+#include "settings/multilang.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace kelto {
+
+namespace {
+
+// The document reports in its English wording; the user reads the current language's.
+QString translatedMessage(const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    for (int v = 0; v < PhraseCount; ++v) {
+        const auto phrase = phraseFromValue(v);
+        if (phrase && englishPhrase(*phrase) == text) {
+            return getPhrase(*phrase);
+        }
+    }
+    return text;
+}
+
+QString kelFilter() {
+    return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
+}
+
+} // namespace
+
+bool MainWindow::saveProjectAsKel(bool allowCancel) {
+    m_doc.documentSaved = true;
+    const Answer answer = prompter().ask(getPhrase(PhraseType::MSaveProj), allowCancel);
+    if (answer == Answer::No) {
+        return true;
+    }
+    if (answer == Answer::Yes) {
+        m_doc.documentSaved = false;
+        save1Click();
+        if (m_doc.documentSaved) {
+            return true;
+        }
+        // The save dialog was cancelled or the file could not be written: going on would
+        // throw the unsaved work away, so the caller stops as if Cancel had been chosen.
+    }
+    setSavedState(false);
+    return false;
+}
+
+void MainWindow::saveAnimationTo(const QString& path) {
+    BusyCursor busy(*this);
+    storeEditedFrame();
+    guarded("SaveAnimation",
+            [&] { saveAnimation(m_doc, removeExtension(QFile::encodeName(path).toStdString())); });
+    setSavedState(m_doc.documentSaved);
+}
+
+std::optional<Document> MainWindow::readAnimationFile(const QString& path) {
+    BusyCursor busy(*this);
+    try {
+        return loadAnimation(QFile::encodeName(path).toStdString());
+    } catch (const KeltoError& e) {
+        prompter().tell(translatedMessage(e.what()));
+        return std::nullopt;
+    }
+}
+
+void MainWindow::loadProject(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        prompter().tell(getPhrase(PhraseType::MFileNotExist));
+        return;
+    }
+    // The file is read whole before the open document is touched, so a damaged or foreign
+    // file leaves it (and its changed state) as it was.
+    std::optional<Document> loaded = readAnimationFile(path);
+    if (!loaded) {
+        return;
+    }
+    const std::string localPath = QFile::encodeName(path).toStdString();
+    const bool wasSaved = m_doc.documentSaved;
+    if (!offerToSave(false)) {
+        return;
+    }
+    if (!wasSaved && m_doc.currentFileName == localPath) {
+        // The question saved the open document over the very file being opened.
+        loaded = readAnimationFile(path);
+        if (!loaded) {
+            return;
+        }
+    }
+    guarded("LoadProject", [&] {
+        destroyProject();
+        m_doc.adoptLoaded(std::move(*loaded));
+        m_scene.setSuspended(true);
+        setAnimationDimensions(m_doc.animWidth(), m_doc.animHeight());
+        m_scene.setSuspended(false);
+        m_rateScrollBar->setValue(m_doc.frameRate);
+        m_edit = Figures{};
+        setEditFrame(-1);
+        m_doc.currentFileName = localPath;
+        setSavedState(true);
+        initUndo();
+        timeline().updateScrollBar();
+        m_tlScrollBar->setValue(m_tlScrollBar->maximum());
+        timeline().drawTimeLine();
+        positionFrameBevels();
+    });
+}
+
+void MainWindow::openAnimation1Click() {
+    guarded("OpenAnimation", [this] {
+        const QStringList names = prompter().openFileNames(
+            getPhrase(PhraseType::MFOpen), QString::fromStdString(appSettings().kelDir),
+            kelFilter(), false);
+        if (names.isEmpty()) {
+            return;
+        }
+        appSettings().kelDir = QFileInfo(names[0]).absolutePath().toStdString() + "/";
+        if (QFileInfo(names[0]).suffix().toLower() != QLatin1String("kel")) {
+            prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
+            return;
+        }
+        stopButtonClick();
+        loadProject(names[0]);
+    });
+}
+
+void MainWindow::save1Click() {
+    if (m_doc.currentFileName.empty()) {
+        saveAs1Click();
+        return;
+    }
+    storeEditedFrame();
+    if (m_doc.frameCount() == 0) {
+        // Every stored frame was deleted since the file was opened; an empty animation is
+        // never written, and the file keeps what it had.
+        prompter().tell(getPhrase(PhraseType::MNoFrames));
+        return;
+    }
+    saveAnimationTo(QFile::decodeName(m_doc.currentFileName.c_str()));
+}
+
+void MainWindow::saveAs1Click() {
+    guarded("SaveAs", [this] {
+        storeEditedFrame();
+        if (m_doc.frameCount() == 0) {
+            prompter().tell(getPhrase(PhraseType::MNoFrames));
+            return;
+        }
+        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
+                                                     QString::fromStdString(appSettings().kelDir),
+                                                     kelFilter(), QStringLiteral("kel"));
+        if (name.isEmpty()) {
+            return;
+        }
+        appSettings().kelDir = QFileInfo(name).absolutePath().toStdString() + "/";
+        if (QFileInfo::exists(name) &&
+            prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes) {
+            return;
+        }
+        saveAnimationTo(name);
+    });
+}
+
+void MainWindow::saveSelected1Click() {
+    guarded("SaveSelected", [this] {
+        storeEditedFrame();
+        if (m_frameSelection.count() == 0) {
+            return;
+        }
+        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
+                                                     QString::fromStdString(appSettings().kelDir),
+                                                     kelFilter(), QStringLiteral("kel"));
+        if (name.isEmpty() || (QFileInfo::exists(name) &&
+                               prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes)) {
+            return;
+        }
+        BusyCursor busy(*this);
+        saveSelectedFrames(m_doc, removeExtension(QFile::encodeName(name).toStdString()),
+                           m_frameSelection.frames());
+    });
+}
+
+void MainWindow::copySelFrameButtonClick() {
+    guarded("CopyFrames", [this] {
+        BusyCursor busy(*this);
+        storeEditedFrame();
+        if (m_frameSelection.count() == 0) {
+            return;
+        }
+        m_clipboard->copy(writeSelectedFramesRecord(m_doc, m_frameSelection.frames()));
+    });
+}
+
+void MainWindow::pasteFrameButtonClick() {
+    pasteFramesAt(m_doc.frameCount());
+}
+
+void MainWindow::insertPaste1Click() {
+    pasteFramesAt(std::clamp(m_popupFrame, 0, m_doc.frameCount()));
+}
+
+void MainWindow::pasteFramesAt(int position) {
+    guarded("PasteFrames", [&] {
+        if (!m_clipboard->hasFrames()) {
+            return;
+        }
+        BusyCursor busy(*this);
+        const QByteArray bytes = m_clipboard->frames();
+        const int oldCount = m_doc.frameCount();
+        TimelineIndices indices{m_frameSelection.frames(), m_editFrameIndex};
+        const PasteResult result =
+            m_doc.pasteFrames(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                              size_t(bytes.size()), position, m_clipboard->ownsFrames(), &indices);
+        if (result.status != PasteStatus::Pasted) {
+            prompter().tell(translatedMessage(result.message));
+            return;
+        }
+        if (result.dimensionsAdopted) {
+            setAnimationDimensions(m_doc.animWidth(), m_doc.animHeight());
+        }
+        if (result.firstFrame < oldCount) {
+            m_frameSelection.framesInserted(result.firstFrame, result.frameCount);
+        }
+        m_editFrameIndex = indices.editFrameIndex;
+        if (oldCount == 0) {
+            m_rateScrollBar->setValue(m_doc.frameRate);
+        }
+        timeline().updateScrollBar();
+        if (result.firstFrame == oldCount) {
+            m_tlScrollBar->setValue(m_tlScrollBar->maximum());
+        }
+        timeline().drawTimeLine();
+        positionFrameBevels();
+        initUndo();
+        setSavedState(false);
+    });
+}
+} // namespace kelto
