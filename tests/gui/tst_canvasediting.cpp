@@ -2,6 +2,7 @@
 #include "editor/canvas.h"
 #include "editor/mainwindow.h"
 #include "editor/undoring.h"
+#include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
@@ -33,23 +34,11 @@ class TestCanvasEditing : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::vector<std::string> m_reported;
-    testing::ScriptedPrompter m_prompter;
+    testing::MainWindowFixture m_fx;
 
+    // Shown and active, so the keyboard reaches the editing area.
     std::unique_ptr<MainWindow> startedWindow() {
-        QFile file(settingsFilePath());
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write("[Kelto.Settings]\nLanguage=English\n");
-        }
-        file.close();
-        loadSettings();
-        auto window = std::make_unique<MainWindow>();
-        window->setDialogRunner([](QDialog& d) {
-            d.accept();
-            return int(QDialog::Accepted);
-        });
-        window->formActivate();
+        auto window = m_fx.startedWindow();
         window->show();
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get())) {
@@ -88,24 +77,11 @@ private:
     static QAction* redoAction(MainWindow& w) { return w.action("Redo1"); }
 
 private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
-        ErrorReporter::instance().setDisplayHook(
-            [this](const std::string& line) { m_reported.push_back(line); });
-        multiLang().openFolder(m_dir.filePath("languages"));
-        setPrompter(&m_prompter);
-    }
+    void initTestCase() { m_fx.setUpOnce(); }
 
-    void init() {
-        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
-        m_prompter = testing::ScriptedPrompter();
-        m_reported.clear();
-    }
+    void init() { m_fx.setUp(); }
 
-    void cleanup() {
-        QVERIFY2(m_reported.empty(), m_reported.empty() ? "" : m_reported[0].c_str());
-    }
+    void cleanup() { m_fx.checkNothingReported(); }
 
     void ringKeepsNineteenUndosAndLosesRedoOnANewAction() {
         EditUndoRing ring;
@@ -289,17 +265,17 @@ private Q_SLOTS:
         const int t = doc.addFigureType(robot, "robot");
         w->addFigure(t);
         QCOMPARE(w->editFigures().figureCount(), 4);
-        m_prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.answers.push_back(Answer::Yes);
         QTest::keyClick(w->editingScrollBox(), Qt::Key_Delete);
         QCOMPARE(w->editFigures().figureCount(), 3);
-        QCOMPARE(m_prompter.questions.size(), 1);
-        QVERIFY(m_prompter.questions[0].contains("'robot'"));
+        QCOMPARE(m_fx.prompter.questions.size(), 1);
+        QVERIFY(m_fx.prompter.questions[0].contains("'robot'"));
         QCOMPARE(doc.figureTypeCount(), 2);
         QCOMPARE(w->figurePicker()->selector()->count(), 1);
         QVERIFY(!undoAction(*w)->isEnabled()); // older snapshots name the removed type
 
         w->deleteFigureButtonClick(); // a stick man: its type always stays
-        QCOMPARE(m_prompter.questions.size(), 1);
+        QCOMPARE(m_fx.prompter.questions.size(), 1);
         QCOMPARE(undoAction(*w)->text(), QString("Undo Delete"));
     }
 
@@ -383,7 +359,7 @@ private Q_SLOTS:
         auto w = startedWindow();
         threeFigures(*w);
         Figures& f = w->editFigures();
-        m_prompter.colours.push_back(0x0000FFu);
+        m_fx.prompter.colours.push_back(0x0000FFu);
         w->colorButtonClick();
         QCOMPARE(f.figures[0].colour, 0x0000FFu);
         QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));

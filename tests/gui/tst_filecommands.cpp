@@ -3,6 +3,7 @@
 #include "editor/mainwindow.h"
 #include "graphics/bitmap.h"
 #include "graphics/imagecodecs.h"
+#include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
 #include "settings/appsettings.h"
 #include "settings/errorreporter.h"
@@ -45,15 +46,7 @@ class TestFileCommands : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::vector<std::string> m_reported;
-    testing::ScriptedPrompter m_prompter;
-
-    void writeBytes(const QString& path, const std::vector<uint8_t>& bytes) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    }
+    testing::MainWindowFixture m_fx;
 
     // A picture whose first splitColumn columns are red and the rest blue.
     QString pngFile(const QString& name, int width, int height, int splitColumn) {
@@ -63,42 +56,16 @@ private:
                 bitmap.setRawPixel(x, y, x < splitColumn ? kRed : kBlue);
             }
         }
-        const QString path = m_dir.filePath(name);
-        writeBytes(path, encodePng(bitmap));
+        const QString path = m_fx.path(name);
+        m_fx.writeBytes(path, encodePng(bitmap));
         return path;
     }
 
     QString stkFile(const QString& name) {
         const Document doc(640, 480);
-        const QString path = m_dir.filePath(name);
-        writeBytes(path, writeStkFile(doc.figureType(1)));
+        const QString path = m_fx.path(name);
+        m_fx.writeBytes(path, writeStkFile(doc.figureType(1)));
         return path;
-    }
-
-    std::unique_ptr<MainWindow> startedWindow() {
-        QFile file(settingsFilePath());
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write("[Kelto.Settings]\nLanguage=English\n");
-        }
-        file.close();
-        loadSettings();
-        auto window = std::make_unique<MainWindow>();
-        window->setDialogRunner([](QDialog& d) {
-            d.accept();
-            return int(QDialog::Accepted);
-        });
-        window->formActivate();
-        return window;
-    }
-
-    // A window with n stored frames, the figure moved 3 pixels right before each.
-    std::unique_ptr<MainWindow> windowWithFrames(int n) {
-        auto window = startedWindow();
-        for (int i = 0; i < n; ++i) {
-            window->editFigures().moveFigure(0, 3, 0);
-            window->nextFrameButtonClick();
-        }
-        return window;
     }
 
     static bool pasteEnabled(MainWindow& w) {
@@ -116,60 +83,46 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
-        ErrorReporter::instance().setDisplayHook(
-            [this](const std::string& line) { m_reported.push_back(line); });
-        multiLang().openFolder(m_dir.filePath("languages"));
-        setPrompter(&m_prompter);
-    }
+    void initTestCase() { m_fx.setUpOnce(); }
 
-    void init() {
-        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
-        appSettings() = defaultSettings();
-        m_prompter = testing::ScriptedPrompter();
-        m_reported.clear();
-    }
+    void init() { m_fx.setUp(); }
 
-    void cleanup() {
-        QVERIFY2(m_reported.empty(), m_reported.empty() ? "" : m_reported[0].c_str());
-    }
+    void cleanup() { m_fx.checkNothingReported(); }
 
     void figureTypesLoadOncePerNameAndRefuseOtherFiles() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         Document& doc = window->document();
         const int base = doc.figureTypeCount();
         const QString a = stkFile("alpha.stk"), b = stkFile("beta.stk");
         // The first chosen file goes last.
-        m_prompter.openNames.push_back({a, b});
+        m_fx.prompter.openNames.push_back({a, b});
         window->loadFigure1Click();
         QCOMPARE(doc.figureTypeCount(), base + 2);
         QCOMPARE(doc.figureTypeName(base), std::string("beta"));
         QCOMPARE(doc.figureTypeName(base + 1), std::string("alpha"));
 
         // A known name adds a figure of the existing type without a new type.
-        m_prompter.openNames.push_back({a});
+        m_fx.prompter.openNames.push_back({a});
         window->loadFigure1Click();
         QCOMPARE(doc.figureTypeCount(), base + 2);
         QCOMPARE(figuresOfType(*window, base + 1), 2);
 
-        m_prompter.openNames.push_back({pngFile("notafigure.png", 4, 4, 2)});
+        m_fx.prompter.openNames.push_back({pngFile("notafigure.png", 4, 4, 2)});
         window->loadFigure1Click();
         QCOMPARE(doc.figureTypeCount(), base + 2);
-        QCOMPARE(m_prompter.messages, QStringList{"Incorrect file type"});
+        QCOMPARE(m_fx.prompter.messages, QStringList{"Incorrect file type"});
 
         // A damaged file is reported and leaves the list as it was.
-        writeBytes(m_dir.filePath("broken.stk"), {1, 2, 3});
-        m_prompter.openNames.push_back({m_dir.filePath("broken.stk")});
+        m_fx.writeBytes(m_fx.path("broken.stk"), {1, 2, 3});
+        m_fx.prompter.openNames.push_back({m_fx.path("broken.stk")});
         window->loadFigure1Click();
         QCOMPARE(doc.figureTypeCount(), base + 2);
-        QVERIFY(!m_reported.empty());
-        m_reported.clear();
+        QVERIFY(!m_fx.reported.empty());
+        m_fx.reported.clear();
     }
 
     void thePreviewsScratchTypeGoesWhetherOrNotAFileWasChosen() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         Document& doc = window->document();
         PreviewingPrompter previewing;
         previewing.doc = &doc;
@@ -179,18 +132,18 @@ private Q_SLOTS:
         QCOMPARE(doc.figureTypeCount(), base);
         previewing.openNames.push_back({stkFile("gamma.stk")});
         window->loadFigure1Click();
-        setPrompter(&m_prompter);
+        setPrompter(&m_fx.prompter);
         QCOMPARE(doc.figureTypeCount(), base + 1);
         QCOMPARE(doc.figureTypeName(base), std::string("gamma"));
     }
 
     void spritesBecomeOneSegmentPictureTypes() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         appSettings().maxHandleSize = 17;
         Document& doc = window->document();
         const int base = doc.figureTypeCount();
         const QString sprite = pngFile("ball.png", 30, 20, 10);
-        m_prompter.openNames.push_back({sprite});
+        m_fx.prompter.openNames.push_back({sprite});
         window->loadSprite1Click();
         QCOMPARE(doc.figureTypeCount(), base + 1);
         const FigureType& type = doc.figureType(base);
@@ -203,35 +156,35 @@ private Q_SLOTS:
         QCOMPARE(type.images[0].height(), 20);
 
         // Loaded again: a second figure of the same type.
-        m_prompter.openNames.push_back({sprite});
+        m_fx.prompter.openNames.push_back({sprite});
         window->loadSprite1Click();
         QCOMPARE(doc.figureTypeCount(), base + 1);
         QCOMPARE(figuresOfType(*window, base), 2);
 
         // Too thin, unknown kind, missing file: refused, nothing added.
-        m_prompter.openNames.push_back({pngFile("line.png", 1, 300, 1)});
-        m_prompter.openNames.push_back({m_dir.filePath("photo.jpg")});
-        m_prompter.openNames.push_back({m_dir.filePath("missing.png")});
-        writeBytes(m_dir.filePath("photo.jpg"), {0xFF, 0xD8});
+        m_fx.prompter.openNames.push_back({pngFile("line.png", 1, 300, 1)});
+        m_fx.prompter.openNames.push_back({m_fx.path("photo.jpg")});
+        m_fx.prompter.openNames.push_back({m_fx.path("missing.png")});
+        m_fx.writeBytes(m_fx.path("photo.jpg"), {0xFF, 0xD8});
         window->loadSprite1Click();
         window->loadSprite1Click();
         window->loadSprite1Click();
         QCOMPARE(doc.figureTypeCount(), base + 1);
-        QCOMPARE(m_prompter.messages,
+        QCOMPARE(m_fx.prompter.messages,
                  (QStringList{"Image dimensions must be at least 2x2 pixels", "Incorrect file type",
                               "That file does not exist"}));
     }
 
     void backgroundsCoverTheAreaAndLoadOncePerName() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         Document& doc = window->document();
         window->setAnimationDimensions(200, 200);
         // 100x50 with a red quarter on the left: declining the size makes it cover 200x200
         // at four times, so red reaches column 100 and the rest is cut off.
-        m_prompter.answers.push_back(Answer::No);
-        m_prompter.openNames.push_back({pngFile("wide.png", 100, 50, 25)});
+        m_fx.prompter.answers.push_back(Answer::No);
+        m_fx.prompter.openNames.push_back({pngFile("wide.png", 100, 50, 25)});
         window->loadBackground1Click();
-        QCOMPARE(m_prompter.questions.size(), 1);
+        QCOMPARE(m_fx.prompter.questions.size(), 1);
         QCOMPARE(doc.backgroundCount(), 2);
         QCOMPARE(int(window->editFigures().backgroundIndex), 1);
         const Bitmap& cut = doc.background(1).bitmap();
@@ -248,28 +201,28 @@ private Q_SLOTS:
 
         // A second picture under a new name; then the first name again switches back without
         // reading the file.
-        m_prompter.openNames.push_back({pngFile("other.png", 200, 200, 0)});
+        m_fx.prompter.openNames.push_back({pngFile("other.png", 200, 200, 0)});
         window->loadBackground1Click();
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(int(window->editFigures().backgroundIndex), 2);
-        m_prompter.openNames.push_back({m_dir.filePath("wide.png")});
+        m_fx.prompter.openNames.push_back({m_fx.path("wide.png")});
         window->loadBackground1Click();
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(int(window->editFigures().backgroundIndex), 1);
 
-        m_prompter.openNames.push_back({pngFile("thin.png", 1, 300, 1)});
+        m_fx.prompter.openNames.push_back({pngFile("thin.png", 1, 300, 1)});
         window->loadBackground1Click();
         QCOMPARE(doc.backgroundCount(), 3);
-        QCOMPARE(m_prompter.messages.last(),
+        QCOMPARE(m_fx.prompter.messages.last(),
                  QString("Image dimensions must be at least 2x2 pixels"));
     }
 
     void emptyAnimationAdoptsThePictureSizeWhenAsked() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         Document& doc = window->document();
         window->setAnimationDimensions(200, 200);
-        m_prompter.answers.push_back(Answer::Yes);
-        m_prompter.openNames.push_back({pngFile("big.png", 320, 90, 160)});
+        m_fx.prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.openNames.push_back({pngFile("big.png", 320, 90, 160)});
         window->loadBackground1Click();
         QCOMPARE(doc.animWidth(), 320);
         QCOMPARE(doc.animHeight(), 90);
@@ -277,44 +230,44 @@ private Q_SLOTS:
     }
 
     void aBackgroundLeftUnusedMayBeRemovedAndLaterSlotsCloseUp() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         Document& doc = window->document();
         window->setAnimationDimensions(40, 40);
         for (const char* name : {"one.png", "two.png", "three.png"}) {
-            m_prompter.openNames.push_back({pngFile(name, 40, 40, 20)});
+            m_fx.prompter.openNames.push_back({pngFile(name, 40, 40, 20)});
             window->loadBackground1Click();
         }
         // Each new background left the previous one unused; every offer was declined.
-        QCOMPARE(m_prompter.questions.size(), 2);
-        QVERIFY(m_prompter.questions[0].contains("'one.png'"));
+        QCOMPARE(m_fx.prompter.questions.size(), 2);
+        QVERIFY(m_fx.prompter.questions[0].contains("'one.png'"));
         QCOMPARE(doc.backgroundCount(), 4);
 
         // Back to "one" from "three": accepting removes "three", nothing to renumber below it.
-        m_prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.answers.push_back(Answer::Yes);
         window->setFrameBackground(1);
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(int(window->editFigures().backgroundIndex), 1);
 
         // From "one" to "two": removing slot 1 moves "two" down to slot 1.
-        m_prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.answers.push_back(Answer::Yes);
         window->setFrameBackground(2);
         QCOMPARE(doc.backgroundCount(), 2);
         QCOMPARE(doc.backgroundName(1), std::string("two.png"));
         QCOMPARE(int(window->editFigures().backgroundIndex), 1);
 
         // A stored unselected frame still showing it means no offer.
-        m_prompter.questions.clear();
+        m_fx.prompter.questions.clear();
         Figures stored;
         stored.backgroundIndex = 1;
         doc.frames.push_back(stored);
         window->setFrameBackground(0);
-        QVERIFY(m_prompter.questions.isEmpty());
+        QVERIFY(m_fx.prompter.questions.isEmpty());
         QCOMPARE(doc.backgroundCount(), 2);
     }
 
     void pastingFollowsTheClipboardAndKeepsIdentitiesOnlyWithinTheDocument() {
         QGuiApplication::clipboard()->setText(QStringLiteral("not frames"));
-        auto window = windowWithFrames(3);
+        auto window = m_fx.windowWithFrames(3);
         Document& doc = window->document();
         QVERIFY(!pasteEnabled(*window));
         window->pasteFrameButtonClick(); // nothing to paste: nothing happens
@@ -347,7 +300,7 @@ private Q_SLOTS:
     }
 
     void pasteInsertMovesLaterFramesAndTheSelection() {
-        auto window = windowWithFrames(10);
+        auto window = m_fx.windowWithFrames(10);
         Document& doc = window->document();
         window->selectFrame(0);
         window->selectFrame(1, Qt::ControlModifier);
@@ -367,7 +320,7 @@ private Q_SLOTS:
     }
 
     void aPasteIntoAnEmptyDocumentAdoptsTheCopiedSize() {
-        auto window = windowWithFrames(2);
+        auto window = m_fx.windowWithFrames(2);
         Document& doc = window->document();
         const int width = doc.animWidth(), height = doc.animHeight();
         window->selectFrame(0);
@@ -383,7 +336,7 @@ private Q_SLOTS:
     }
 
     void damagedClipboardDataLeavesTheFramesAlone() {
-        auto window = windowWithFrames(2);
+        auto window = m_fx.windowWithFrames(2);
         Document& doc = window->document();
         window->selectFrame(0);
         window->copySelFrameButtonClick();
@@ -396,9 +349,9 @@ private Q_SLOTS:
             QGuiApplication::clipboard()->setMimeData(data);
             window->pasteFrameButtonClick();
             QCOMPARE(doc.frameCount(), 2);
-            QCOMPARE(int(m_reported.size() + m_prompter.messages.size()), 1);
-            m_reported.clear();
-            m_prompter.messages.clear();
+            QCOMPARE(int(m_fx.reported.size() + m_fx.prompter.messages.size()), 1);
+            m_fx.reported.clear();
+            m_fx.prompter.messages.clear();
         }
     }
 };

@@ -6,6 +6,7 @@
 #include "editor/canvas.h"
 #include "editor/editingarea.h"
 #include "editor/mainwindow.h"
+#include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
 #include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
@@ -34,35 +35,7 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::vector<std::string> m_reported;
-    testing::ScriptedPrompter m_prompter;
-
-    void writeFile(const QString& path, const QByteArray& bytes) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    void writeSettingsText(const QByteArray& body) {
-        writeFile(settingsFilePath(), "[Kelto.Settings]\n" + body);
-    }
-
-    // A window past its first activation, with the language already chosen.
-    std::unique_ptr<MainWindow> startedWindow(const QString& commandLine = {}) {
-        if (!QFile::exists(settingsFilePath())) {
-            writeSettingsText("Language=English\n");
-        }
-        loadSettings();
-        auto window = std::make_unique<MainWindow>();
-        window->setDialogRunner([](QDialog& d) {
-            d.accept();
-            return int(QDialog::Accepted);
-        });
-        window->setCommandLine(commandLine);
-        window->formActivate();
-        return window;
-    }
+    testing::MainWindowFixture m_fx;
 
     QString animationFile(const QString& name, int frames) {
         Document doc(640, 480);
@@ -70,32 +43,17 @@ private:
             doc.frames.push_back(doc.newEditFrame());
         }
         const std::vector<uint8_t> bytes = writeKelFile(doc);
-        const QString path = m_dir.filePath(name);
-        writeFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        const QString path = m_fx.path(name);
+        m_fx.writeBytes(path, bytes);
         return path;
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
-        ErrorReporter::instance().setDisplayHook(
-            [this](const std::string& line) { m_reported.push_back(line); });
-        multiLang().openFolder(m_dir.filePath("languages"));
-        setPrompter(&m_prompter);
-    }
+    void initTestCase() { m_fx.setUpOnce(); }
 
-    void init() {
-        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
-        QFile::remove(settingsFilePath());
-        appSettings() = defaultSettings();
-        m_prompter = testing::ScriptedPrompter();
-        m_reported.clear();
-    }
+    void init() { m_fx.setUp(); }
 
-    void cleanup() {
-        QVERIFY2(m_reported.empty(), m_reported.empty() ? "" : m_reported[0].c_str());
-    }
+    void cleanup() { m_fx.checkNothingReported(); }
 
     void firstStartShowsTheLanguageDialogBeforeTheDocument() {
         loadSettings();
@@ -127,7 +85,7 @@ private Q_SLOTS:
     }
 
     void newDocumentHasOneStickManInTheMiddle() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         const Figures& edit = window->editFigures();
         QCOMPARE(edit.figureCount(), 1);
         QCOMPARE(edit.figures[0].jointPos[0].x, 250.0f);
@@ -144,8 +102,8 @@ private Q_SLOTS:
 
     void commandLineOpensKelFilesWhateverTheCase() {
         const QString path = animationFile("anim.KEL", 3);
-        auto window = startedWindow(path);
-        QVERIFY(m_prompter.messages.isEmpty());
+        auto window = m_fx.startedWindow(path);
+        QVERIFY(m_fx.prompter.messages.isEmpty());
         QCOMPARE(window->document().frameCount(), 3);
         QCOMPARE(window->document().animWidth(), 640);
         QCOMPARE(QString::fromStdString(window->document().currentFileName), path);
@@ -155,18 +113,18 @@ private Q_SLOTS:
     }
 
     void commandLineRefusesOtherFiles() {
-        writeFile(m_dir.filePath("notes.txt"), "hello");
-        auto window = startedWindow(m_dir.filePath("notes.txt"));
-        QCOMPARE(m_prompter.messages, QStringList{"That is not a kel or stk file"});
+        m_fx.writeFile(m_fx.path("notes.txt"), "hello");
+        auto window = m_fx.startedWindow(m_fx.path("notes.txt"));
+        QCOMPARE(m_fx.prompter.messages, QStringList{"That is not a kel or stk file"});
         QCOMPARE(window->editFigures().figureCount(), 1);
         QCOMPARE(window->document().frameCount(), 0);
     }
 
     void commandLineOpensStkFilesInTheBuilder() {
-        const QString path = m_dir.filePath("man.STK");
+        const QString path = m_fx.path("man.STK");
         saveStkFile(createDefaultTwoType(), path.toStdString());
-        auto window = startedWindow(path);
-        QVERIFY(m_prompter.messages.isEmpty());
+        auto window = m_fx.startedWindow(path);
+        QVERIFY(m_fx.prompter.messages.isEmpty());
         FigureBuilderForm* builder = window->figureBuilder();
         QVERIFY(builder->isVisible());
         QCOMPARE(builder->fileName(), path);
@@ -192,19 +150,19 @@ private Q_SLOTS:
     }
 
     void damagedKelFileLeavesTheDocumentAlone() {
-        writeFile(m_dir.filePath("broken.kel"), QByteArray("\x78\x9c\x01\x02garbage", 12));
-        auto window = startedWindow(m_dir.filePath("broken.kel"));
-        QCOMPARE(m_prompter.messages.size(), 1);
+        m_fx.writeFile(m_fx.path("broken.kel"), QByteArray("\x78\x9c\x01\x02garbage", 12));
+        auto window = m_fx.startedWindow(m_fx.path("broken.kel"));
+        QCOMPARE(m_fx.prompter.messages.size(), 1);
         QCOMPARE(window->editFigures().figureCount(), 1);
         QCOMPARE(window->document().frameCount(), 0);
         QVERIFY(window->document().currentFileName.empty());
 
-        window->loadProject(m_dir.filePath("missing.kel"));
-        QCOMPARE(m_prompter.messages.last(), QString("That file does not exist"));
+        window->loadProject(m_fx.path("missing.kel"));
+        QCOMPARE(m_fx.prompter.messages.last(), QString("That file does not exist"));
     }
 
     void areaIsCentredInALargeWindowAndScrollsInASmallOne() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         window->resize(1000, 800);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -224,8 +182,9 @@ private Q_SLOTS:
     }
 
     void outOfRangeSettingsStartWithTheDefaults() {
-        writeSettingsText("DimX=5\nDimY=20000\nNumOnion=12\nLanguage=English\nFrameRate=200\n");
-        auto window = startedWindow();
+        m_fx.writeSettingsText(
+            "DimX=5\nDimY=20000\nNumOnion=12\nLanguage=English\nFrameRate=200\n");
+        auto window = m_fx.startedWindow();
         QCOMPARE(window->document().animWidth(), 500);
         QCOMPARE(window->document().animHeight(), 400);
         QCOMPARE(appSettings().numOnion, 0);
@@ -234,7 +193,7 @@ private Q_SLOTS:
     }
 
     void optionsResizeAsksWhenFramesExist() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         window->nextFrameButton()->click();
         QCOMPARE(window->document().frameCount(), 1);
         QCOMPARE(window->windowTitle(), QString("*Kelto Animator"));
@@ -243,15 +202,15 @@ private Q_SLOTS:
         window->options1Click();
         QVERIFY(options->isVisible());
         options->widthEdit()->setValue(640);
-        m_prompter.answers = {Answer::No};
+        m_fx.prompter.answers = {Answer::No};
         options->okButton()->click();
-        QCOMPARE(m_prompter.questions.size(), 1);
+        QCOMPARE(m_fx.prompter.questions.size(), 1);
         QCOMPARE(window->document().animWidth(), 500);
 
         window->options1Click();
         QCOMPARE(options->widthEdit()->value(), 500);
         options->widthEdit()->setValue(640);
-        m_prompter.answers = {Answer::Yes};
+        m_fx.prompter.answers = {Answer::Yes};
         options->okButton()->click();
         QCOMPARE(window->document().animWidth(), 640);
         QVERIFY(window->scene().canvasWidth() >= 640);
@@ -260,23 +219,24 @@ private Q_SLOTS:
     }
 
     void closingAsksAndCancelKeepsTheWindowButSavesSettings() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         window->show();
         window->nextFrameButton()->click();
         QFile::remove(settingsFilePath());
-        m_prompter.answers = {Answer::Cancel};
+        m_fx.prompter.answers = {Answer::Cancel};
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
-        QCOMPARE(m_prompter.questions, QStringList{"Would you like to save the current project?"});
+        QCOMPARE(m_fx.prompter.questions,
+                 QStringList{"Would you like to save the current project?"});
         QVERIFY(QFile::exists(settingsFilePath()));
         QCOMPARE(window->windowTitle(), QString("*Kelto Animator"));
 
-        m_prompter.answers = {Answer::No};
+        m_fx.prompter.answers = {Answer::No};
         QVERIFY(window->close());
     }
 
     void ctrlShiftOnAddFrameRevealsHiddenItems() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         QVERIFY(!window->action("SVG1")->isVisible());
         QTest::mousePress(window->nextFrameButton(), Qt::LeftButton,
                           Qt::ControlModifier | Qt::ShiftModifier);
@@ -294,9 +254,9 @@ private Q_SLOTS:
     }
 
     void pickersAndMessagesOfTheToolPanel() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         window->findChild<QPushButton*>("BackgroundButton")->click();
-        QCOMPARE(m_prompter.messages.last(), QString("No backgrounds have been loaded yet"));
+        QCOMPARE(m_fx.prompter.messages.last(), QString("No backgrounds have been loaded yet"));
         // Only built-in types: Add Figure adds a stick man directly.
         window->findChild<QPushButton*>("AddFigureButton")->click();
         QCOMPARE(window->editFigures().figureCount(), 2);
@@ -311,10 +271,10 @@ private Q_SLOTS:
     }
 
     void languageReachesEveryWindow() {
-        writeFile(multiLang().languagesFolder() + "Deutsch.ini",
-                  "[Language]\nMFormCap=Kelto Trickfilm\nMAddFrameCap=&Bild dazu\n"
-                  "FiFormCap=Figur w\xc3\xa4hlen\nOFormCap=Optionen\n");
-        auto window = startedWindow();
+        m_fx.writeFile(multiLang().languagesFolder() + "Deutsch.ini",
+                       "[Language]\nMFormCap=Kelto Trickfilm\nMAddFrameCap=&Bild dazu\n"
+                       "FiFormCap=Figur w\xc3\xa4hlen\nOFormCap=Optionen\n");
+        auto window = m_fx.startedWindow();
         QVERIFY(multiLang().setLanguage("Deutsch"));
         QCOMPARE(window->windowTitle(), QString("Kelto Trickfilm"));
         QCOMPARE(window->nextFrameButton()->text(), QString("&Bild dazu"));
@@ -328,20 +288,20 @@ private Q_SLOTS:
     }
 
     void closingWithYesSavesTheAnimation() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         window->show();
         window->nextFrameButton()->click();
         window->nextFrameButton()->click();
-        m_prompter.answers = {Answer::Yes};
-        m_prompter.saveNames = {m_dir.filePath("saved.kel")};
+        m_fx.prompter.answers = {Answer::Yes};
+        m_fx.prompter.saveNames = {m_fx.path("saved.kel")};
         QVERIFY(window->close());
-        const Document back = loadAnimation(m_dir.filePath("saved.kel").toStdString());
+        const Document back = loadAnimation(m_fx.path("saved.kel").toStdString());
         QCOMPARE(back.frameCount(), 2);
         QCOMPARE(back.frames[1].figures[0].jointPos[0].x, 250.0f);
     }
 
     void pickedBackgroundGoesUnderTheFrame() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         Bitmap red(500, 400, PixelFormat::Bits32);
         red.fill(0x00FF0000);
         ImageGeneral picture;
@@ -357,12 +317,12 @@ private Q_SLOTS:
         QCOMPARE(window->scene().screenBuffer().pixel32(o.x + 10, o.y + 10), 0x00FF0000u);
         window->findChild<QPushButton*>("BackgroundButton")->click();
         QVERIFY(picker->isVisible());
-        QVERIFY(m_prompter.messages.isEmpty());
+        QVERIFY(m_fx.prompter.messages.isEmpty());
         picker->hide();
     }
 
     void canvasCopiesPartialRedrawsAndRecomposesForTheSystem() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QCoreApplication::processEvents();
@@ -381,14 +341,14 @@ private Q_SLOTS:
     }
 
     void exportAndSvgCommandsReachTheirWindows() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         window->nextFrameButton()->click();
         window->action("Export1")->trigger(); // the target question, cancelled
-        QCOMPARE(m_prompter.messages.size(), 0);
-        m_prompter.saveNames = {m_dir.filePath("frame.svg")};
+        QCOMPARE(m_fx.prompter.messages.size(), 0);
+        m_fx.prompter.saveNames = {m_fx.path("frame.svg")};
         window->revealHiddenItems();
         window->action("SVG1")->trigger();
-        QFile svg(m_dir.filePath("frame.svg"));
+        QFile svg(m_fx.path("frame.svg"));
         QVERIFY(svg.open(QIODevice::ReadOnly));
         QVERIFY(svg.readAll().contains("<svg"));
         window->document().documentSaved = true;
@@ -411,12 +371,12 @@ private Q_SLOTS:
     }
 
     void readMeAndHelpOpenTheBundledFiles() {
-        auto window = startedWindow();
+        auto window = m_fx.startedWindow();
         QList<QUrl> opened;
         window->setUrlOpener([&](const QUrl& url) { return opened << url, true; });
         window->viewReadMeFile1Click();
         window->keltoHelp1Click();
-        QVERIFY(m_prompter.messages.isEmpty());
+        QVERIFY(m_fx.prompter.messages.isEmpty());
         QCOMPARE(opened.size(), 2);
         QVERIFY(opened[0].toLocalFile().endsWith("ReadMe.txt"));
         QVERIFY(QFileInfo::exists(opened[0].toLocalFile()));

@@ -2,6 +2,7 @@
 #include "editor/canvas.h"
 #include "editor/mainwindow.h"
 #include "editor/timeline.h"
+#include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
 #include "settings/appsettings.h"
 #include "settings/errorreporter.h"
@@ -30,35 +31,7 @@ class TestTimeline : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::vector<std::string> m_reported;
-    testing::ScriptedPrompter m_prompter;
-
-    std::unique_ptr<MainWindow> startedWindow() {
-        QFile file(settingsFilePath());
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write("[Kelto.Settings]\nLanguage=English\n");
-        }
-        file.close();
-        loadSettings();
-        auto window = std::make_unique<MainWindow>();
-        window->setDialogRunner([](QDialog& d) {
-            d.accept();
-            return int(QDialog::Accepted);
-        });
-        window->formActivate();
-        return window;
-    }
-
-    // A window with n stored frames added through "&Add Frame", the figure moved each time.
-    std::unique_ptr<MainWindow> windowWithFrames(int n) {
-        auto window = startedWindow();
-        for (int i = 0; i < n; ++i) {
-            window->editFigures().moveFigure(0, 3, 0);
-            window->nextFrameButtonClick();
-        }
-        return window;
-    }
+    testing::MainWindowFixture m_fx;
 
     static QToolButton* button(MainWindow& w, const char* name) {
         return w.findChild<QToolButton*>(QString::fromLatin1(name));
@@ -84,25 +57,11 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
-        ErrorReporter::instance().setDisplayHook(
-            [this](const std::string& line) { m_reported.push_back(line); });
-        multiLang().openFolder(m_dir.filePath("languages"));
-        setPrompter(&m_prompter);
-    }
+    void initTestCase() { m_fx.setUpOnce(); }
 
-    void init() {
-        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
-        appSettings() = defaultSettings();
-        m_prompter = testing::ScriptedPrompter();
-        m_reported.clear();
-    }
+    void init() { m_fx.setUp(); }
 
-    void cleanup() {
-        QVERIFY2(m_reported.empty(), m_reported.empty() ? "" : m_reported[0].c_str());
-    }
+    void cleanup() { m_fx.checkNothingReported(); }
 
     void layoutArithmetic() {
         // 58 high at the design panel height, the width keeps a 4:3 animation's aspect.
@@ -133,7 +92,7 @@ private Q_SLOTS:
     }
 
     void addFrameStoresTheNewFrameAndKeepsThePose() {
-        auto w = windowWithFrames(3);
+        auto w = m_fx.windowWithFrames(3);
         QCOMPARE(w->document().frameCount(), 3);
         w->findChild<QSpinBox*>("RepeatSpinEdit")->setValue(4);
         w->nextFrameButtonClick();
@@ -155,7 +114,7 @@ private Q_SLOTS:
     }
 
     void addFrameOnAStoredFrameAppliesToTheSelection() {
-        auto w = windowWithFrames(6);
+        auto w = m_fx.windowWithFrames(6);
         w->document().frames[0].repeatCount = 9;
         clickFrame(*w, 4);
         clickFrame(*w, 1, Qt::ShiftModifier);
@@ -180,7 +139,7 @@ private Q_SLOTS:
     }
 
     void shiftAndCtrlClicksMarkRangesAndToggle() {
-        auto w = windowWithFrames(8);
+        auto w = m_fx.windowWithFrames(8);
         Timeline& tl = w->timeline();
         auto* bar = w->findChild<QScrollBar*>("TLScrollBar");
         bar->setValue(bar->maximum());
@@ -204,7 +163,7 @@ private Q_SLOTS:
     }
 
     void insertAndDeleteKeepTheEditedFrame() {
-        auto w = windowWithFrames(3);
+        auto w = m_fx.windowWithFrames(3);
         w->document().frames[0].repeatCount = 7;
         w->document().frames[1].repeatCount = 8;
         clickFrame(*w, 1);
@@ -222,7 +181,7 @@ private Q_SLOTS:
         w->setPopupFrame(0);
         w->delete1Click();
         QCOMPARE(w->document().frameCount(), 4);
-        m_prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.answers.push_back(Answer::Yes);
         w->delete1Click();
         QCOMPARE(w->document().frameCount(), 3);
         QCOMPARE(w->editFrameIndex(), 1);
@@ -231,10 +190,10 @@ private Q_SLOTS:
     }
 
     void deletingTheOnlyFrameCountsAsSaved() {
-        auto w = windowWithFrames(1);
+        auto w = m_fx.windowWithFrames(1);
         QVERIFY(!w->document().documentSaved);
         w->setPopupFrame(0);
-        m_prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.answers.push_back(Answer::Yes);
         w->delete1Click();
         QCOMPARE(w->document().frameCount(), 0);
         QVERIFY(w->document().documentSaved);
@@ -242,13 +201,13 @@ private Q_SLOTS:
     }
 
     void deleteSelectedKeepsTheOthersInOrder() {
-        auto w = windowWithFrames(5);
+        auto w = m_fx.windowWithFrames(5);
         for (int i = 0; i < 5; ++i) {
             w->document().frames[size_t(i)].repeatCount = uint16_t(i + 1);
         }
         clickFrame(*w, 1);
         clickFrame(*w, 3, Qt::ControlModifier);
-        m_prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.answers.push_back(Answer::Yes);
         w->deleteSelFrameButtonClick();
         QCOMPARE(w->document().frameCount(), 3);
         QCOMPARE(w->document().frames[0].repeatCount, uint16_t(1));
@@ -260,12 +219,12 @@ private Q_SLOTS:
     }
 
     void saveSelectedWritesOnlyTheMarkedFrames() {
-        auto w = windowWithFrames(4);
+        auto w = m_fx.windowWithFrames(4);
         w->document().frames[2].repeatCount = 5;
         clickFrame(*w, 0);
         clickFrame(*w, 2, Qt::ControlModifier);
-        const QString path = m_dir.filePath("part.kel");
-        m_prompter.saveNames.push_back(path);
+        const QString path = m_fx.path("part.kel");
+        m_fx.prompter.saveNames.push_back(path);
         w->saveSelected1Click();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -278,7 +237,7 @@ private Q_SLOTS:
     }
 
     void commaAndFullStopStepThroughTheFrames() {
-        auto w = windowWithFrames(3);
+        auto w = m_fx.windowWithFrames(3);
         QTest::keyClick(w.get(), Qt::Key_Period);
         QCOMPARE(w->editFrameIndex(), -1);
         QTest::keyClick(w.get(), Qt::Key_Comma);
@@ -298,7 +257,7 @@ private Q_SLOTS:
         QVERIFY(!button(*w, "DeleteSelFrameButton")->isEnabled());
 
         // The timeline follows the frame stepped to.
-        auto many = windowWithFrames(20);
+        auto many = m_fx.windowWithFrames(20);
         many->findChild<QScrollBar*>("TLScrollBar")->setValue(0);
         QTest::keyClick(many.get(), Qt::Key_Comma);
         QCOMPARE(many->editFrameIndex(), 19);
@@ -306,7 +265,7 @@ private Q_SLOTS:
     }
 
     void scrollingLessThanAPageRendersOnlyTheNewThumbnails() {
-        auto w = windowWithFrames(20);
+        auto w = m_fx.windowWithFrames(20);
         Timeline& tl = w->timeline();
         auto* bar = w->findChild<QScrollBar*>("TLScrollBar");
         const int n = tl.slotCount();
@@ -330,7 +289,7 @@ private Q_SLOTS:
     }
 
     void thumbnailsShowTheFramesPicture() {
-        auto w = windowWithFrames(1);
+        auto w = m_fx.windowWithFrames(1);
         const QImage image = w->timeline().slot(0)->pixmap().toImage();
         QVERIFY(!image.isNull());
         QCOMPARE(image.size(), QSize(w->timeline().geometry().width, 58));
@@ -346,7 +305,7 @@ private Q_SLOTS:
     }
 
     void playbackHonoursRepeatCountsAndLoop() {
-        auto w = windowWithFrames(3);
+        auto w = m_fx.windowWithFrames(3);
         w->document().frames[1].repeatCount = 2;
         auto* loop = w->findChild<QCheckBox*>("RepeatCheckBox");
         QVERIFY(loop->isChecked());
@@ -389,7 +348,7 @@ private Q_SLOTS:
     }
 
     void playbackDrawsTheFrameOnTheCanvas() {
-        auto w = windowWithFrames(1);
+        auto w = m_fx.windowWithFrames(1);
         w->playButtonClick();
         const PixelPos o = w->scene().areaOffset();
         // Before the first tick the canvas shows no figures.
@@ -417,7 +376,7 @@ private Q_SLOTS:
     }
 
     void screenshotOfTheTimeline() {
-        auto w = windowWithFrames(9);
+        auto w = m_fx.windowWithFrames(9);
         w->resize(1000, 700);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -439,7 +398,7 @@ private Q_SLOTS:
     }
 
     void rateBarSetsIntervalAndLabel() {
-        auto w = startedWindow();
+        auto w = m_fx.startedWindow();
         auto* bar = w->findChild<QScrollBar*>("RateScrollBar");
         QLabel* label = bar->parentWidget()->findChild<QLabel*>();
         QVERIFY(label);
