@@ -43,6 +43,21 @@ QString backgroundFilter() {
                           "PNG Image (*.png)");
 }
 
+// One picture from the open dialog with its preview; empty when cancelled or when the chosen
+// file does not exist (said to the user).
+QString choosePictureFile(const QString& filter) {
+    const QStringList names =
+        prompter().openFileNames(getPhrase(PhraseType::MFOpen), QString(), filter, false, true);
+    if (names.isEmpty()) {
+        return {};
+    }
+    if (!QFileInfo::exists(names[0])) {
+        prompter().tell(getPhrase(PhraseType::MFileNotExist));
+        return {};
+    }
+    return names[0];
+}
+
 // A figure type of one picture segment pointing right, as long as the picture is wide.
 FigureType spriteType(const Bitmap& bitmap) {
     FigureType type;
@@ -120,14 +135,8 @@ void MainWindow::loadSprite1Click() {
             return;
         }
         stopButtonClick();
-        const QStringList names = prompter().openFileNames(getPhrase(PhraseType::MFOpen), QString(),
-                                                           spriteFilter(), false, true);
-        if (names.isEmpty()) {
-            return;
-        }
-        const QString path = names[0];
-        if (!QFileInfo::exists(path)) {
-            prompter().tell(getPhrase(PhraseType::MFileNotExist));
+        const QString path = choosePictureFile(spriteFilter());
+        if (path.isEmpty()) {
             return;
         }
         const std::string name = QFileInfo(path).completeBaseName().toStdString();
@@ -160,14 +169,8 @@ void MainWindow::loadBackground1Click() {
             prompter().tell(getPhrase(PhraseType::MNoMoreBack));
             return;
         }
-        const QStringList names = prompter().openFileNames(getPhrase(PhraseType::MFOpen), QString(),
-                                                           backgroundFilter(), false, true);
-        if (names.isEmpty()) {
-            return;
-        }
-        const QString path = names[0];
-        if (!QFileInfo::exists(path)) {
-            prompter().tell(getPhrase(PhraseType::MFileNotExist));
+        const QString path = choosePictureFile(backgroundFilter());
+        if (path.isEmpty()) {
             return;
         }
         stopButtonClick();

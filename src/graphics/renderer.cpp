@@ -162,17 +162,37 @@ void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& 
     painter.setBrush(Qt::white);
 }
 
+// A painter over a bitmap's pixels (made 32-bit first), set up the way every figure is drawn.
+class CanvasPainter {
+public:
+    explicit CanvasPainter(Bitmap& canvas) : m_image(bits32View(canvas)) {
+        if (!m_image.isNull()) {
+            m_painter.begin(&m_image);
+            setUpPainter(m_painter);
+        }
+    }
+    bool active() const { return m_painter.isActive(); }
+    QPainter& painter() { return m_painter; }
+
+private:
+    static QImage bits32View(Bitmap& canvas) {
+        if (canvas.format() != PixelFormat::Bits32) {
+            canvas.convertTo(PixelFormat::Bits32);
+        }
+        return canvas.view();
+    }
+
+    QImage m_image; // declared first: the painter ends before the image it paints goes
+    QPainter m_painter;
+};
+
 void drawSegments(const Figure& figure, const FigureType& type, Bitmap& canvas, PixelPos origin,
                   double zoom) {
-    if (canvas.format() != PixelFormat::Bits32) {
-        canvas.convertTo(PixelFormat::Bits32);
-    }
-    QImage image = canvas.view();
-    if (image.isNull()) {
+    CanvasPainter canvasPainter(canvas);
+    if (!canvasPainter.active()) {
         return;
     }
-    QPainter painter(&image);
-    setUpPainter(painter);
+    QPainter& painter = canvasPainter.painter();
     painter.setBrush(Qt::white);
     for (int s = 0; s < type.segmentCount(); ++s) {
         drawSegmentWith(painter, figure, type, s, canvas, origin, zoom);
@@ -192,15 +212,11 @@ void drawSegment(const Figure& figure, const FigureType& type, int segment, Bitm
     if (!figureMatchesType(figure, type) || segment < 0 || segment >= type.segmentCount()) {
         return;
     }
-    if (canvas.format() != PixelFormat::Bits32) {
-        canvas.convertTo(PixelFormat::Bits32);
-    }
-    QImage image = canvas.view();
-    if (image.isNull()) {
+    CanvasPainter canvasPainter(canvas);
+    if (!canvasPainter.active()) {
         return;
     }
-    QPainter painter(&image);
-    setUpPainter(painter);
+    QPainter& painter = canvasPainter.painter();
     painter.setBrush(Qt::white);
     drawSegmentWith(painter, figure, type, segment, canvas, origin, zoom);
 }
@@ -251,15 +267,11 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
     if (!figureMatchesType(figure, type)) {
         return;
     }
-    if (canvas.format() != PixelFormat::Bits32) {
-        canvas.convertTo(PixelFormat::Bits32);
-    }
-    QImage image = canvas.view();
-    if (image.isNull()) {
+    CanvasPainter canvasPainter(canvas);
+    if (!canvasPainter.active()) {
         return;
     }
-    QPainter painter(&image);
-    setUpPainter(painter);
+    QPainter& painter = canvasPainter.painter();
     painter.setPen(QPen(Qt::black, 1));
     auto handle = [&](int joint, uint32_t fill) {
         const int r = iround(figure.handleRadius(type, joint));
