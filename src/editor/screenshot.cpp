@@ -1,14 +1,18 @@
 #include "editor/screenshot.h"
 
+#include "builder/figurebuilderform.h"
 #include "document/kelformat.h"
 #include "editor/mainwindow.h"
 #include "graphics/bitmap.h"
 #include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
+#include "settings/datafolders.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -40,38 +44,70 @@ void save(QWidget* widget, const QString& path) {
     }
 }
 
+// A made-up scene, for a tree without the sample animation: a second frame over a ghost, a
+// posed man seen through, a second figure selected and a background.
+void buildScene(MainWindow& window) {
+    Document& doc = window.document();
+    doc.addBackground(gradientPicture(500, 400, 0x00F0C080, 0x00FFF4E8), "Sky");
+    doc.addBackground(gradientPicture(800, 300, 0x0060B060, 0x00305030), "Long meadow");
+    doc.addFigureType(createDefaultTwoType(), "Default 2");
+    window.nextFrameButtonClick();
+    Figures& edit = window.editFigures();
+    const FigureTypeList& types = doc.figureTypes();
+    edit.figures[0].rotateAll(0.25, types[1]);
+    edit.moveFigure(0, 40, -10);
+    window.addFigure(2);
+    edit.moveFigure(1, -150, 20);
+    const int arm = types[1].segmentCount() - 1;
+    const PointF hand = edit.figures[0].joint(types[1].segments[size_t(arm)].endJoint);
+    edit.dragHandle(types, 0, arm, {hand.x + 10, hand.y - 40}, false, {});
+    edit.figures[0].transparency = 150;
+    window.setFrameBackground(1);
+}
+
+// The shipped sample animation with a stored frame open for editing and a figure selected, so
+// the timeline, its marks, the ghost and the handles all show.
+bool openSample(MainWindow& window) {
+    const QString sample =
+        defaultDataFolder(QStringLiteral("animations")) + QStringLiteral("Sample.kel");
+    if (!QFileInfo::exists(sample)) {
+        return false;
+    }
+    window.loadProject(sample);
+    if (window.document().frameCount() < 6) {
+        return false;
+    }
+    // The timeline shows the start, with the marked frames in view.
+    window.findChild<QScrollBar*>(QStringLiteral("TLScrollBar"))->setValue(3);
+    window.selectFrame(7);
+    window.selectFrame(5, Qt::ControlModifier);
+    window.editFigures().select(0, true);
+    window.drawFigures();
+    return true;
+}
+
 } // namespace
 
 void scheduleScreenshots(MainWindow& window, const QString& folder) {
     QDir().mkpath(folder);
     QTimer::singleShot(1500, &window, [&window, folder] {
-        Document& doc = window.document();
-        doc.addBackground(gradientPicture(500, 400, 0x00F0C080, 0x00FFF4E8), "Sky");
-        doc.addBackground(gradientPicture(800, 300, 0x0060B060, 0x00305030), "Long meadow");
-        doc.addFigureType(createDefaultTwoType(), "Default 2");
-        // A second frame: the first shows as the ghost behind the turned and moved man, with
-        // a second figure and a background beside him.
-        window.nextFrameButtonClick();
-        Figures& edit = window.editFigures();
-        const FigureTypeList& types = doc.figureTypes();
-        edit.figures[0].rotateAll(0.25, types[1]);
-        edit.moveFigure(0, 40, -10);
-        window.addFigure(2);
-        edit.moveFigure(1, -150, 20);
-        // The man is posed (an arm raised by its handle) and seen through; the new figure
-        // stays selected, so its handles show.
-        const int arm = types[1].segmentCount() - 1;
-        const PointF hand = edit.figures[0].joint(types[1].segments[size_t(arm)].endJoint);
-        edit.dragHandle(types, 0, arm, {hand.x + 10, hand.y - 40}, false, {});
-        edit.figures[0].transparency = 150;
-        window.setFrameBackground(1);
+        if (!openSample(window)) {
+            buildScene(window);
+        }
         window.setSavedState(true);
         save(&window, folder + QStringLiteral("/main.png"));
         window.figurePicker()->show();
         window.backgroundPicker()->show();
+        // The builder holding one of the sample's figure types, when it has them.
+        window.figureBuilder()->showBuilder();
+        const int dog = window.document().findFigureType("Dog");
+        if (dog >= 0) {
+            window.figureBuilder()->editFigureType(window.document().figureType(dog));
+        }
         QTimer::singleShot(700, &window, [&window, folder] {
             save(window.figurePicker(), folder + QStringLiteral("/figure-picker.png"));
             save(window.backgroundPicker(), folder + QStringLiteral("/background-picker.png"));
+            save(window.figureBuilder(), folder + QStringLiteral("/builder.png"));
             window.document().documentSaved = true;
             QApplication::quit();
         });
