@@ -62,6 +62,8 @@ QStringList QtPrompter::openFileNames(const QString& caption, const QString& fol
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
         grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
     }
+    // Room for the file list's columns beside the preview.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(800, 460)));
     QObject::connect(&dialog, &QFileDialog::currentChanged, preview,
                      [preview](const QString& path) { preview->showFile(path); });
     if (dialog.exec() != QDialog::Accepted) {

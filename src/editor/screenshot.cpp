@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QTimer>
@@ -42,6 +44,31 @@ void save(QWidget* widget, const QString& path) {
     if (!widget->grab().save(path)) {
         std::fprintf(stderr, "could not write %s\n", qPrintable(path));
     }
+}
+
+// Once "Load Figure Type" shows its dialog: picks a figure-type file so that the preview draws
+// it, saves a picture of the dialog and closes it.
+void grabOpenDialog(const QString& path) {
+    QTimer::singleShot(700, [path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            std::fprintf(stderr, "no open dialog to take a picture of\n");
+            return;
+        }
+        // The file list fills in the background, so the choice is made once it shows.
+        QTimer::singleShot(500, dialog, [dialog, path] {
+            const QString dog =
+                defaultDataFolder(QStringLiteral("stick figures")) + QStringLiteral("Dog.stk");
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                name->setText(QFileInfo(dog).fileName());
+            }
+            Q_EMIT dialog->currentChanged(dog);
+            QTimer::singleShot(500, dialog, [dialog, path] {
+                save(dialog, path);
+                dialog->reject();
+            });
+        });
+    });
 }
 
 // A made-up scene, for a tree without the sample animation: a second frame over a ghost, a
@@ -108,6 +135,11 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
             save(window.figurePicker(), folder + QStringLiteral("/figure-picker.png"));
             save(window.backgroundPicker(), folder + QStringLiteral("/background-picker.png"));
             save(window.figureBuilder(), folder + QStringLiteral("/builder.png"));
+            window.figureBuilder()->hide();
+            window.figurePicker()->hide();
+            window.backgroundPicker()->hide();
+            grabOpenDialog(folder + QStringLiteral("/open-figure-type.png"));
+            window.loadFigure1Click(); // returns when the dialog has been grabbed and closed
             window.document().documentSaved = true;
             QApplication::quit();
         });
