@@ -23,14 +23,19 @@ uint32_t fromQColor(const QColor& c) {
 
 } // namespace
 
-Answer QtPrompter::ask(const QString& text, bool withCancel) {
+Answer QtPrompter::ask(const QString& text, bool withCancel, QuestionCaption caption) {
     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
     if (withCancel) {
         buttons |= QMessageBox::Cancel;
     }
     // With Cancel offered (the save question on closing) an accidental Enter keeps the window.
-    const auto result = QMessageBox::warning(m_parent, QStringLiteral("Warning"), text, buttons,
-                                             withCancel ? QMessageBox::Cancel : QMessageBox::Yes);
+    const QMessageBox::StandardButton defaultButton =
+        withCancel ? QMessageBox::Cancel : QMessageBox::Yes;
+    const auto result = caption == QuestionCaption::Information
+                            ? QMessageBox::question(m_parent, QStringLiteral("Information"), text,
+                                                    buttons, defaultButton)
+                            : QMessageBox::warning(m_parent, QStringLiteral("Warning"), text,
+                                                   buttons, defaultButton);
     if (result == QMessageBox::Yes) {
         return Answer::Yes;
     }

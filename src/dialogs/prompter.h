@@ -12,6 +12,8 @@ namespace kelto {
 
 enum class Answer { Yes, No, Cancel };
 
+enum class QuestionCaption { Warning, Information };
+
 // Every question, notice and file or colour choice the program puts to the user goes through
 // this one interface: the app shows Qt dialogs, tests script the answers, so no test ever waits
 // on a modal dialog.
@@ -19,8 +21,10 @@ class Prompter {
 public:
     virtual ~Prompter() = default;
 
-    // A question captioned "Warning" with Yes/No buttons (Yes/No/Cancel when withCancel).
-    virtual Answer ask(const QString& text, bool withCancel = false) = 0;
+    // A question with Yes/No buttons (Yes/No/Cancel when withCancel), captioned "Warning" or,
+    // for a mere offer, "Information".
+    virtual Answer ask(const QString& text, bool withCancel = false,
+                       QuestionCaption caption = QuestionCaption::Warning) = 0;
     // A plain message box.
     virtual void tell(const QString& text) = 0;
     // A notice captioned "Information".
@@ -45,7 +49,8 @@ public:
     explicit QtPrompter(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
 
-    Answer ask(const QString& text, bool withCancel = false) override;
+    Answer ask(const QString& text, bool withCancel = false,
+               QuestionCaption caption = QuestionCaption::Warning) override;
     void tell(const QString& text) override;
     void inform(const QString& text) override;
     QStringList openFileNames(const QString& caption, const QString& folder, const QString& filter,

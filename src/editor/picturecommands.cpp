@@ -234,7 +234,8 @@ void MainWindow::setFrameBackground(int slot) {
                 const QString question = getPhrase(PhraseType::MBackground) + QStringLiteral(" '") +
                                          QString::fromStdString(m_doc.backgroundName(old)) +
                                          QStringLiteral("' ") + getPhrase(PhraseType::MRemoveBack);
-                removed = prompter().ask(question) == Answer::Yes;
+                removed =
+                    prompter().ask(question, false, QuestionCaption::Information) == Answer::Yes;
             }
         }
         if (removed) {

@@ -24,10 +24,12 @@ public:
     QStringList messages;      // texts of tell() and inform()
     QList<bool> cancelOffered; // per question, whether Cancel was offered
     QStringList folders;       // the starting folder of every file dialog
+    QStringList captions;      // per question, its caption
 
-    Answer ask(const QString& text, bool withCancel) override {
+    Answer ask(const QString& text, bool withCancel, QuestionCaption caption) override {
         questions << text;
         cancelOffered << withCancel;
+        captions << (caption == QuestionCaption::Information ? "Information" : "Warning");
         return take(answers, Answer::No);
     }
     void tell(const QString& text) override { messages << text; }

@@ -239,7 +239,10 @@ private Q_SLOTS:
         }
         // Each new background left the previous one unused; every offer was declined.
         QCOMPARE(m_fx.prompter.questions.size(), 2);
-        QVERIFY(m_fx.prompter.questions[0].contains("'one.png'"));
+        QCOMPARE(m_fx.prompter.questions[0],
+                 QString("Background 'one.png' is no longer in use. Would you like to delete it "
+                         "from the list of backgrounds?"));
+        QCOMPARE(m_fx.prompter.captions, (QStringList{"Information", "Information"}));
         QCOMPARE(doc.backgroundCount(), 4);
 
         // Back to "one" from "three": accepting removes "three", nothing to renumber below it.
