@@ -1,6 +1,7 @@
 #include "editor/screenshot.h"
 
 #include "builder/figurebuilderform.h"
+#include "dialogs/optionsdialog.h"
 #include "document/kelformat.h"
 #include "editor/mainwindow.h"
 #include "graphics/bitmap.h"
@@ -126,6 +127,7 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
         window.figurePicker()->show();
         window.backgroundPicker()->show();
         // The builder holding one of the sample's figure types, when it has them.
+        window.optionsDialog()->show();
         window.figureBuilder()->showBuilder();
         const int dog = window.document().findFigureType("Dog");
         if (dog >= 0) {
@@ -135,6 +137,8 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
             save(window.figurePicker(), folder + QStringLiteral("/figure-picker.png"));
             save(window.backgroundPicker(), folder + QStringLiteral("/background-picker.png"));
             save(window.figureBuilder(), folder + QStringLiteral("/builder.png"));
+            save(window.optionsDialog(), folder + QStringLiteral("/options.png"));
+            window.optionsDialog()->hide();
             window.figureBuilder()->hide();
             window.figurePicker()->hide();
             window.backgroundPicker()->hide();
