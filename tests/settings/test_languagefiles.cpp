@@ -89,7 +89,7 @@ TEST(GermanLanguageFile, SwitchesThePhraseTableAndBack) {
     // Umlauts survive the file's UTF-8 and the reader.
     EXPECT_EQ(table.getPhrase(PhraseType::MFExit), QStringLiteral("Beenden"));
     EXPECT_EQ(table.getPhrase(PhraseType::BClose), QStringLiteral("Schließen"));
-    EXPECT_EQ(table.getPhrase(PhraseType::MAddFigCap), QStringLiteral("&Figur hinzufügen"));
+    EXPECT_EQ(table.getPhrase(PhraseType::MAddFigCap), QStringLiteral("Neue &Figur"));
     ASSERT_TRUE(table.setLanguage(MultiLang::english));
     EXPECT_EQ(table.getPhrase(PhraseType::BClose), QStringLiteral("Close"));
 }
