@@ -1,5 +1,6 @@
 #include "dialogs/languagedialog.h"
 #include "dialogs/optionsdialog.h"
+#include "gui/mainwindowfixture.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
@@ -21,8 +22,7 @@ class TestOptions : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::vector<std::string> m_reported;
+    testing::MainWindowFixture m_fx;
 
     void writeLanguage(const QString& name, const QByteArray& body) {
         QFile file(multiLang().languagesFolder() + name + ".ini");
@@ -39,52 +39,11 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
-        ErrorReporter::instance().setDisplayHook(
-            [this](const std::string& line) { m_reported.push_back(line); });
-        multiLang().openFolder(m_dir.filePath("languages"));
-    }
+    void initTestCase() { m_fx.setUpOnce(); }
 
-    void init() {
-        QVERIFY(multiLang().currentLanguage() == "English" || multiLang().setLanguage("English"));
-        appSettings() = defaultSettings();
-        QFile::remove(settingsFilePath());
-        m_reported.clear();
-    }
+    void init() { m_fx.setUp(); }
 
-    void cleanup() { QVERIFY(m_reported.empty()); }
-
-    void showingTakesTheSettingsAndDefaultsOnlySetTheControls() {
-        writeLanguage("Deutsch", "OFormCap=Optionen\n");
-        OptionsDialog dialog;
-        dialog.setLanguages(multiLang().listLanguages());
-        appSettings().animWidth = 640;
-        appSettings().numOnion = 3;
-        appSettings().showHandles = false;
-        appSettings().language = "Deutsch";
-        dialog.show();
-        QCOMPARE(dialog.windowTitle(), QString("Options"));
-        QCOMPARE(dialog.widthEdit()->value(), 640);
-        QCOMPARE(dialog.onionEdit()->value(), 3);
-        QVERIFY(!dialog.handlesBox()->isChecked());
-        QCOMPARE(dialog.languageBox()->currentText(), QString("Deutsch"));
-        QCOMPARE(dialog.handlesBox()->toolTip(),
-                 QString("Show the handles of unselected figures (Ctrl+H)"));
-
-        dialog.defaultsButton()->click();
-        QCOMPARE(dialog.widthEdit()->value(), 500);
-        QCOMPARE(dialog.onionEdit()->value(), 0);
-        QVERIFY(dialog.handlesBox()->isChecked());
-        QCOMPARE(dialog.languageBox()->currentText(), QString("English"));
-        QCOMPARE(appSettings().animWidth, 640); // nothing applied yet
-
-        dialog.cancelButton()->click();
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(appSettings().animWidth, 640);
-        QVERIFY(!QFile::exists(settingsFilePath()));
-    }
+    void cleanup() { m_fx.checkNothingReported(); }
 
     void declinedResizeStillAppliesTheOtherChanges() {
         OptionsDialog dialog;
