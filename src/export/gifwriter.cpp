@@ -176,6 +176,10 @@ void GifWriter::writeImage(State& s, const IndexedImage& frame, const GifPlaceme
     MapPtr map;
     if (localMap) {
         map = makeColourMap(frame.palette);
+    } else if (s.gif->Image.ColorMap) {
+        // giflib keeps a copy of the last local table and, given none, drops it without freeing.
+        GifFreeMapObject(s.gif->Image.ColorMap);
+        s.gif->Image.ColorMap = nullptr;
     }
     s.check(EGifPutImageDesc(s.gif, placement.left, placement.top, frame.width, frame.height, false,
                              map.get()),
