@@ -1,6 +1,9 @@
 // Export throughput on a generated animation: 300 frames of 20 coloured stick men on 500 x 400,
 // super-sampled twice. With "--write-kel PATH" it only writes that animation, for the
 // side-by-side comparison in bench/compare-gif.sh.
+// The GIF frame optimisations (Merge Frames, Crop) are measured on a smaller "scene" animation
+// where a few figures take turns to move and everyone pauses now and then, and on the crowd;
+// with "--kel FILE.kel" they are measured on that animation as well. Each reports the file size.
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/rasterexport.h"
@@ -8,10 +11,12 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 using namespace kelto;
 
@@ -71,6 +76,85 @@ void BM_GifExportOptimalFloydSteinberg(benchmark::State& state) {
 }
 BENCHMARK(BM_GifExportOptimalFloydSteinberg)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// 120 frames of 4 stick men on 500 x 400: one of them walks at a time, in turns of 15 frames,
+// and every 30 frames the scene holds still for 6 stored frames.
+Document makeScene() {
+    Document doc(500, 400);
+    const FigureType& man = doc.figureType(1);
+    Figures edit;
+    edit.setCount(4);
+    const uint32_t colours[4] = {0x000000, 0x2040C0, 0x30A030, 0xC03020};
+    for (int k = 0; k < 4; ++k) {
+        Figure& f = edit.figures[k];
+        f.setType(1, man);
+        f.figureID = doc.nextFigureID();
+        f.colour = colours[k];
+        f.placeRoot({60.0 + 110 * k, 250.0 + 30 * (k % 2)}, man);
+    }
+    for (int i = 0; i < 120; ++i) {
+        if (i % 30 < 24) {
+            Figure& f = edit.figures[(i / 15) % 4];
+            for (int s : {4, 5, 8, 9}) {
+                f.pose[s].angle = man.segments[s].angle + 0.4 * std::sin(0.5 * i + s);
+            }
+            f.placeRoot({std::fmod(f.jointPos[0].x + 3.0, 500.0), f.jointPos[0].y}, man);
+            f.updateBounds(man);
+        }
+        Figures frame;
+        frame.assign(edit);
+        doc.frames.push_back(frame);
+    }
+    return doc;
+}
+
+const Document& scene() {
+    static const Document doc = makeScene();
+    return doc;
+}
+
+Document& loadedAnimation() {
+    static Document doc;
+    return doc;
+}
+
+// One GIF export with the frame optimisations chosen; the counters give the file's size and the
+// frames exported per second.
+void BM_GifOptimisation(benchmark::State& state, const Document* doc, GifDefaults colours,
+                        bool merge, bool crop) {
+    QTemporaryDir dir;
+    SilentProgress quiet;
+    GifExportOptions options;
+    options.colours = colours.colours;
+    options.dither = colours.dither;
+    options.optimisePalette = true;
+    options.mergeFrames = merge;
+    options.crop = crop;
+    std::string file;
+    for (auto _ : state) {
+        file = exportGif(*doc, dir.filePath("bench").toStdString(), options, 80, quiet).files.at(0);
+    }
+    state.counters["bytes"] = double(QFileInfo(QString::fromStdString(file)).size());
+    state.counters["frames/s"] = benchmark::Counter(double(doc->frameCount()) * state.iterations(),
+                                                    benchmark::Counter::kIsRate);
+}
+
+void registerGifOptimisations(const std::string& name, const Document* doc, GifDefaults colours,
+                              int iterations) {
+    const struct {
+        const char* label;
+        bool merge, crop;
+    } variants[] = {{"plain", false, false},
+                    {"merge", true, false},
+                    {"crop", false, true},
+                    {"merge+crop", true, true}};
+    for (const auto& v : variants) {
+        benchmark::RegisterBenchmark(("BM_GifOptimisation/" + name + "/" + v.label).c_str(),
+                                     BM_GifOptimisation, doc, colours, v.merge, v.crop)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(iterations);
+    }
+}
+
 void BM_AviExport(benchmark::State& state, const char* codec) {
     QTemporaryDir dir;
     SilentProgress quiet;
@@ -105,6 +189,25 @@ int main(int argc, char** argv) {
         saveAnimation(doc, removeExtension(argv[2]));
         return 0;
     }
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--kel") == 0 && i + 1 < argc) {
+            loadedAnimation() = loadAnimation(argv[++i]);
+            registerGifOptimisations("loaded", &loadedAnimation(),
+                                     gifDefaultsFor(loadedAnimation()), 3);
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    argc = static_cast<int>(rest.size());
+    argv = rest.data();
+    // Build the animations before any timing starts: making the 6,000 crowd figures takes
+    // seconds, which would otherwise be charged to whichever benchmark runs first.
+    animation();
+    scene();
+    registerGifOptimisations("scene", &scene(), gifDefaultsFor(scene()), 3);
+    registerGifOptimisations("crowd-dithered", &animation(),
+                             {ColourReduction::QuantizeOptimal, DitherMode::FloydSteinberg}, 1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -25,6 +25,8 @@ const char* const kExportUsage =
     "      --colours N                 GIF colour reduction 0..6 (chosen from the animation)\n"
     "      --dither N                  GIF dither 0..6 (chosen from the animation)\n"
     "      --palette                   GIF: drop unused colour-table entries\n"
+    "      --merge-frames              GIF: store frames that look alike as one longer frame\n"
+    "      --crop                      GIF: store only the changed part of each later frame\n"
     "      --quality Q                 JPEG quality 0..100 (100)\n"
     "      --no-repeats                pictures: no extra copies for repeated frames\n"
     "      --codec NAME                AVI: compress with this FFmpeg encoder (mjpeg, ffv1,\n"
@@ -39,6 +41,8 @@ struct ExportArguments {
     std::string out;
     bool sequence = false;
     bool palette = false;
+    bool mergeFrames = false;
+    bool crop = false;
     bool noRepeats = false;
     bool handles = false;
     int resize = kResizeRange.fallback;
@@ -87,6 +91,10 @@ ExportArguments parse(const std::vector<std::string>& args) {
             a.codec = args[++i];
         } else if (arg == "--palette") {
             a.palette = true;
+        } else if (arg == "--merge-frames") {
+            a.mergeFrames = true;
+        } else if (arg == "--crop") {
+            a.crop = true;
         } else if (arg == "--no-repeats") {
             a.noRepeats = true;
         } else if (arg == "--handles") {
@@ -195,6 +203,8 @@ int runExport(const std::vector<std::string>& args) {
         options.colours = a.colours < 0 ? defaults.colours : ColourReduction(a.colours);
         options.dither = a.dither < 0 ? defaults.dither : DitherMode(a.dither);
         options.optimisePalette = a.palette;
+        options.mergeFrames = a.mergeFrames;
+        options.crop = a.crop;
         printFiles(exportGif(doc, base, options, doc.frameRate, progress));
     } else {
         AviExportOptions options;

@@ -25,9 +25,11 @@ inline int blue(uint32_t c) {
 // case in flat drawings) are counted without hashing.
 class Histogram {
 public:
+    // The table starts small and grows with the distinct colours: drawings hold few, and a table
+    // sized for every pixel of the frame cost a fresh 4 MB (page faults included) per frame.
     explicit Histogram(size_t pixels) {
         size_t size = 1024;
-        while (size < pixels * 2 && size < (size_t(1) << 25)) {
+        while (size < pixels * 2 && size < kStartLimit) {
             size *= 2;
         }
         m_keys.assign(size, kEmpty);
@@ -62,6 +64,7 @@ public:
 
 private:
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu; // pixels never have the top byte set
+    static constexpr size_t kStartLimit = 4096;
     size_t hash(uint32_t c) const { return (c * 2654435761u) & (m_keys.size() - 1); }
     void grow() {
         std::vector<uint32_t> order = std::move(m_order);

@@ -49,8 +49,12 @@ struct GifExportOptions : RasterOptions {
     ColourReduction colours = ColourReduction::QuantizeOptimal;
     DitherMode dither = DitherMode::Nearest;
     bool optimisePalette = false; // "Colour Palette": drop unused colour-table entries
-    bool mergeFrames = false;     // offered, not applied to the output
-    bool crop = false;            // offered, not applied to the output
+    // "Merge Frames": consecutive frames that show the same picture are stored as one frame
+    // with their delays summed (a new frame starts where the sum would pass 65535 hundredths).
+    bool mergeFrames = false;
+    // "Crop": frames after the first store only the rectangle that changes what is shown and
+    // stay in place beneath the next; an unchanged frame becomes a single repeated pixel.
+    bool crop = false;
 };
 
 struct AviExportOptions : RasterOptions {

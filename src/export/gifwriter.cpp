@@ -107,13 +107,31 @@ void GifWriter::open(const QString& path, int width, int height, bool animated) 
     m_state = std::move(state);
 }
 
+const std::vector<uint32_t>& GifWriter::globalPalette() const {
+    static const std::vector<uint32_t> none;
+    return m_state ? m_state->globalPalette : none;
+}
+
 void GifWriter::addFrame(const IndexedImage& frame, int delay) {
+    if (m_state && (frame.width != m_state->width || frame.height != m_state->height)) {
+        throw KeltoError("A GIF frame does not have the size of the animation");
+    }
+    addFrame(frame, delay, GifPlacement{});
+}
+
+void GifWriter::addFrame(const IndexedImage& frame, int delay, const GifPlacement& placement) {
     if (!m_state) {
         throw KeltoError("The GIF file is not open");
     }
     State& s = *m_state;
-    if (frame.width != s.width || frame.height != s.height) {
-        throw KeltoError("A GIF frame does not have the size of the animation");
+    const bool fits = frame.width >= 1 && frame.height >= 1 && placement.left >= 0 &&
+                      placement.top >= 0 && frame.width <= s.width - placement.left &&
+                      frame.height <= s.height - placement.top;
+    if (!fits || (!s.started && (frame.width != s.width || frame.height != s.height))) {
+        throw KeltoError("A GIF frame does not fit the animation");
+    }
+    if (frame.indices.size() != size_t(frame.width) * size_t(frame.height)) {
+        throw KeltoError("A GIF frame has the wrong number of pixels");
     }
     bool localMap = true;
     if (!s.started) {
@@ -126,13 +144,13 @@ void GifWriter::addFrame(const IndexedImage& frame, int delay) {
         localMap = frame.palette != s.globalPalette;
     }
     if (s.animated) {
-        putFrameExtensions(s, delay, /*first=*/!s.loopWritten);
+        putFrameExtensions(s, delay, /*first=*/!s.loopWritten, placement.keep);
         s.loopWritten = true;
     }
-    writeImage(s, frame, localMap);
+    writeImage(s, frame, placement, localMap);
 }
 
-void GifWriter::putFrameExtensions(State& s, int delay, bool first) {
+void GifWriter::putFrameExtensions(State& s, int delay, bool first, bool keep) {
     if (first) {
         // Loop forever: application block "NETSCAPE2.0", sub-block 1 with a loop count of 0.
         s.check(EGifPutExtensionLeader(s.gif, APPLICATION_EXT_FUNC_CODE), "loop extension");
@@ -143,7 +161,7 @@ void GifWriter::putFrameExtensions(State& s, int delay, bool first) {
     }
 
     GraphicsControlBlock control{};
-    control.DisposalMode = DISPOSAL_UNSPECIFIED;
+    control.DisposalMode = keep ? DISPOSE_DO_NOT : DISPOSAL_UNSPECIFIED;
     control.UserInputFlag = false;
     control.DelayTime = std::clamp(delay, 0, 65535);
     control.TransparentColor = NO_TRANSPARENT_COLOR;
@@ -153,16 +171,23 @@ void GifWriter::putFrameExtensions(State& s, int delay, bool first) {
             "frame delay");
 }
 
-void GifWriter::writeImage(State& s, const IndexedImage& frame, bool localMap) {
+void GifWriter::writeImage(State& s, const IndexedImage& frame, const GifPlacement& placement,
+                           bool localMap) {
     MapPtr map;
     if (localMap) {
         map = makeColourMap(frame.palette);
+    } else if (s.gif->Image.ColorMap) {
+        // giflib keeps a copy of the last local table and, given none, drops it without freeing.
+        GifFreeMapObject(s.gif->Image.ColorMap);
+        s.gif->Image.ColorMap = nullptr;
     }
-    s.check(EGifPutImageDesc(s.gif, 0, 0, s.width, s.height, false, map.get()), "frame");
-    std::vector<GifPixelType> row(s.width);
-    for (int y = 0; y < s.height; ++y) {
-        std::memcpy(row.data(), frame.indices.data() + size_t(y) * s.width, s.width);
-        s.check(EGifPutLine(s.gif, row.data(), s.width), "pixels");
+    s.check(EGifPutImageDesc(s.gif, placement.left, placement.top, frame.width, frame.height, false,
+                             map.get()),
+            "frame");
+    std::vector<GifPixelType> row(frame.width);
+    for (int y = 0; y < frame.height; ++y) {
+        std::memcpy(row.data(), frame.indices.data() + size_t(y) * frame.width, frame.width);
+        s.check(EGifPutLine(s.gif, row.data(), frame.width), "pixels");
     }
 }
 

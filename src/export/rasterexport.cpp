@@ -4,6 +4,7 @@
 #include "document/kelformat.h"
 #include "export/aviwriter.h"
 #include "export/colourreduction.h"
+#include "export/gifoptimiser.h"
 #include "export/gifwriter.h"
 #include "graphics/drawing.h"
 #include "graphics/imagecodecs.h"
@@ -14,6 +15,7 @@
 #include <QString>
 
 #include <cmath>
+#include <optional>
 
 namespace kelto {
 
@@ -170,6 +172,13 @@ ExportResult exportGif(const Document& doc, const std::string& baseName, GifExpo
     const std::string path = baseName + ".gif";
     GifWriter writer;
     writer.open(QString::fromStdString(path), renderer.outputWidth(), renderer.outputHeight());
+    // Without merging or cropping every frame goes to the writer as it is.
+    std::optional<GifFrameOptimiser> optimiser;
+    if (options.mergeFrames || options.crop) {
+        optimiser.emplace(
+            writer, renderer.outputWidth(), renderer.outputHeight(),
+            GifOptimisation{options.mergeFrames, options.crop, options.optimisePalette});
+    }
     const int n = doc.frameCount();
     for (int i = 0; i < n; ++i) {
         if (progress.cancelled()) {
@@ -182,9 +191,17 @@ ExportResult exportGif(const Document& doc, const std::string& baseName, GifExpo
         if (options.optimisePalette) {
             dropUnusedColours(indexed);
         }
-        writer.addFrame(indexed, doc.frames[i].repeatCount * unit);
+        const int delay = doc.frames[i].repeatCount * unit;
+        if (optimiser) {
+            optimiser->addFrame(indexed, delay);
+        } else {
+            writer.addFrame(indexed, delay);
+        }
         result.framesDone = i + 1;
         progress.setProgress(i * 100 / n);
+    }
+    if (optimiser) {
+        optimiser->flush();
     }
     writer.finish();
     result.files.push_back(path);

@@ -56,7 +56,7 @@ ExportResult exportImageSequence(const Document& doc, const std::string& baseNam
                                  ImageSequenceOptions options, ExportProgress& progress);
 
 // Animated GIF written to baseName + ".gif" with delays from the frame interval (ms); nothing
-// is written when cancelled.
+// is written when cancelled. Merge Frames and Crop shrink the file without changing what plays.
 ExportResult exportGif(const Document& doc, const std::string& baseName, GifExportOptions options,
                        int frameInterval, ExportProgress& progress);
 

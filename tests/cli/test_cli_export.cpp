@@ -118,3 +118,24 @@ TEST(CliExport, BadUseAndBadFiles) {
     EXPECT_EQ(bad.code, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath("x.gif")));
 }
+
+TEST(CliExport, MergeFramesAndCropOptions) {
+    QTemporaryDir dir;
+    const QString kel = writeAnimation(dir); // three frames, the second held two periods
+    const QString out = dir.filePath("walk.gif");
+    const ExportRun r = exportCli({kel, "-o", out, "--merge-frames", "--crop"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(out.toLocal8Bit().constData(), &error);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    EXPECT_EQ(gif->SWidth, 160);
+    EXPECT_EQ(gif->SavedImages[0].ImageDesc.Width, 160);
+    for (int f = 1; f < gif->ImageCount; ++f) { // later frames hold only the moving man
+        EXPECT_LT(gif->SavedImages[f].ImageDesc.Width, 160);
+        GraphicsControlBlock gcb;
+        DGifSavedExtensionToGCB(gif, f, &gcb);
+        EXPECT_EQ(gcb.DisposalMode, DISPOSE_DO_NOT);
+    }
+    DGifCloseFile(gif, &error);
+}

@@ -70,19 +70,21 @@ TEST(GifWriter, FramesDelaysLoopAndPixelsReadBack) {
     writer.addFrame(stripes(6, 4, shared, 0), 8);
     writer.addFrame(stripes(6, 4, shared, 1), 24);
     writer.addFrame(stripes(6, 4, {0x123456, 0xABCDEF}, 0), 70000); // own palette, long delay
-    EXPECT_FALSE(QFile::exists(path));                              // nothing appears before finish
+    writer.addFrame(stripes(6, 4, shared, 2), 5); // back to the shared table (once leaked)
+    EXPECT_FALSE(QFile::exists(path));            // nothing appears before finish
     writer.finish();
 
     auto gif = slurp(path);
     ASSERT_TRUE(gif);
-    ASSERT_EQ(gif->ImageCount, 3);
+    ASSERT_EQ(gif->ImageCount, 4);
     EXPECT_EQ(gif->SWidth, 6);
     ASSERT_TRUE(gif->SColorMap);
     EXPECT_EQ(gif->SavedImages[0].ImageDesc.ColorMap, nullptr); // uses the global table
     EXPECT_EQ(gif->SavedImages[1].ImageDesc.ColorMap, nullptr);
     EXPECT_NE(gif->SavedImages[2].ImageDesc.ColorMap, nullptr);
-    const int delays[] = {8, 24, 65535};
-    for (int f = 0; f < 3; ++f) {
+    EXPECT_EQ(gif->SavedImages[3].ImageDesc.ColorMap, nullptr);
+    const int delays[] = {8, 24, 65535, 5};
+    for (int f = 0; f < 4; ++f) {
         GraphicsControlBlock gcb;
         ASSERT_EQ(DGifSavedExtensionToGCB(gif.get(), f, &gcb), GIF_OK);
         EXPECT_EQ(gcb.DelayTime, delays[f]);
@@ -104,6 +106,7 @@ TEST(GifWriter, FramesDelaysLoopAndPixelsReadBack) {
     EXPECT_EQ(colourAt(gif.get(), 0, 0, 0), 0xFF0000u);
     EXPECT_EQ(colourAt(gif.get(), 1, 0, 0), 0x00FF00u);
     EXPECT_EQ(colourAt(gif.get(), 2, 1, 3), 0xABCDEFu);
+    EXPECT_EQ(colourAt(gif.get(), 3, 0, 0), 0x0000FFu);
 }
 
 TEST(GifWriter, CancelLeavesNoFileAndKeepsAnOldOne) {
