@@ -2,10 +2,10 @@
 // to save) and the frame clipboard commands.
 #include "dialogs/prompter.h"
 #include "document/kelformat.h"
-#include "editor/busycursor.h"
 #include "editor/clipboard.h"
 #include "editor/mainwindow.h"
 #include "editor/timeline.h"
+#include "editor/userfiles.h"
 #include "settings/appsettings.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
@@ -20,7 +20,12 @@ namespace kelto {
 
 namespace {
 
-// The document reports in its English wording; the user reads the current language's.
+QString kelFilter() {
+    return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
+}
+
+} // namespace
+
 QString translatedMessage(const std::string& message) {
     const QString text = QString::fromStdString(message);
     for (int v = 0; v < PhraseCount; ++v) {
@@ -31,12 +36,6 @@ QString translatedMessage(const std::string& message) {
     }
     return text;
 }
-
-QString kelFilter() {
-    return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
-}
-
-} // namespace
 
 bool MainWindow::saveProjectAsKel(bool allowCancel) {
     m_doc.documentSaved = true;
@@ -66,13 +65,8 @@ void MainWindow::saveAnimationTo(const QString& path) {
 }
 
 std::optional<Document> MainWindow::readAnimationFile(const QString& path) {
-    BusyCursor busy(*this);
-    try {
-        return loadAnimation(QFile::encodeName(path).toStdString());
-    } catch (const KeltoError& e) {
-        prompter().tell(translatedMessage(e.what()));
-        return std::nullopt;
-    }
+    return readUserFile(*this,
+                        [&] { return loadAnimation(QFile::encodeName(path).toStdString()); });
 }
 
 void MainWindow::loadProject(const QString& path) {

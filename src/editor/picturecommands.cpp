@@ -2,8 +2,8 @@
 // the choice of a frame's background.
 #include "dialogs/prompter.h"
 #include "document/stkformat.h"
-#include "editor/busycursor.h"
 #include "editor/mainwindow.h"
+#include "editor/userfiles.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/imagegeneral.h"
 #include "pickers/backgroundpicker.h"
@@ -115,11 +115,12 @@ void MainWindow::loadFigure1Click() {
             }
             // The file is read whole before the type joins the document, so a damaged file
             // leaves the list as it was.
-            FigureType type = [&] {
-                BusyCursor busy(*this);
-                return loadStkFile(localPath(path));
-            }();
-            const int index = m_doc.addFigureType(std::move(type), name);
+            std::optional<FigureType> type =
+                readUserFile(*this, [&] { return loadStkFile(localPath(path)); });
+            if (!type) {
+                continue;
+            }
+            const int index = m_doc.addFigureType(std::move(*type), name);
             addFigure(index);
         }
         if (!anyStk) {
@@ -151,15 +152,16 @@ void MainWindow::loadSprite1Click() {
             prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
             return;
         }
-        const Bitmap bitmap = [&] {
-            BusyCursor busy(*this);
-            return readPictureFile(localPath(path));
-        }();
-        if (bitmap.width() < 2 || bitmap.height() < 2) {
+        const std::optional<Bitmap> bitmap =
+            readUserFile(*this, [&] { return readPictureFile(localPath(path)); });
+        if (!bitmap) {
+            return;
+        }
+        if (bitmap->width() < 2 || bitmap->height() < 2) {
             prompter().tell(getPhrase(PhraseType::MSmallImage));
             return;
         }
-        addFigure(m_doc.addFigureType(spriteType(bitmap), name));
+        addFigure(m_doc.addFigureType(spriteType(*bitmap), name));
     });
 }
 
@@ -183,11 +185,12 @@ void MainWindow::loadBackground1Click() {
             return;
         }
         ImageGeneral picture;
-        const bool read = [&] {
-            BusyCursor busy(*this);
-            return picture.loadFromFile(localPath(path));
-        }();
+        const std::optional<bool> read =
+            readUserFile(*this, [&] { return picture.loadFromFile(localPath(path)); });
         if (!read) {
+            return;
+        }
+        if (!*read) {
             prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
             return;
         }

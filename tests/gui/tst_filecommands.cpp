@@ -112,13 +112,15 @@ private Q_SLOTS:
         QCOMPARE(doc.figureTypeCount(), base + 2);
         QCOMPARE(m_fx.prompter.messages, QStringList{"Incorrect file type"});
 
-        // A damaged file is reported and leaves the list as it was.
+        // A damaged file is told to the user (it is not a program error) and leaves the list
+        // as it was; a good file chosen with it still comes in.
         m_fx.writeBytes(m_fx.path("broken.stk"), {1, 2, 3});
-        m_fx.prompter.openNames.push_back({m_fx.path("broken.stk")});
+        m_fx.prompter.openNames.push_back({stkFile("gamma.stk"), m_fx.path("broken.stk")});
         window->loadFigure1Click();
-        QCOMPARE(doc.figureTypeCount(), base + 2);
-        QVERIFY(!m_fx.reported.empty());
-        m_fx.reported.clear();
+        QCOMPARE(doc.figureTypeCount(), base + 3);
+        QCOMPARE(doc.figureTypeName(base + 2), std::string("gamma"));
+        QCOMPARE(m_fx.prompter.messages.size(), 2);
+        QVERIFY(m_fx.prompter.messages[1].contains(".stk"));
     }
 
     void thePreviewsScratchTypeGoesWhetherOrNotAFileWasChosen() {
@@ -161,18 +163,22 @@ private Q_SLOTS:
         QCOMPARE(doc.figureTypeCount(), base + 1);
         QCOMPARE(figuresOfType(*window, base), 2);
 
-        // Too thin, unknown kind, missing file: refused, nothing added.
+        // Too thin, unknown kind, missing file, damaged picture: refused, nothing added.
         m_fx.prompter.openNames.push_back({pngFile("line.png", 1, 300, 1)});
         m_fx.prompter.openNames.push_back({m_fx.path("photo.jpg")});
         m_fx.prompter.openNames.push_back({m_fx.path("missing.png")});
+        m_fx.prompter.openNames.push_back({m_fx.path("damaged.png")});
         m_fx.writeBytes(m_fx.path("photo.jpg"), {0xFF, 0xD8});
-        window->loadSprite1Click();
-        window->loadSprite1Click();
-        window->loadSprite1Click();
+        m_fx.writeBytes(m_fx.path("damaged.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+        for (int i = 0; i < 4; ++i) {
+            window->loadSprite1Click();
+        }
         QCOMPARE(doc.figureTypeCount(), base + 1);
-        QCOMPARE(m_fx.prompter.messages,
+        QCOMPARE(m_fx.prompter.messages.mid(0, 3),
                  (QStringList{"Image dimensions must be at least 2x2 pixels", "Incorrect file type",
                               "That file does not exist"}));
+        QCOMPARE(m_fx.prompter.messages.size(), 4);
+        QVERIFY(m_fx.prompter.messages[3].startsWith("Invalid PNG picture"));
     }
 
     void backgroundsCoverTheAreaAndLoadOncePerName() {
@@ -215,6 +221,14 @@ private Q_SLOTS:
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(m_fx.prompter.messages.last(),
                  QString("Image dimensions must be at least 2x2 pixels"));
+
+        // A damaged picture is told, and the frame keeps its background.
+        m_fx.writeBytes(m_fx.path("damaged.gif"), {'G', 'I', 'F', '8', '9', 'a', 1});
+        m_fx.prompter.openNames.push_back({m_fx.path("damaged.gif")});
+        window->loadBackground1Click();
+        QCOMPARE(doc.backgroundCount(), 3);
+        QCOMPARE(int(window->editFigures().backgroundIndex), 1);
+        QVERIFY(m_fx.prompter.messages.last().startsWith("Invalid GIF picture"));
     }
 
     void emptyAnimationAdoptsThePictureSizeWhenAsked() {
