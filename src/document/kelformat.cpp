@@ -328,9 +328,11 @@ private:
         }
         const float x = m_in.get<float>();
         const float y = m_in.get<float>();
+        bool ownLengths = true;
         if (m_version >= 4) {
             f.stretchedCount = m_in.get<uint8_t>();
             if (f.stretchedCount != 0) {
+                ownLengths = false;
                 for (SegmentPose& p : f.pose) {
                     p.length = m_in.get<float>();
                 }
@@ -347,7 +349,29 @@ private:
         checkPose(f);
         f.placeRoot({x, y}, type);
         checkExtent(f, type);
-        f.updateBounds(type);
+        if (const BoundsPlan* plan = ownLengths ? planFor(f.typeIndex, type, f.scale) : nullptr) {
+            f.bounds = plan->boundsOf(f);
+        } else {
+            f.updateBounds(type);
+        }
+    }
+
+    // A file's figures mostly share a few types and scales, so their bounds margins are worked
+    // out once per type and scale and kept in a few slots, the oldest replaced first.
+    const BoundsPlan* planFor(uint16_t typeIndex, const FigureType& type, float scale) {
+        for (PlanSlot& slot : m_plans) {
+            if (slot.typeIndex == typeIndex && (!slot.usable || slot.plan.isFor(scale))) {
+                return slot.usable ? &slot.plan : nullptr;
+            }
+        }
+        if (m_plans.size() < kPlanSlots) {
+            m_plans.emplace_back();
+        }
+        PlanSlot& slot = m_plans[m_nextPlan];
+        m_nextPlan = (m_nextPlan + 1) % kPlanSlots;
+        slot.typeIndex = typeIndex;
+        slot.usable = slot.plan.prepare(type, scale);
+        return slot.usable ? &slot.plan : nullptr;
     }
 
     // What Figure::setType does, less computing joints and bounds: the reader places the
@@ -398,9 +422,18 @@ private:
         }
     }
 
+    struct PlanSlot {
+        uint16_t typeIndex = 0;
+        bool usable = false; // false: a type with pictures, bounded figure by figure
+        BoundsPlan plan;
+    };
+    static constexpr size_t kPlanSlots = 8;
+
     ByteReader& m_in;
     uint8_t m_version;
     int m_defaultTwo = -1;
+    std::vector<PlanSlot> m_plans;
+    size_t m_nextPlan = 0;
 };
 
 } // namespace

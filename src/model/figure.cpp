@@ -3,7 +3,9 @@
 #include "settings/appsettings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
 
 namespace kelto {
 
@@ -185,6 +187,58 @@ void Figure::updateBounds(const FigureType& type) {
     }
     starts.join(ends);
     bounds = starts.rect();
+}
+
+bool BoundsPlan::prepare(const FigureType& type, float scale) {
+    m_ready = false;
+    if (type.hasImageSegment()) {
+        return false;
+    }
+    const int n = type.segmentCount();
+    const double maxHandle = appSettings().maxHandleSize * 0.5;
+    m_scaleBits = std::bit_cast<uint32_t>(scale);
+    m_jointMargin.assign(n + 1, -std::numeric_limits<double>::infinity());
+    m_circles.clear();
+    // x - m falls as m grows and x + m rises, both after rounding too, so of the margins a joint
+    // gets from its segments only the largest decides its part of the box.
+    for (int s = 0; s < n; ++s) {
+        const Segment& seg = type.segments[s];
+        const double halfPen = std::ceil(seg.thickness * scale * 0.5);
+        const double margin = std::max(maxHandle, halfPen);
+        m_jointMargin[seg.startJoint] = std::max(m_jointMargin[seg.startJoint], margin);
+        m_jointMargin[seg.endJoint] = std::max(m_jointMargin[seg.endJoint], margin);
+        if (isCircleKind(seg.kind)) {
+            const double radius = halfPen + seg.length * scale * 0.5;
+            m_circles.push_back({seg.startJoint, seg.endJoint, radius});
+        }
+    }
+    Figure unstretched;
+    unstretched.scale = scale;
+    unstretched.pose.resize(n);
+    for (int s = 0; s < n; ++s) {
+        unstretched.pose[s].length = type.segments[s].length;
+    }
+    m_jointMargin[0] = std::max(m_jointMargin[0], unstretched.handleRadius(type, 0));
+    m_ready = true;
+    return true;
+}
+
+bool BoundsPlan::isFor(float scale) const {
+    return m_ready && std::bit_cast<uint32_t>(scale) == m_scaleBits;
+}
+
+Rect BoundsPlan::boundsOf(const Figure& f) const {
+    BoxBuilder box;
+    const FigureJoint* joints = f.jointPos.data();
+    for (size_t j = 0; j < m_jointMargin.size(); ++j) {
+        box.extend(joints[j].x, joints[j].y, m_jointMargin[j]);
+    }
+    for (const Circle& c : m_circles) {
+        const FigureJoint& a = joints[c.start];
+        const FigureJoint& b = joints[c.end];
+        box.extend((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, c.radius);
+    }
+    return box.rect();
 }
 
 double Figure::handleRadius(const FigureType& type, int j) const {
