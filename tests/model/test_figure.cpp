@@ -233,5 +233,5 @@ TEST_F(FigureTest, BoundsPlanRefusesPicturesAndOtherScales) {
     ASSERT_TRUE(plan.prepare(type(), 1));
     EXPECT_FALSE(plan.isFor(2));
     ASSERT_TRUE(plan.prepare(type(), 0));
-    EXPECT_FALSE(plan.isFor(-0.0f)) << "equal in value, but a figure scaled by it may differ";
+    EXPECT_FALSE(plan.isFor(-0.0f)) << "plans are matched by the bits of the scale";
 }
