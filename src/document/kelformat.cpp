@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kelto {
 
@@ -313,19 +314,15 @@ private:
             badRecord("figure type index out of range");
         }
         const FigureType& type = doc.figureType(typeIndex);
-        sizeForType(f, typeIndex, type);
+        f.typeIndex = typeIndex;
         f.scale = m_in.get<float>();
         f.colour = m_in.get<uint32_t>();
         f.transparency = m_version >= 4 ? m_in.get<uint8_t>() : 0;
         if (type.imageCount() > 0) {
             f.flipped = m_in.get<uint8_t>();
         }
-        for (SegmentPose& p : f.pose) {
-            p.angle = m_in.get<double>();
-            if (m_version < 4 && std::fabs(p.angle) > kOldAngleLimit) {
-                p.angle = 0;
-            }
-        }
+        const PoseCheck read = readPose(f, type);
+        bool lengthsInRange = read.typeLengthsInRange;
         const float x = m_in.get<float>();
         const float y = m_in.get<float>();
         bool ownLengths = true;
@@ -333,8 +330,10 @@ private:
             f.stretchedCount = m_in.get<uint8_t>();
             if (f.stretchedCount != 0) {
                 ownLengths = false;
+                lengthsInRange = true;
                 for (SegmentPose& p : f.pose) {
                     p.length = m_in.get<float>();
+                    lengthsInRange = lengthsInRange && std::fabs(p.length) <= kMaxExtent;
                 }
             }
             f.isJoined = m_in.get<uint8_t>() != 0;
@@ -346,7 +345,13 @@ private:
         if (m_version == 2 && f.scale > kMaxFigureScale) {
             f.scale = kMaxFigureScale;
         }
-        checkPose(f);
+        // Refused only now, so that a short record is reported as such whatever it holds.
+        if (!(std::fabs(f.scale) <= kMaxScaleMagnitude)) {
+            badRecord("figure scale out of range");
+        }
+        if (!read.anglesFinite || !lengthsInRange) {
+            badRecord("figure pose out of range");
+        }
         f.placeRoot({x, y}, type);
         checkExtent(f, type);
         if (const BoundsPlan* plan = ownLengths ? planFor(f.typeIndex, type, f.scale) : nullptr) {
@@ -374,29 +379,32 @@ private:
         return slot.usable ? &slot.plan : nullptr;
     }
 
-    // What Figure::setType does, less computing joints and bounds: the reader places the
-    // figure once its pose is read, and the extended-precision joints are most of a load's time.
-    static void sizeForType(Figure& f, uint16_t index, const FigureType& type) {
+    // Sizes the figure like Figure::setType, without computing joints and bounds (the reader
+    // places the figure once its pose is read), taking the angles from the record and the
+    // lengths from the type in one pass. Poses with a non-finite angle or a length out of range
+    // would overflow the figure's bounds or make no drawing.
+    struct PoseCheck {
+        bool anglesFinite = true;
+        bool typeLengthsInRange = true;
+    };
+    PoseCheck readPose(Figure& f, const FigureType& type) {
         const int n = type.segmentCount();
         f.jointPos.resize(n + 1);
         f.pose.resize(n);
+        const uint8_t* angles = m_in.take(size_t(n) * sizeof(double));
+        PoseCheck check;
         for (int s = 0; s < n; ++s) {
-            f.pose[s].angle = type.segments[s].angle;
-            f.pose[s].length = type.segments[s].length;
-        }
-        f.typeIndex = index;
-    }
-
-    // Refuses poses whose numbers would overflow the figure's bounds or make no drawing.
-    static void checkPose(const Figure& f) {
-        if (!(std::fabs(f.scale) <= kMaxScaleMagnitude)) {
-            badRecord("figure scale out of range");
-        }
-        for (const SegmentPose& p : f.pose) {
-            if (!std::isfinite(p.angle) || !(std::fabs(p.length) <= kMaxExtent)) {
-                badRecord("figure pose out of range");
+            double angle;
+            std::memcpy(&angle, angles + size_t(s) * sizeof(double), sizeof(double));
+            if (m_version < 4 && std::fabs(angle) > kOldAngleLimit) {
+                angle = 0;
             }
+            const float length = type.segments[s].length;
+            check.anglesFinite = check.anglesFinite && std::isfinite(angle);
+            check.typeLengthsInRange = check.typeLengthsInRange && std::fabs(length) <= kMaxExtent;
+            f.pose[s] = {angle, length};
         }
+        return check;
     }
 
     static void checkExtent(const Figure& f, const FigureType& type) {
