@@ -263,8 +263,10 @@ private:
         // against the data before anything is allocated for it.
         m_in.need(size_t(n) * (m_version >= 4 ? 25 : 17));
         frame.setCount(n);
+        bool anyJoined = false;
         for (Figure& f : frame.figures) {
             readFigure(doc, f);
+            anyJoined = anyJoined || f.isJoined;
         }
         if (m_version >= 4 && n > 0) {
             for (uint16_t& entry : frame.drawOrder) {
@@ -272,7 +274,11 @@ private:
             }
         }
         frame.recomputeOrderPositions();
-        frame.rebuildJoinLists();
+        // New figures hang on nothing and hold empty joined lists, which is what rebuilding
+        // would make of a frame without joins.
+        if (anyJoined) {
+            frame.rebuildJoinLists();
+        }
         if (const std::string why = verifyFrame(frame, doc.figureTypes()); !why.empty()) {
             badRecord(why);
         }
