@@ -87,7 +87,8 @@ public:
     // Returns false, leaving the plan unusable, for a type with picture segments.
     bool prepare(const FigureType& type, float scale);
     bool isFor(float scale) const;
-    // The figure's joints must be placed and finite, its lengths the type's.
+    // The figure must be of the planned type, its joints placed and finite, its lengths the
+    // type's.
     Rect boundsOf(const Figure& f) const;
 
 private:
