@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kelto {
 
@@ -262,8 +263,10 @@ private:
         // against the data before anything is allocated for it.
         m_in.need(size_t(n) * (m_version >= 4 ? 25 : 17));
         frame.setCount(n);
+        bool anyJoined = false;
         for (Figure& f : frame.figures) {
             readFigure(doc, f);
+            anyJoined = anyJoined || f.isJoined;
         }
         if (m_version >= 4 && n > 0) {
             for (uint16_t& entry : frame.drawOrder) {
@@ -271,7 +274,11 @@ private:
             }
         }
         frame.recomputeOrderPositions();
-        frame.rebuildJoinLists();
+        // New figures hang on nothing and hold empty joined lists, which is what rebuilding
+        // would make of a frame without joins.
+        if (anyJoined) {
+            frame.rebuildJoinLists();
+        }
         if (const std::string why = verifyFrame(frame, doc.figureTypes()); !why.empty()) {
             badRecord(why);
         }
@@ -313,26 +320,26 @@ private:
             badRecord("figure type index out of range");
         }
         const FigureType& type = doc.figureType(typeIndex);
-        sizeForType(f, typeIndex, type);
+        f.typeIndex = typeIndex;
         f.scale = m_in.get<float>();
         f.colour = m_in.get<uint32_t>();
         f.transparency = m_version >= 4 ? m_in.get<uint8_t>() : 0;
         if (type.imageCount() > 0) {
             f.flipped = m_in.get<uint8_t>();
         }
-        for (SegmentPose& p : f.pose) {
-            p.angle = m_in.get<double>();
-            if (m_version < 4 && std::fabs(p.angle) > kOldAngleLimit) {
-                p.angle = 0;
-            }
-        }
+        const PoseCheck read = readPose(f, type);
+        bool lengthsInRange = read.typeLengthsInRange;
         const float x = m_in.get<float>();
         const float y = m_in.get<float>();
+        bool ownLengths = true;
         if (m_version >= 4) {
             f.stretchedCount = m_in.get<uint8_t>();
             if (f.stretchedCount != 0) {
+                ownLengths = false;
+                lengthsInRange = true;
                 for (SegmentPose& p : f.pose) {
                     p.length = m_in.get<float>();
+                    lengthsInRange = lengthsInRange && std::fabs(p.length) <= kMaxExtent;
                 }
             }
             f.isJoined = m_in.get<uint8_t>() != 0;
@@ -344,35 +351,66 @@ private:
         if (m_version == 2 && f.scale > kMaxFigureScale) {
             f.scale = kMaxFigureScale;
         }
-        checkPose(f);
-        f.placeRoot({x, y}, type);
-        checkExtent(f, type);
-        f.updateBounds(type);
-    }
-
-    // What Figure::setType does, less computing joints and bounds: the reader places the
-    // figure once its pose is read, and the extended-precision joints are most of a load's time.
-    static void sizeForType(Figure& f, uint16_t index, const FigureType& type) {
-        const int n = type.segmentCount();
-        f.jointPos.resize(n + 1);
-        f.pose.resize(n);
-        for (int s = 0; s < n; ++s) {
-            f.pose[s].angle = type.segments[s].angle;
-            f.pose[s].length = type.segments[s].length;
-        }
-        f.typeIndex = index;
-    }
-
-    // Refuses poses whose numbers would overflow the figure's bounds or make no drawing.
-    static void checkPose(const Figure& f) {
+        // Refused only now, so that a short record is reported as such whatever it holds.
         if (!(std::fabs(f.scale) <= kMaxScaleMagnitude)) {
             badRecord("figure scale out of range");
         }
-        for (const SegmentPose& p : f.pose) {
-            if (!std::isfinite(p.angle) || !(std::fabs(p.length) <= kMaxExtent)) {
-                badRecord("figure pose out of range");
+        if (!read.anglesFinite || !lengthsInRange) {
+            badRecord("figure pose out of range");
+        }
+        f.placeRoot({x, y}, type);
+        checkExtent(f, type);
+        if (const BoundsPlan* plan = ownLengths ? planFor(f.typeIndex, type, f.scale) : nullptr) {
+            f.bounds = plan->boundsOf(f);
+        } else {
+            f.updateBounds(type);
+        }
+    }
+
+    // A file's figures mostly share a few types and scales, so their bounds margins are worked
+    // out once per type and scale and kept in a few slots, the oldest replaced first.
+    const BoundsPlan* planFor(uint16_t typeIndex, const FigureType& type, float scale) {
+        for (PlanSlot& slot : m_plans) {
+            if (slot.typeIndex == typeIndex && (!slot.usable || slot.plan.isFor(scale))) {
+                return slot.usable ? &slot.plan : nullptr;
             }
         }
+        if (m_plans.size() < kPlanSlots) {
+            m_plans.emplace_back();
+        }
+        PlanSlot& slot = m_plans[m_nextPlan];
+        m_nextPlan = (m_nextPlan + 1) % kPlanSlots;
+        slot.typeIndex = typeIndex;
+        slot.usable = slot.plan.prepare(type, scale);
+        return slot.usable ? &slot.plan : nullptr;
+    }
+
+    // Sizes the figure like Figure::setType, without computing joints and bounds (the reader
+    // places the figure once its pose is read), taking the angles from the record and the
+    // lengths from the type in one pass. Poses with a non-finite angle or a length out of range
+    // would overflow the figure's bounds or make no drawing.
+    struct PoseCheck {
+        bool anglesFinite = true;
+        bool typeLengthsInRange = true;
+    };
+    PoseCheck readPose(Figure& f, const FigureType& type) {
+        const int n = type.segmentCount();
+        f.jointPos.resize(n + 1);
+        f.pose.resize(n);
+        const uint8_t* angles = m_in.take(size_t(n) * sizeof(double));
+        PoseCheck check;
+        for (int s = 0; s < n; ++s) {
+            double angle;
+            std::memcpy(&angle, angles + size_t(s) * sizeof(double), sizeof(double));
+            if (m_version < 4 && std::fabs(angle) > kOldAngleLimit) {
+                angle = 0;
+            }
+            const float length = type.segments[s].length;
+            check.anglesFinite = check.anglesFinite && std::isfinite(angle);
+            check.typeLengthsInRange = check.typeLengthsInRange && std::fabs(length) <= kMaxExtent;
+            f.pose[s] = {angle, length};
+        }
+        return check;
     }
 
     static void checkExtent(const Figure& f, const FigureType& type) {
@@ -398,9 +436,18 @@ private:
         }
     }
 
+    struct PlanSlot {
+        uint16_t typeIndex = 0;
+        bool usable = false; // false: a type with pictures, bounded figure by figure
+        BoundsPlan plan;
+    };
+    static constexpr size_t kPlanSlots = 8;
+
     ByteReader& m_in;
     uint8_t m_version;
     int m_defaultTwo = -1;
+    std::vector<PlanSlot> m_plans;
+    size_t m_nextPlan = 0;
 };
 
 } // namespace

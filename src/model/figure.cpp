@@ -3,7 +3,9 @@
 #include "settings/appsettings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
 
 namespace kelto {
 
@@ -21,11 +23,52 @@ struct BoxBuilder {
         right = std::max(right, x + margin);
         bottom = std::max(bottom, y + margin);
     }
+    void join(const BoxBuilder& other) {
+        left = std::min(left, other.left);
+        top = std::min(top, other.top);
+        right = std::max(right, other.right);
+        bottom = std::max(bottom, other.bottom);
+    }
     Rect rect() const {
         return {static_cast<int32_t>(std::floor(left)), static_cast<int32_t>(std::floor(top)),
                 static_cast<int32_t>(std::ceil(right)), static_cast<int32_t>(std::ceil(bottom))};
     }
 };
+
+// The end joint of a segment from its start joint. The reach, a product of two singles, is
+// exact in extended precision. Cosine and sine of the (double) angle are taken in double: the
+// extended-precision versions cost six times as much and change the stored singles only in rare
+// last-bit ties. The products and sums stay in extended precision and are rounded to singles
+// once.
+inline void placeEnd(const FigureJoint& start, FigureJoint& end, const SegmentPose& p,
+                     float scale) {
+    const long double reach = static_cast<long double>(p.length) * static_cast<long double>(scale);
+    const long double c = std::cos(p.angle);
+    const long double si = std::sin(p.angle);
+    end.x = static_cast<float>(static_cast<long double>(start.x) + reach * c);
+    end.y = static_cast<float>(static_cast<long double>(start.y) + reach * si);
+}
+
+// A picture segment's extent: the picture stands on the segment, on its left side (its right
+// when flipped).
+void extendByPicture(const Figure& f, const FigureType& type, int s, BoxBuilder& box) {
+    const Segment& seg = type.segments[s];
+    const FigureJoint& a = f.jointPos[seg.startJoint];
+    const FigureJoint& b = f.jointPos[seg.endJoint];
+    const int index = type.imageRefs[s].imageIndex;
+    double drawnHeight = 0;
+    if (index < type.imageCount() && type.images[index].width() > 0) {
+        const Sprite& pic = type.images[index];
+        drawnHeight = double(pic.height()) * f.scale * f.pose[s].length / pic.width();
+    }
+    const double side = f.flipped ? kPi / 2 : -kPi / 2;
+    const double dir = f.pose[s].angle + side;
+    const double ox = drawnHeight * std::cos(dir);
+    const double oy = drawnHeight * std::sin(dir);
+    box.extend(a.x + ox, a.y + oy, 1);
+    box.extend(b.x + ox, b.y + oy, 1);
+    box.extend(a.x, a.y, 1);
+}
 
 int32_t clampToInt(double v) {
     return static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
@@ -62,22 +105,18 @@ void Figure::assign(const Figure& source) {
 
 void Figure::computeEndJoint(const FigureType& type, int s) {
     const Segment& seg = type.segments[s];
-    const FigureJoint& start = jointPos[seg.startJoint];
-    const long double reach =
-        static_cast<long double>(pose[s].length) * static_cast<long double>(scale);
-    // Cosine and sine of the (double) angle in double: the extended-precision versions cost six
-    // times as much and change the stored singles only in rare last-bit ties. The products and
-    // sums stay in extended precision.
-    const long double c = std::cos(pose[s].angle);
-    const long double si = std::sin(pose[s].angle);
-    FigureJoint& end = jointPos[seg.endJoint];
-    end.x = static_cast<float>(static_cast<long double>(start.x) + reach * c);
-    end.y = static_cast<float>(static_cast<long double>(start.y) + reach * si);
+    placeEnd(jointPos[seg.startJoint], jointPos[seg.endJoint], pose[s], scale);
 }
 
 void Figure::computeJoints(const FigureType& type) {
-    for (int s = 0; s < type.segmentCount(); ++s) {
-        computeEndJoint(type, s);
+    // One pass from the root; the tables are read through plain pointers so the loop keeps
+    // them in registers (a load spends most of its time here).
+    const int n = type.segmentCount();
+    const Segment* segs = type.segments.data();
+    const SegmentPose* p = pose.data();
+    FigureJoint* joints = jointPos.data();
+    for (int s = 0; s < n; ++s) {
+        placeEnd(joints[segs[s].startJoint], joints[segs[s].endJoint], p[s], scale);
     }
 }
 
@@ -117,12 +156,18 @@ void Figure::move(double dx, double dy) {
 }
 
 void Figure::updateBounds(const FigureType& type) {
-    BoxBuilder box;
+    // Start joints and end joints go into two boxes joined at the end, so their minimum and
+    // maximum chains run side by side. The result is the same box in any order: the
+    // accumulators start finite and std::min/std::max never take a NaN into them.
+    BoxBuilder starts;
+    BoxBuilder ends;
     const double maxHandle = appSettings().maxHandleSize * 0.5;
+    const Segment* segs = type.segments.data();
+    const FigureJoint* joints = jointPos.data();
     for (int s = type.segmentCount() - 1; s >= 0; --s) {
-        const Segment& seg = type.segments[s];
-        const FigureJoint& a = jointPos[seg.startJoint];
-        const FigureJoint& b = jointPos[seg.endJoint];
+        const Segment& seg = segs[s];
+        const FigureJoint& a = joints[seg.startJoint];
+        const FigureJoint& b = joints[seg.endJoint];
         const double halfPen = std::ceil(seg.thickness * scale * 0.5);
         double margin = maxHandle;
         if (seg.kind != skImage) {
@@ -130,31 +175,70 @@ void Figure::updateBounds(const FigureType& type) {
         }
         if (isCircleKind(seg.kind)) {
             const double radius = halfPen + pose[s].length * scale * 0.5;
-            box.extend((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, radius);
+            ends.extend((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, radius);
         } else if (seg.kind == skImage) {
-            const int index = type.imageRefs[s].imageIndex;
-            double drawnHeight = 0;
-            if (index < type.imageCount() && type.images[index].width() > 0) {
-                const Sprite& pic = type.images[index];
-                drawnHeight = double(pic.height()) * scale * pose[s].length / pic.width();
-            }
-            // The picture stands on the segment, on its left side (its right when flipped).
-            const double side = flipped ? kPi / 2 : -kPi / 2;
-            const double dir = pose[s].angle + side;
-            const double ox = drawnHeight * std::cos(dir);
-            const double oy = drawnHeight * std::sin(dir);
-            box.extend(a.x + ox, a.y + oy, 1);
-            box.extend(b.x + ox, b.y + oy, 1);
-            box.extend(a.x, a.y, 1);
+            extendByPicture(*this, type, s, starts);
         }
-        box.extend(a.x, a.y, margin);
-        box.extend(b.x, b.y, margin);
+        starts.extend(a.x, a.y, margin);
+        ends.extend(b.x, b.y, margin);
     }
     if (!jointPos.empty()) {
-        box.extend(jointPos[0].x, jointPos[0].y, handleRadius(type, 0));
+        starts.extend(jointPos[0].x, jointPos[0].y, handleRadius(type, 0));
     }
-    const Rect r = box.rect();
-    bounds = r;
+    starts.join(ends);
+    bounds = starts.rect();
+}
+
+bool BoundsPlan::prepare(const FigureType& type, float scale) {
+    m_ready = false;
+    if (type.hasImageSegment()) {
+        return false;
+    }
+    const int n = type.segmentCount();
+    const double maxHandle = appSettings().maxHandleSize * 0.5;
+    m_scaleBits = std::bit_cast<uint32_t>(scale);
+    m_jointMargin.assign(n + 1, -std::numeric_limits<double>::infinity());
+    m_circles.clear();
+    // x - m falls as m grows and x + m rises, both after rounding too, so of the margins a joint
+    // gets from its segments only the largest decides its part of the box.
+    for (int s = 0; s < n; ++s) {
+        const Segment& seg = type.segments[s];
+        const double halfPen = std::ceil(seg.thickness * scale * 0.5);
+        const double margin = std::max(maxHandle, halfPen);
+        m_jointMargin[seg.startJoint] = std::max(m_jointMargin[seg.startJoint], margin);
+        m_jointMargin[seg.endJoint] = std::max(m_jointMargin[seg.endJoint], margin);
+        if (isCircleKind(seg.kind)) {
+            const double radius = halfPen + seg.length * scale * 0.5;
+            m_circles.push_back({seg.startJoint, seg.endJoint, radius});
+        }
+    }
+    Figure unstretched;
+    unstretched.scale = scale;
+    unstretched.pose.resize(n);
+    for (int s = 0; s < n; ++s) {
+        unstretched.pose[s].length = type.segments[s].length;
+    }
+    m_jointMargin[0] = std::max(m_jointMargin[0], unstretched.handleRadius(type, 0));
+    m_ready = true;
+    return true;
+}
+
+bool BoundsPlan::isFor(float scale) const {
+    return m_ready && std::bit_cast<uint32_t>(scale) == m_scaleBits;
+}
+
+Rect BoundsPlan::boundsOf(const Figure& f) const {
+    BoxBuilder box;
+    const FigureJoint* joints = f.jointPos.data();
+    for (size_t j = 0; j < m_jointMargin.size(); ++j) {
+        box.extend(joints[j].x, joints[j].y, m_jointMargin[j]);
+    }
+    for (const Circle& c : m_circles) {
+        const FigureJoint& a = joints[c.start];
+        const FigureJoint& b = joints[c.end];
+        box.extend((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, c.radius);
+    }
+    return box.rect();
 }
 
 double Figure::handleRadius(const FigureType& type, int j) const {

@@ -77,4 +77,30 @@ public:
     void turnBranch(const FigureType& type, int segment, double delta);
 };
 
+// The margins Figure::updateBounds works out for one type at one scale, gathered per joint, so
+// that many figures of that type and scale with the type's own lengths (a file's usual figures)
+// get the same box with one extension per joint instead of two per segment. Types with picture
+// segments are not planned: their extent depends on the angles. Valid while the type and the
+// handle settings stay as they were when prepared.
+class BoundsPlan {
+public:
+    // Returns false, leaving the plan unusable, for a type with picture segments.
+    bool prepare(const FigureType& type, float scale);
+    bool isFor(float scale) const;
+    // The figure must be of the planned type, its joints placed and finite, its lengths the
+    // type's.
+    Rect boundsOf(const Figure& f) const;
+
+private:
+    struct Circle {
+        uint8_t start;
+        uint8_t end;
+        double radius;
+    };
+    bool m_ready = false;
+    uint32_t m_scaleBits = 0;
+    std::vector<double> m_jointMargin;
+    std::vector<Circle> m_circles;
+};
+
 } // namespace kelto

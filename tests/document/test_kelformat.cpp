@@ -13,8 +13,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <bit>
 #include <cmath>
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 
 using namespace kelto;
@@ -420,6 +422,74 @@ TEST(KelFormat, RecordRoundTripPreservesTheDocument) {
     const Document back = readKelFile(writeKelFile(doc));
     EXPECT_EQ(writeDocumentRecord(back), record);
     EXPECT_EQ(back.frames[3].figures[1].pose[4].angle, 0.1234567890123);
+}
+
+// The reader places figures on its own fast path; what it builds must be exactly what the
+// model's ordinary operations build from the same pose, joint for joint and bit for bit.
+TEST(KelFormat, LoadedFiguresMatchTheModelBitForBit) {
+    Document doc(640, 480);
+    FigureType circles = chainType(3, 17.5f);
+    circles.addSegment(1, skFilledCircle, 21.25f, 3.5f, 1.0, 0, 0);
+    circles.addSegment(0, skHollowCircle, 9.75f, 0, 2.0, 1, 0);
+    circles.addSegment(4, skCircle, 13, 6.5f, 4.0, 0, 0);
+    FigureType picture = chainType(2);
+    picture.addSegment(1, skImage, 30, 2, 0.5, 0, 0);
+    Bitmap b(5, 3, PixelFormat::Bits24);
+    picture.images.resize(1);
+    picture.images[0].setFromBitmap(b);
+    const int types[] = {1, doc.addFigureType(circles, "circles"),
+                         doc.addFigureType(picture, "picture"),
+                         doc.addFigureType(createDefaultTwoType(), "two")};
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const float scales[] = {1, 1, 0.35f, 2.75f, -1.5f, 0, 1e-3f};
+    int32_t id = 0;
+    doc.frames.resize(60);
+    for (Figures& frame : doc.frames) {
+        frame.setCount(1 + static_cast<int>(random() % 5));
+        for (Figure& f : frame.figures) {
+            const int t = types[random() % std::size(types)];
+            const FigureType& type = doc.figureType(t);
+            f.setType(static_cast<uint16_t>(t), type);
+            f.figureID = ++id;
+            f.scale = scales[random() % std::size(scales)];
+            f.flipped = random() % 2;
+            for (int s = 0; s < type.segmentCount(); ++s) {
+                if (random() % 3 != 0) {
+                    f.pose[s].angle = (unit(random) - 0.5) * (random() % 4 == 0 ? 2000 : 14);
+                }
+            }
+            if (random() % 4 == 0) {
+                f.pose[random() % type.segmentCount()].length = float(unit(random) * 200);
+                f.stretchedCount = 1;
+            }
+            f.placeRoot({(unit(random) - 0.5) * 1e4, (unit(random) - 0.5) * 1e4}, type);
+            f.updateBounds(type);
+        }
+    }
+    doc.lastFigureID = id;
+    const Document back = readKelFile(writeKelFile(doc));
+    ASSERT_EQ(back.frameCount(), doc.frameCount());
+    int compared = 0;
+    for (int k = 0; k < doc.frameCount(); ++k) {
+        ASSERT_EQ(back.frames[k].figureCount(), doc.frames[k].figureCount());
+        for (int i = 0; i < doc.frames[k].figureCount(); ++i) {
+            const Figure& loaded = back.frames[k].figures[i];
+            const Figure& made = doc.frames[k].figures[i];
+            ASSERT_EQ(loaded.jointPos.size(), made.jointPos.size());
+            for (size_t j = 0; j < made.jointPos.size(); ++j) {
+                EXPECT_EQ(std::bit_cast<uint32_t>(loaded.jointPos[j].x),
+                          std::bit_cast<uint32_t>(made.jointPos[j].x))
+                    << "frame " << k << " figure " << i << " joint " << j;
+                EXPECT_EQ(std::bit_cast<uint32_t>(loaded.jointPos[j].y),
+                          std::bit_cast<uint32_t>(made.jointPos[j].y))
+                    << "frame " << k << " figure " << i << " joint " << j;
+            }
+            EXPECT_EQ(loaded.bounds, made.bounds) << "frame " << k << " figure " << i;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 100);
 }
 
 TEST(DocumentFiles, SaveAndLoadThroughTheFileSystem) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using namespace kelto;
 
@@ -182,4 +183,55 @@ TEST_F(FigureTest, AssignCopiesPoseButNotTheSelection) {
     EXPECT_EQ(copy.figureID, 7);
     EXPECT_EQ(copy.stretchedCount, man.stretchedCount);
     EXPECT_EQ(copy.pose[8].length, man.pose[8].length);
+}
+
+// The per-joint margins must give exactly updateBounds' box, whatever the type's segment kinds,
+// the scale (negative and zero included) and the handle settings.
+TEST_F(FigureTest, BoundsPlanGivesTheBoxOfUpdateBounds) {
+    FigureType round;
+    round.addSegment(0, skLine, 31, 5, 0, 0, 0);
+    round.addSegment(1, skFilledCircle, 21.25f, 3.5f, 1.0, 0, 0);
+    round.addSegment(0, skHollowCircle, 9.75f, 0, 2.0, 1, 0);
+    round.addSegment(3, skCircle, 13, 6.5f, 4.0, 0, 0);
+    round.addSegment(1, skLine, 0.5f, 40, 5.0, 0, 0);
+    const FigureType* planned[] = {&type(), &round};
+    const float scales[] = {1, 0.35f, 2.75f, -1.5f, 0, -0.0f, 1e-3f, 400};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> spread(-3000, 3000);
+    for (int settings = 0; settings < 4; ++settings) {
+        appSettings() = AppSettings{};
+        appSettings().maxHandleSize = settings == 1 ? 30 : settings == 2 ? 0 : 10;
+        appSettings().minHandleSize = settings == 2 ? 0 : 4;
+        appSettings().shrinkHandlesClose = settings != 3;
+        for (const FigureType* t : planned) {
+            for (float scale : scales) {
+                BoundsPlan plan;
+                ASSERT_TRUE(plan.prepare(*t, scale));
+                EXPECT_TRUE(plan.isFor(scale));
+                Figure f;
+                f.setType(1, *t);
+                f.scale = scale;
+                for (int k = 0; k < 50; ++k) {
+                    for (SegmentPose& p : f.pose) {
+                        p.angle = spread(random);
+                    }
+                    f.placeRoot({spread(random), spread(random) / 7}, *t);
+                    f.updateBounds(*t);
+                    EXPECT_EQ(plan.boundsOf(f), f.bounds) << settings << " " << scale << " " << k;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(FigureTest, BoundsPlanRefusesPicturesAndOtherScales) {
+    FigureType picture = type();
+    picture.addSegment(3, skImage, 30, 2, 0.5, 0, 0);
+    BoundsPlan plan;
+    EXPECT_FALSE(plan.prepare(picture, 1));
+    EXPECT_FALSE(plan.isFor(1));
+    ASSERT_TRUE(plan.prepare(type(), 1));
+    EXPECT_FALSE(plan.isFor(2));
+    ASSERT_TRUE(plan.prepare(type(), 0));
+    EXPECT_FALSE(plan.isFor(-0.0f)) << "plans are matched by the bits of the scale";
 }
