@@ -22,6 +22,21 @@ using namespace kelto;
 
 namespace {
 
+// Swings the limbs of a stick man a little by phase and walks him step pixels right.
+void stepFigure(Figure& f, const FigureType& man, double phase, double step) {
+    for (int s : {4, 5, 8, 9}) {
+        f.pose[s].angle = man.segments[s].angle + 0.4 * std::sin(phase + s);
+    }
+    f.placeRoot({std::fmod(f.jointPos[0].x + step, 500.0), f.jointPos[0].y}, man);
+    f.updateBounds(man);
+}
+
+void storeFrame(Document& doc, const Figures& edit) {
+    Figures frame;
+    frame.assign(edit);
+    doc.frames.push_back(frame);
+}
+
 Document makeAnimation(int frames, int figures) {
     Document doc(500, 400);
     const FigureType& man = doc.figureType(1);
@@ -42,17 +57,9 @@ Document makeAnimation(int frames, int figures) {
     }
     for (int i = 0; i < frames; ++i) {
         for (int k = 0; k < figures; ++k) {
-            Figure& f = edit.figures[k];
-            // Swing the limbs a little each frame and walk right.
-            for (int s : {4, 5, 8, 9}) {
-                f.pose[s].angle = man.segments[s].angle + 0.4 * std::sin(0.3 * i + k + s);
-            }
-            f.placeRoot({std::fmod(f.jointPos[0].x + 2.0, 500.0), f.jointPos[0].y}, man);
-            f.updateBounds(man);
+            stepFigure(edit.figures[k], man, 0.3 * i + k, 2.0);
         }
-        Figures frame;
-        frame.assign(edit);
-        doc.frames.push_back(frame);
+        storeFrame(doc, edit);
     }
     return doc;
 }
@@ -93,16 +100,9 @@ Document makeScene() {
     }
     for (int i = 0; i < 120; ++i) {
         if (i % 30 < 24) {
-            Figure& f = edit.figures[(i / 15) % 4];
-            for (int s : {4, 5, 8, 9}) {
-                f.pose[s].angle = man.segments[s].angle + 0.4 * std::sin(0.5 * i + s);
-            }
-            f.placeRoot({std::fmod(f.jointPos[0].x + 3.0, 500.0), f.jointPos[0].y}, man);
-            f.updateBounds(man);
+            stepFigure(edit.figures[(i / 15) % 4], man, 0.5 * i, 3.0);
         }
-        Figures frame;
-        frame.assign(edit);
-        doc.frames.push_back(frame);
+        storeFrame(doc, edit);
     }
     return doc;
 }
