@@ -24,18 +24,26 @@ QString kelFilter() {
     return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
 }
 
-} // namespace
-
-QString translatedMessage(const std::string& message) {
-    const QString text = QString::fromStdString(message);
-    for (int v = 0; v < PhraseCount; ++v) {
-        const auto phrase = phraseFromValue(v);
-        if (phrase && englishPhrase(*phrase) == text) {
-            return getPhrase(*phrase);
-        }
+// The save dialog for an animation file, starting in the animations folder, then the replace
+// question when a file of exactly the chosen name exists. Empty when either was declined.
+QString chooseKelSaveName(bool rememberFolder) {
+    const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
+                                                 QString::fromStdString(appSettings().kelDir),
+                                                 kelFilter(), QStringLiteral("kel"));
+    if (name.isEmpty()) {
+        return {};
     }
-    return text;
+    if (rememberFolder) {
+        appSettings().kelDir = QFileInfo(name).absolutePath().toStdString() + "/";
+    }
+    if (QFileInfo::exists(name) &&
+        prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes) {
+        return {};
+    }
+    return name;
 }
+
+} // namespace
 
 bool MainWindow::saveProjectAsKel(bool allowCancel) {
     m_doc.documentSaved = true;
@@ -56,17 +64,15 @@ bool MainWindow::saveProjectAsKel(bool allowCancel) {
     return false;
 }
 
+// The callers have stored the frame being edited (they need the frame count first).
 void MainWindow::saveAnimationTo(const QString& path) {
     BusyCursor busy(*this);
-    storeEditedFrame();
-    guarded("SaveAnimation",
-            [&] { saveAnimation(m_doc, removeExtension(QFile::encodeName(path).toStdString())); });
+    guarded("SaveAnimation", [&] { saveAnimation(m_doc, removeExtension(localPath(path))); });
     setSavedState(m_doc.documentSaved);
 }
 
 std::optional<Document> MainWindow::readAnimationFile(const QString& path) {
-    return readUserFile(*this,
-                        [&] { return loadAnimation(QFile::encodeName(path).toStdString()); });
+    return readUserFile(*this, [&] { return loadAnimation(localPath(path)); });
 }
 
 void MainWindow::loadProject(const QString& path) {
@@ -80,12 +86,12 @@ void MainWindow::loadProject(const QString& path) {
     if (!loaded) {
         return;
     }
-    const std::string localPath = QFile::encodeName(path).toStdString();
+    const std::string filePath = localPath(path);
     const bool wasSaved = m_doc.documentSaved;
     if (!offerToSave(false)) {
         return;
     }
-    if (!wasSaved && m_doc.currentFileName == localPath) {
+    if (!wasSaved && m_doc.currentFileName == filePath) {
         // The question saved the open document over the very file being opened.
         loaded = readAnimationFile(path);
         if (!loaded) {
@@ -101,7 +107,7 @@ void MainWindow::loadProject(const QString& path) {
         m_rateScrollBar->setValue(m_doc.frameRate);
         m_edit = Figures{};
         setEditFrame(-1);
-        m_doc.currentFileName = localPath;
+        m_doc.currentFileName = filePath;
         setSavedState(true);
         initUndo();
         timeline().updateScrollBar();
@@ -151,18 +157,10 @@ void MainWindow::saveAs1Click() {
             prompter().tell(getPhrase(PhraseType::MNoFrames));
             return;
         }
-        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
-                                                     QString::fromStdString(appSettings().kelDir),
-                                                     kelFilter(), QStringLiteral("kel"));
-        if (name.isEmpty()) {
-            return;
+        const QString name = chooseKelSaveName(true);
+        if (!name.isEmpty()) {
+            saveAnimationTo(name);
         }
-        appSettings().kelDir = QFileInfo(name).absolutePath().toStdString() + "/";
-        if (QFileInfo::exists(name) &&
-            prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes) {
-            return;
-        }
-        saveAnimationTo(name);
     });
 }
 
@@ -172,16 +170,12 @@ void MainWindow::saveSelected1Click() {
         if (m_frameSelection.count() == 0) {
             return;
         }
-        const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
-                                                     QString::fromStdString(appSettings().kelDir),
-                                                     kelFilter(), QStringLiteral("kel"));
-        if (name.isEmpty() || (QFileInfo::exists(name) &&
-                               prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes)) {
+        const QString name = chooseKelSaveName(false);
+        if (name.isEmpty()) {
             return;
         }
         BusyCursor busy(*this);
-        saveSelectedFrames(m_doc, removeExtension(QFile::encodeName(name).toStdString()),
-                           m_frameSelection.frames());
+        saveSelectedFrames(m_doc, removeExtension(localPath(name)), m_frameSelection.frames());
     });
 }
 

@@ -20,10 +20,6 @@ namespace kelto {
 
 namespace {
 
-std::string localPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
 QString lowerSuffix(const QString& path) {
     return QFileInfo(path).suffix().toLower();
 }

@@ -23,6 +23,9 @@ private:
     MainWindow& m_window;
 };
 
+// A file name as the core's file functions take it (the local 8-bit encoding).
+std::string localPath(const QString& path);
+
 // The core reports in its English wording; the user reads the current language's where the
 // phrase table knows the text.
 QString translatedMessage(const std::string& message);
