@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/document.h"
+#include "document/kelformat.h"
 #include "graphics/bytestream.h"
 
 #include <cstring>
@@ -72,6 +73,20 @@ inline std::vector<uint8_t> segmentBytes(uint8_t start, uint8_t end, float lengt
 
 inline void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
     to.insert(to.end(), bytes.begin(), bytes.end());
+}
+
+// The clipboard record of all frames of a document, each selected in frame order.
+inline std::vector<uint8_t> copyAll(Document& doc) {
+    std::vector<int> order;
+    for (int i = 0; i < doc.frameCount(); ++i) {
+        doc.frames[i].timelineSelected = 1;
+        order.push_back(i);
+    }
+    std::vector<uint8_t> bytes = writeSelectedFramesRecord(doc, order);
+    for (Figures& f : doc.frames) {
+        f.timelineSelected = 0;
+    }
+    return bytes;
 }
 
 } // namespace kelto::test

@@ -17,22 +17,8 @@ struct Recorder : DocumentObserver {
     }
 };
 
-// The clipboard record of all frames of a document, each selected in frame order.
-std::vector<uint8_t> copyAll(Document& doc) {
-    std::vector<int> order;
-    for (int i = 0; i < doc.frameCount(); ++i) {
-        doc.frames[i].timelineSelected = 1;
-        order.push_back(i);
-    }
-    std::vector<uint8_t> bytes = writeSelectedFramesRecord(doc, order);
-    for (Figures& f : doc.frames) {
-        f.timelineSelected = 0;
-    }
-    return bytes;
-}
-
 std::vector<uint8_t> copyAll(Document&& doc) {
-    return copyAll(doc);
+    return test::copyAll(doc);
 }
 
 PasteResult paste(Document& doc, const std::vector<uint8_t>& bytes, int at, bool own = false,

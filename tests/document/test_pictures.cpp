@@ -53,19 +53,6 @@ FigureType pictureType() {
     return type;
 }
 
-std::vector<uint8_t> copyAll(Document& doc) {
-    std::vector<int> order;
-    for (int i = 0; i < doc.frameCount(); ++i) {
-        doc.frames[i].timelineSelected = 1;
-        order.push_back(i);
-    }
-    std::vector<uint8_t> bytes = writeSelectedFramesRecord(doc, order);
-    for (Figures& f : doc.frames) {
-        f.timelineSelected = 0;
-    }
-    return bytes;
-}
-
 } // namespace
 
 TEST(PictureRecords, EveryPictureOfATypeIsWrittenAndReadBack) {
