@@ -219,6 +219,7 @@ int run(int argc, char* argv[]) {
 } // namespace kelto
 
 int main(int argc, char* argv[]) {
+    kelto::ignoreFileSizeSignal();
     kelto::ErrorReporter::instance().setDisplayHook(
         [](const std::string& line) { std::fprintf(stderr, "kelto-cli: %s\n", line.c_str()); });
     return kelto::run(argc, argv);

@@ -1,12 +1,14 @@
 #include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
 #include "editor/screenshot.h"
+#include "settings/atomicfile.h"
 #include "settings/errorreporter.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
 int main(int argc, char* argv[]) {
+    kelto::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelto Animator"));
 

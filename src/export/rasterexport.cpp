@@ -9,9 +9,9 @@
 #include "graphics/drawing.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/renderer.h"
+#include "settings/atomicfile.h"
 #include "settings/errorreporter.h"
 
-#include <QSaveFile>
 #include <QString>
 
 #include <cmath>
@@ -27,14 +27,19 @@ PixelSpan spanOf(const Bitmap& bitmap) {
     return {bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.rowBytes()};
 }
 
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
-            qint64(bytes.size()) ||
-        !file.commit()) {
-        throw KeltoError("Could not write " + path + ": " + file.errorString().toStdString());
+// A failure part-way through a sequence says which pictures are already on disk, so the user
+// knows what is complete and what to clean up.
+[[noreturn]] void sequenceFailed(const std::string& reason, const std::vector<std::string>& done) {
+    std::string message = reason;
+    if (done.empty()) {
+        message += ". No picture was written.";
+    } else if (done.size() == 1) {
+        message += ". One picture was written before: " + done.front() + ".";
+    } else {
+        message += ". " + std::to_string(done.size()) +
+                   " pictures were written before: " + done.front() + " to " + done.back() + ".";
     }
+    throw KeltoError(message);
 }
 
 int scaledSide(int side, double zoom) {
@@ -150,10 +155,14 @@ ExportResult exportImageSequence(const Document& doc, const std::string& baseNam
         for (int j = 0; j < copies; ++j) {
             const std::string path =
                 stem + numbered(i, width) + (j == 0 ? "" : "rep" + std::to_string(j)) + extension;
-            if (options.format == ImageFormat::Gif) {
-                writeGifImage(QString::fromStdString(path), indexed);
-            } else {
-                writeFile(path, bytes);
+            try {
+                if (options.format == ImageFormat::Gif) {
+                    writeGifImage(QString::fromStdString(path), indexed);
+                } else {
+                    writeFileReplacing(path, bytes);
+                }
+            } catch (const KeltoError& e) {
+                sequenceFailed(e.what(), result.files);
             }
             result.files.push_back(path);
         }
