@@ -90,15 +90,6 @@ void cleanFolderOnce(const std::string& folder) {
     removeStaleTemporaryFiles(folder);
 }
 
-void syncFolder(const std::string& folder) {
-    // Makes the rename itself durable; a folder that cannot be synced changes nothing.
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 bool ownerIsGone(long pid) {
     return pid > 0 && pid <= INT_MAX && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
@@ -302,8 +293,9 @@ void AtomicFile::commit() {
     if (::rename(m_tempName.c_str(), m_path.c_str()) != 0) {
         fail(errno);
     }
+    // The folder is not synced: after a power cut the rename may be undone, which brings back
+    // the whole old file, and syncing it would triple the cost of every picture of a sequence.
     m_tempName.clear();
-    syncFolder(folderOf(m_path));
 }
 
 void AtomicFile::closeDescriptor() {
