@@ -28,8 +28,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <cstring>
 #include <functional>
+#include <sys/resource.h>
 
 using namespace kelto;
 using kelto::testing::ScriptedPrompter;
@@ -403,6 +405,48 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<ExportOptionsForm*>(form)->okButton()->isEnabled());
         QVERIFY(!command.progressForm().isVisible());
         QCOMPARE(filesIn(*m_out), QStringList());
+    }
+
+    // A disk that takes only the first bytes: the failure reaches the user, and the file the
+    // export would have replaced is still the old one.
+    void fullDiskIsReportedAndKeepsTheOldFile_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("gif") << int(ExportCommand::Gif) << "walk.gif"
+                             << "walk.gif";
+        QTest::newRow("avi") << int(ExportCommand::Avi) << "walk.avi"
+                             << "walk.avi";
+        QTest::newRow("pictures") << int(ExportCommand::SeparateImages) << "walk.bmp"
+                                  << "walk0.png";
+    }
+
+    void fullDiskIsReportedAndKeepsTheOldFile() {
+        QFETCH(int, kind);
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QFile old(out(written));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an older export");
+        old.close();
+        m_prompter.answers.push_back(Answer::Yes); // replace it
+        ExportCommand command(nullptr);
+        {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit limited = saved;
+            limited.rlim_cur = 64;
+            setrlimit(RLIMIT_FSIZE, &limited);
+            runExport(command, makeDocument(3), ExportCommand::Kind(kind), out(name));
+            setrlimit(RLIMIT_FSIZE, &saved);
+        }
+        QCOMPARE(m_reported.size(), 1);
+        QVERIFY2(m_reported[0].startsWith("Could not write " + out(written) + ": File too large"),
+                 qPrintable(m_reported[0]));
+        m_reported.clear();
+        QCOMPARE(contents(out(written)), QByteArray("an older export"));
+        QCOMPARE(filesIn(*m_out), QStringList{written});
     }
 
     void compressionDialogListsTheEncodersAndItsCancelWritesNothing() {
