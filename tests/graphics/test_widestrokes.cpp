@@ -1,5 +1,6 @@
 // Segments drawn wider than Qt's widest pen (32,767 pixels) are filled as the shapes their
 // strokes cover, without a word from Qt.
+#include "export/svgexport.h"
 #include "graphics/renderer.h"
 
 #include <gtest/gtest.h>
@@ -147,5 +148,23 @@ TEST(WideStrokes, TransparentWideFiguresBlendOverTheirArea) {
     Bitmap frameCanvas = canvasOf(kGrey);
     drawFrame(frameCanvas, frame, {line.type}, {ImageGeneral()}, 100, 75, 2);
     EXPECT_TRUE(firstRowsAre(frameCanvas, 120, 0x7FFE7F, kWhite));
+    EXPECT_EQ(messages.count(), 0);
+}
+
+// The SVG drawing says the width as it is; viewers have no pen limit.
+TEST(WideStrokes, SvgCarriesTheFullWidth) {
+    MessageCounter messages;
+    OneSegment line(skLine, 100, 75, 40, 40000);
+    Figures frame;
+    frame.figures.push_back(line.figure);
+    frame.drawOrder.push_back(0);
+    const FigureTypeList types = {line.type};
+    SvgScene scene;
+    scene.edit = &frame;
+    scene.types = &types;
+    scene.animWidth = 200;
+    scene.animHeight = 150;
+    const std::string svg = buildSvg(scene, false);
+    EXPECT_NE(svg.find("stroke-width:40000\""), std::string::npos) << svg;
     EXPECT_EQ(messages.count(), 0);
 }
