@@ -151,6 +151,20 @@ TEST(WideStrokes, TransparentWideFiguresBlendOverTheirArea) {
     EXPECT_EQ(messages.count(), 0);
 }
 
+// The largest sizes a file may hold, drawn at an export zoom: pens of billions of pixels.
+TEST(WideStrokes, TheLargestFiguresDrawAtExportZoom) {
+    MessageCounter messages;
+    for (uint8_t kind : {skLine, skHollowCircle, skCircle, skFilledCircle}) {
+        OneSegment huge(kind, 10, 7.5, 4e7f, 5e7f);
+        Bitmap canvas(400, 300, PixelFormat::Bits32);
+        canvas.fill(kWhite);
+        drawSegment(huge.figure, huge.type, 0, canvas, {0, 0}, 20);
+        // Hollow: the stroke reaches 6.5e8 inwards from the rim, past the centre.
+        EXPECT_EQ(rowsOf(canvas, kInk).full, 300) << int(kind);
+    }
+    EXPECT_EQ(messages.count(), 0);
+}
+
 // The SVG drawing says the width as it is; viewers have no pen limit.
 TEST(WideStrokes, SvgCarriesTheFullWidth) {
     MessageCounter messages;
