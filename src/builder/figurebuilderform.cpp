@@ -66,6 +66,12 @@ int safeRound(double v) {
     return int(roundHalfEven(std::clamp(v, -2e9, 2e9)));
 }
 
+// The pen of a passing preview stroke. Qt refuses pens of 32,768 pixels and more with a warning
+// on every mouse move, so the preview is drawn at most as wide as the widest pen it takes.
+int previewPenWidth(double v) {
+    return std::clamp(safeRound(v), 0, 32767);
+}
+
 int safeTrunc(double v) {
     if (!std::isfinite(v)) {
         return 0;
@@ -798,7 +804,7 @@ void FigureBuilderForm::previewNewSegment(QPoint pos) {
     paintFigure(m_figure, type(), m_bitmap, 0, {0, 0}, 1);
     const PointF start = m_figure.joint(m_newStartJoint);
     QPen pen(qcolour(m_figure.colour));
-    pen.setWidth(safeRound(m_figure.scale * parentThickness(m_newStartJoint)));
+    pen.setWidth(previewPenWidth(m_figure.scale * parentThickness(m_newStartJoint)));
     pen.setCapStyle(Qt::RoundCap);
     drawGeneralSegment(QPointF(start.x, start.y), pos, true, m_newKind == skCircle, pen);
 }
@@ -808,7 +814,7 @@ void FigureBuilderForm::previewDuplicate(QPoint pos) {
     drawFigure(false, false);
     const Segment& seg = type().segments[m_selected];
     QPen pen(qcolour(seg.isStatic ? kGrey : kBlack));
-    pen.setWidth(safeRound(seg.thickness));
+    pen.setWidth(previewPenWidth(seg.thickness));
     pen.setCapStyle(Qt::RoundCap);
     drawGeneralSegment(pos, QPointF(pos.x() + m_dupOffsetX, pos.y() + m_dupOffsetY), false,
                        isCircleKind(m_newKind), pen);

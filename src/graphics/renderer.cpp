@@ -5,16 +5,24 @@
 #include "settings/appsettings.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace kelto {
 
 namespace {
 
+// Saturating, so that far-off joints at large zooms never overflow.
 int iround(double v) {
-    return int(roundHalfEven(v));
+    return int(std::clamp(std::nearbyint(v), double(INT_MIN), double(INT_MAX)));
 }
+
+// Qt refuses pens of 32,768 pixels and wider (it warns and keeps the old width), so wider
+// strokes are filled as the shapes they cover.
+constexpr double kWidestPen = 32767;
 
 QColor qcolour(uint32_t colour) {
     return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
@@ -111,6 +119,59 @@ void drawWideEllipse(QPainter& painter, const QPen& pen, const QRect& box, bool 
     painter.setPen(pen);
 }
 
+// A stroke too wide for a pen, filled: a line as a capsule (a band with a disc on each end), a
+// circle outline as a disc or, for the hollow kind, a ring; white-filled circles keep their
+// white inside. Qt clips the fills to the canvas, whatever their size.
+void fillDisc(QPainter& painter, QPointF centre, double radius) {
+    painter.drawEllipse(centre, radius, radius);
+}
+
+void fillCapsule(QPainter& painter, QPointF p, QPointF q, double half) {
+    fillDisc(painter, p, half);
+    fillDisc(painter, q, half);
+    const double dx = q.x() - p.x(), dy = q.y() - p.y();
+    const double length = std::hypot(dx, dy);
+    if (length > 0) {
+        const QPointF n(-dy / length * half, dx / length * half);
+        painter.drawPolygon(QPolygonF{p + n, q + n, q - n, p - n});
+    }
+}
+
+void fillWideStroke(QPainter& painter, const QColor& colour, uint8_t kind, QPointF p, QPointF q,
+                    double diameter, double width) {
+    const double half = width / 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    if (kind == skLine) {
+        fillCapsule(painter, p, q, half);
+        return;
+    }
+    if (diameter <= 1) {
+        fillDisc(painter, p, half);
+    }
+    const double cx = (p.x() + q.x()) / 2, cy = (p.y() + q.y()) / 2;
+    const double x1 = std::nearbyint(cx - diameter / 2), y1 = std::nearbyint(cy - diameter / 2);
+    const double x2 = std::nearbyint(cx + diameter / 2), y2 = std::nearbyint(cy + diameter / 2);
+    const QRectF box(x1, y1, x2 - x1, y2 - y1);
+    const QRectF outer = box.adjusted(-half, -half, half, half);
+    const QRectF inner = box.adjusted(half, half, -half, -half);
+    const bool hasInside = inner.width() > 0 && inner.height() > 0;
+    if (kind == skHollowCircle) {
+        QPainterPath ring; // odd-even filled: the inner ellipse is the hole
+        ring.addEllipse(outer);
+        if (hasInside) {
+            ring.addEllipse(inner);
+        }
+        painter.drawPath(ring);
+        return;
+    }
+    painter.drawEllipse(outer);
+    if (kind == skCircle && hasInside) {
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(inner);
+    }
+}
+
 void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& type, int s,
                      Bitmap& canvas, PixelPos origin, double zoom) {
     const Segment& seg = type.segments[size_t(s)];
@@ -122,24 +183,32 @@ void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& 
         drawPictureSegment(figure, type, s, canvas, origin, zoom, z);
         return;
     }
-    const int width =
-        std::max(1, iround(double(roundHalfEven(seg.thickness * figure.scale)) * zoom));
+    const double penWidth =
+        std::max(1.0, std::nearbyint(double(roundHalfEven(seg.thickness * figure.scale)) * zoom));
+    const FigureJoint& j0 = figure.jointPos[seg.startJoint];
+    const FigureJoint& j1 = figure.jointPos[seg.endJoint];
+    const QPointF pf(origin.x + std::nearbyint(double(roundHalfEven(j0.x)) * zoom),
+                     origin.y + std::nearbyint(double(roundHalfEven(j0.y)) * zoom));
+    const QPointF qf(origin.x + std::nearbyint(double(roundHalfEven(j1.x)) * zoom),
+                     origin.y + std::nearbyint(double(roundHalfEven(j1.y)) * zoom));
+    const double d = figure.pose[size_t(s)].length * z;
+    if (penWidth > kWidestPen) {
+        fillWideStroke(painter, qcolour(figure.colour), seg.kind, pf, qf, d, penWidth);
+        painter.setBrush(Qt::white);
+        return;
+    }
+    const int width = int(penWidth);
     QPen pen(qcolour(figure.colour));
     pen.setWidth(width);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     painter.setPen(pen);
-    const FigureJoint& j0 = figure.jointPos[seg.startJoint];
-    const FigureJoint& j1 = figure.jointPos[seg.endJoint];
-    const QPoint p(origin.x + iround(double(roundHalfEven(j0.x)) * zoom),
-                   origin.y + iround(double(roundHalfEven(j0.y)) * zoom));
-    const QPoint q(origin.x + iround(double(roundHalfEven(j1.x)) * zoom),
-                   origin.y + iround(double(roundHalfEven(j1.y)) * zoom));
+    const QPoint p(iround(pf.x()), iround(pf.y()));
+    const QPoint q(iround(qf.x()), iround(qf.y()));
     if (seg.kind == skLine) {
         drawRoundLine(painter, pen, p, q);
         return;
     }
-    const double d = figure.pose[size_t(s)].length * z;
     const double cx = (p.x() + q.x()) / 2.0, cy = (p.y() + q.y()) / 2.0;
     if (d <= 1) {
         painter.drawPoint(p); // a dot of the pen's width, so tiny circles stay visible
