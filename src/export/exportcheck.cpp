@@ -138,8 +138,12 @@ ExportPlan planAvi(const Document& doc, const std::string& baseName, AviExportOp
     const ExportGeometry& g = plan.geometry;
     const int width = (g.outputWidth + 3) / 4 * 4;
     const int height = (g.outputHeight + 3) / 4 * 4;
-    if (width > kMaxVideoSide || height > kMaxVideoSide) {
-        throw KeltoError("An AVI video can be at most " + std::to_string(kMaxVideoSide) +
+    // MPEG-4 Part 2 stores the picture size in 13 bits.
+    const bool mpeg4 = options.compress && options.codec == "mpeg4";
+    const int maxSide = mpeg4 ? 8191 : kMaxVideoSide;
+    if (width > maxSide || height > maxSide) {
+        throw KeltoError(std::string(mpeg4 ? "MPEG-4 Part 2 video" : "An AVI video") +
+                         " can be at most " + std::to_string(maxSide) +
                          " pixels wide and high, but the export would be " +
                          sizeText(width, height) + ". Choose a smaller Resize.");
     }

@@ -72,6 +72,7 @@ FrameRenderer::FrameRenderer(const Document& doc, const RasterOptions& options, 
         m_background = Bitmap(g.renderWidth, g.renderHeight, PixelFormat::Bits32);
         m_background.fill(kWhite);
     } else {
+        m_banded = true;
         // Output rows per band so that a band holds about bandPixels enlarged pixels; the band
         // is as tall as the tallest run of source rows any band needs.
         const double sourceRowsPerOutputRow = double(g.renderHeight) / g.outputHeight;

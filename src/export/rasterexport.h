@@ -31,7 +31,7 @@ public:
     int outputWidth() const { return m_geometry.outputWidth; }
     int outputHeight() const { return m_geometry.outputHeight; }
     // Whether frames are drawn in bands.
-    bool banded() const { return m_outputRowsPerBand < m_geometry.outputHeight; }
+    bool banded() const { return m_banded; }
     // The frame as a 32-bit picture; valid until the next call.
     const Bitmap& render(int frameIndex);
 
@@ -45,6 +45,7 @@ private:
 
     const Document& m_doc;
     ExportGeometry m_geometry;
+    bool m_banded = false;
     int m_outputRowsPerBand = 0;
     Bitmap m_render; // the whole enlarged frame, or one band of it
     Bitmap m_background;

@@ -218,6 +218,12 @@ TEST(ExportLimits, RefusedBeforeAnythingIsWritten) {
     const std::string video = refusal([&] { exportAvi(wide, base, avi, 80, quiet); });
     EXPECT_NE(video.find("16384"), std::string::npos) << video;
     EXPECT_NE(video.find("20000 x 1000"), std::string::npos) << video;
+    const Document tall = repeatedFrame(20, 819, 1);
+    avi.compress = true;
+    avi.codec = "mpeg4";
+    const std::string mpeg4 = refusal([&] { exportAvi(tall, base, avi, 80, quiet); });
+    EXPECT_NE(mpeg4.find("8191"), std::string::npos) << mpeg4;
+    EXPECT_NE(mpeg4.find("200 x 8192"), std::string::npos) << mpeg4;
 
     const Document jpegWide = repeatedFrame(6551, 10, 1);
     ImageSequenceOptions jpeg;
