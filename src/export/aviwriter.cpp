@@ -147,9 +147,10 @@ int AviWriter::framesWritten() const {
 
 void AviWriter::open(const QString& path, const AviOptions& options) {
     close();
-    if (options.width < 1 || options.height < 1 || options.width > 16384 ||
-        options.height > 16384) {
-        throw KeltoError("The video size must be 1 to 16384 pixels wide and high");
+    if (options.width < 1 || options.height < 1 || options.width > kMaxVideoSide ||
+        options.height > kMaxVideoSide) {
+        throw KeltoError("The video size must be 1 to " + std::to_string(kMaxVideoSide) +
+                         " pixels wide and high");
     }
     if (options.frameRate < 1) {
         throw KeltoError("The video frame rate must be at least 1");

@@ -10,6 +10,9 @@
 
 namespace kelto {
 
+// The largest video side the writer accepts.
+inline constexpr int kMaxVideoSide = 16384;
+
 struct AviOptions {
     int width = 0; // multiples of 4 keep uncompressed rows unpadded
     int height = 0;

@@ -33,10 +33,23 @@ bool figureMatchesType(const Figure& figure, const FigureType& type) {
            int(figure.jointPos.size()) >= type.jointCount();
 }
 
+// Where figures are drawn: `pixels` holds the rows from `top` on of a canvas `height` rows high
+// and as wide as `pixels`. Painting always sees the whole canvas, clipped to the rows held, so
+// every shape is rasterised exactly as on the whole canvas (Qt clips lines and curves against
+// the device, and a smaller device would move their pixels).
+struct CanvasRows {
+    Bitmap& pixels;
+    int top = 0;
+    int height = 0;
+
+    static CanvasRows whole(Bitmap& bitmap) { return {bitmap, 0, bitmap.height()}; }
+    bool isWhole() const { return top == 0 && height == pixels.height(); }
+};
+
 // The picture of an skImage segment, turned and scaled so its width spans the segment, painted
 // with its bottom-left corner on the anchor joint.
-void drawPictureSegment(const Figure& figure, const FigureType& type, int s, Bitmap& canvas,
-                        PixelPos origin, double zoom, double z) {
+void drawPictureSegment(const Figure& figure, const FigureType& type, int s,
+                        const CanvasRows& canvas, PixelPos origin, double zoom, double z) {
     if (s >= int(type.imageRefs.size())) {
         return;
     }
@@ -73,10 +86,10 @@ void drawPictureSegment(const Figure& figure, const FigureType& type, int s, Bit
         x -= iround(zoom * (ax - double(roundHalfEven(figure.jointPos[size_t(b)].x))));
         y -= iround(zoom * (ay - double(roundHalfEven(figure.jointPos[size_t(b)].y))));
     }
-    copyTransparent(picture, pic.keyColour(), canvas, {x, y});
+    copyTransparent(picture, pic.keyColour(), canvas.pixels, {x, y - canvas.top});
 }
 
-// Wide round-capped lines and wide outlines are drawn as flat lines and outline-free discs:
+// Wide round-capped lines and wide outlines are drawn as filled bodies and outline-free discs:
 // the same shapes, but Qt fills integer discs with a fast scanline routine where stroking round
 // caps and wide curves costs several times as much (it dominates a frame of many figures).
 void fillDisc(QPainter& painter, const QRect& box) {
@@ -89,17 +102,23 @@ void drawRoundLine(QPainter& painter, QPen& pen, QPoint p, QPoint q) {
         painter.drawLine(p, q);
         return;
     }
-    pen.setCapStyle(Qt::FlatCap);
-    painter.setPen(pen);
-    painter.drawLine(p, q);
     const QBrush brush = painter.brush();
     painter.setPen(Qt::NoPen);
     painter.setBrush(pen.color());
-    const int half = w / 2;
-    fillDisc(painter, QRect(p.x() - half, p.y() - half, w, w));
-    fillDisc(painter, QRect(q.x() - half, q.y() - half, w, w));
+    if (p != q) {
+        // The body is filled as a quadrilateral rather than stroked: Qt clips a wide line to
+        // the painted rows before rasterising it, which moves its edge pixels when a large
+        // frame is drawn in bands; a filled outline comes out the same whatever the clip.
+        const double dx = q.x() - p.x(), dy = q.y() - p.y();
+        const double half = 0.5 * w / std::hypot(dx, dy);
+        const QPointF n(-dy * half, dx * half);
+        const QPointF body[4] = {QPointF(p) + n, QPointF(q) + n, QPointF(q) - n, QPointF(p) - n};
+        painter.drawPolygon(body, 4);
+    }
+    const int halfWidth = w / 2;
+    fillDisc(painter, QRect(p.x() - halfWidth, p.y() - halfWidth, w, w));
+    fillDisc(painter, QRect(q.x() - halfWidth, q.y() - halfWidth, w, w));
     painter.setBrush(brush);
-    pen.setCapStyle(Qt::RoundCap);
     painter.setPen(pen);
 }
 
@@ -173,7 +192,7 @@ void fillWideStroke(QPainter& painter, const QColor& colour, uint8_t kind, QPoin
 }
 
 void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& type, int s,
-                     Bitmap& canvas, PixelPos origin, double zoom) {
+                     const CanvasRows& canvas, PixelPos origin, double zoom) {
     const Segment& seg = type.segments[size_t(s)];
     const double z = double(figure.scale) * zoom;
     if ((seg.thickness == 0 && seg.kind != skFilledCircle && seg.kind != skImage) || z == 0) {
@@ -231,32 +250,44 @@ void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& 
     painter.setBrush(Qt::white);
 }
 
-// A painter over a bitmap's pixels (made 32-bit first), set up the way every figure is drawn.
+// A painter over a canvas's pixels (made 32-bit first), set up the way every figure is drawn.
 class CanvasPainter {
 public:
-    explicit CanvasPainter(Bitmap& canvas) : m_image(bits32View(canvas)) {
+    explicit CanvasPainter(const CanvasRows& canvas) : m_image(bits32View(canvas)) {
         if (!m_image.isNull()) {
             m_painter.begin(&m_image);
             setUpPainter(m_painter);
+            if (!canvas.isWhole()) {
+                m_painter.setClipRect(0, canvas.top, canvas.pixels.width(), canvas.pixels.height());
+            }
         }
     }
     bool active() const { return m_painter.isActive(); }
     QPainter& painter() { return m_painter; }
 
 private:
-    static QImage bits32View(Bitmap& canvas) {
-        if (canvas.format() != PixelFormat::Bits32) {
-            canvas.convertTo(PixelFormat::Bits32);
+    static QImage bits32View(const CanvasRows& canvas) {
+        Bitmap& pixels = canvas.pixels;
+        if (pixels.format() != PixelFormat::Bits32) {
+            pixels.convertTo(PixelFormat::Bits32);
         }
-        return canvas.view();
+        if (canvas.isWhole() || pixels.empty()) {
+            return pixels.view();
+        }
+        // The image spans the whole canvas; its first row lies canvas.top rows before the
+        // memory held, and the clip keeps every write inside that memory.
+        const uintptr_t first = reinterpret_cast<uintptr_t>(pixels.bits()) -
+                                uintptr_t(canvas.top) * uintptr_t(pixels.rowBytes());
+        return QImage(reinterpret_cast<uchar*>(first), pixels.width(), canvas.height,
+                      qsizetype(pixels.rowBytes()), QImage::Format_RGB32);
     }
 
     QImage m_image; // declared first: the painter ends before the image it paints goes
     QPainter m_painter;
 };
 
-void drawSegments(const Figure& figure, const FigureType& type, Bitmap& canvas, PixelPos origin,
-                  double zoom) {
+void drawSegments(const Figure& figure, const FigureType& type, const CanvasRows& canvas,
+                  PixelPos origin, double zoom) {
     CanvasPainter canvasPainter(canvas);
     if (!canvasPainter.active()) {
         return;
@@ -274,30 +305,15 @@ Bitmap& scratchBitmap() {
     return scratch;
 }
 
-} // namespace
-
-void drawSegment(const Figure& figure, const FigureType& type, int segment, Bitmap& canvas,
-                 PixelPos origin, double zoom) {
-    if (!figureMatchesType(figure, type) || segment < 0 || segment >= type.segmentCount()) {
-        return;
-    }
-    CanvasPainter canvasPainter(canvas);
-    if (!canvasPainter.active()) {
-        return;
-    }
-    QPainter& painter = canvasPainter.painter();
-    painter.setBrush(Qt::white);
-    drawSegmentWith(painter, figure, type, segment, canvas, origin, zoom);
-}
-
-void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
-                 uint8_t transparencyOverride, PixelPos origin, double zoom) {
+// One figure onto the canvas rows held; see paintFigure.
+void paintFigureOn(const Figure& figure, const FigureType& type, const CanvasRows& canvas,
+                   uint8_t transparencyOverride, PixelPos origin, double zoom) {
     if (!figureMatchesType(figure, type)) {
         return;
     }
     const uint8_t t = transparencyOverride != 0 ? transparencyOverride : figure.transparency;
     if (t == 0) {
-        drawSegments(figure, type, bitmap, origin, zoom);
+        drawSegments(figure, type, canvas, origin, zoom);
         return;
     }
     if (t == 255) {
@@ -313,17 +329,62 @@ void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
     }
     left = std::max(left, double(-origin.x));
     top = std::max(top, double(-origin.y));
-    right = std::min(right, double(bitmap.width()) - origin.x);
-    bottom = std::min(bottom, double(bitmap.height()) - origin.y);
+    right = std::min(right, double(canvas.pixels.width()) - origin.x);
+    bottom = std::min(bottom, double(canvas.height) - origin.y);
     if (!(right > left && bottom > top)) {
+        return;
+    }
+    // The work area is composed as a whole; only its rows on the canvas rows held are kept.
+    const int areaTop = origin.y + int(top);
+    const int firstRow = std::max(areaTop, canvas.top);
+    const int endRow = std::min(origin.y + int(bottom), canvas.top + canvas.pixels.height());
+    if (firstRow >= endRow) {
         return;
     }
     const uint32_t key = figure.colour == kKeyColour ? kAlternateKey : kKeyColour;
     Bitmap& scratch = scratchBitmap();
-    scratch.reset(int(right - left), int(bottom - top), PixelFormat::Bits32);
+    scratch.reset(int(right - left), endRow - firstRow, PixelFormat::Bits32);
     scratch.fill(colourToPixel(key));
-    drawSegments(figure, type, scratch, {-int(left), -int(top)}, zoom);
-    blendOnto(scratch, bitmap, t, {origin.x + int(left), origin.y + int(top)}, key);
+    drawSegments(figure, type, CanvasRows{scratch, firstRow - areaTop, int(bottom - top)},
+                 {-int(left), -int(top)}, zoom);
+    blendOnto(scratch, canvas.pixels, t, {origin.x + int(left), firstRow - canvas.top}, key);
+}
+
+void drawAllOn(const Figures& frame, const FigureTypeList& types, const CanvasRows& canvas,
+               bool ghost, PixelPos origin, double zoom) {
+    for (uint16_t i : frame.drawOrder) {
+        if (i >= frame.figures.size()) {
+            continue;
+        }
+        const Figure& figure = frame.figures[i];
+        if (figure.typeIndex >= types.size()) {
+            continue;
+        }
+        const uint8_t override = ghost ? ghostTransparency(figure.transparency) : 0;
+        paintFigureOn(figure, types[figure.typeIndex], canvas, override, origin, zoom);
+    }
+}
+
+} // namespace
+
+void drawSegment(const Figure& figure, const FigureType& type, int segment, Bitmap& canvas,
+                 PixelPos origin, double zoom) {
+    if (!figureMatchesType(figure, type) || segment < 0 || segment >= type.segmentCount()) {
+        return;
+    }
+    const CanvasRows whole = CanvasRows::whole(canvas);
+    CanvasPainter canvasPainter(whole);
+    if (!canvasPainter.active()) {
+        return;
+    }
+    QPainter& painter = canvasPainter.painter();
+    painter.setBrush(Qt::white);
+    drawSegmentWith(painter, figure, type, segment, whole, origin, zoom);
+}
+
+void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
+                 uint8_t transparencyOverride, PixelPos origin, double zoom) {
+    paintFigureOn(figure, type, CanvasRows::whole(bitmap), transparencyOverride, origin, zoom);
 }
 
 uint8_t ghostTransparency(uint8_t transparency) {
@@ -336,7 +397,7 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
     if (!figureMatchesType(figure, type)) {
         return;
     }
-    CanvasPainter canvasPainter(canvas);
+    CanvasPainter canvasPainter(CanvasRows::whole(canvas));
     if (!canvasPainter.active()) {
         return;
     }
@@ -368,17 +429,12 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
 
 void drawAll(const Figures& frame, const FigureTypeList& types, Bitmap& bitmap, bool ghost,
              PixelPos origin, double zoom) {
-    for (uint16_t i : frame.drawOrder) {
-        if (i >= frame.figures.size()) {
-            continue;
-        }
-        const Figure& figure = frame.figures[i];
-        if (figure.typeIndex >= types.size()) {
-            continue;
-        }
-        const uint8_t override = ghost ? ghostTransparency(figure.transparency) : 0;
-        paintFigure(figure, types[figure.typeIndex], bitmap, override, origin, zoom);
-    }
+    drawAllOn(frame, types, CanvasRows::whole(bitmap), ghost, origin, zoom);
+}
+
+void drawAllRows(const Figures& frame, const FigureTypeList& types, Bitmap& rows, int top,
+                 int canvasHeight, double zoom) {
+    drawAllOn(frame, types, CanvasRows{rows, top, canvasHeight}, false, {0, 0}, zoom);
 }
 
 void drawAllHandles(const Figures& frame, const FigureTypeList& types, Bitmap& canvas,

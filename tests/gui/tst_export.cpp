@@ -7,6 +7,7 @@
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/aviwriter.h"
+#include "export/exportcheck.h"
 #include "gui/scriptedprompter.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
@@ -447,6 +448,32 @@ private Q_SLOTS:
         m_reported.clear();
         QCOMPARE(contents(out(written)), QByteArray("an older export"));
         QCOMPARE(filesIn(*m_out), QStringList{written});
+    }
+
+    // One 500 x 400 frame held 65,535 periods, as an uncompressed video at 1000 %: refused
+    // before anything is written, the message giving what it needs and what is free.
+    void videoLargerThanTheFreeSpaceIsRefused() {
+        const Document doc = makeDocument(1, {65535}, 500, 400);
+        AviExportOptions options;
+        options.resize = 1000;
+        const ExportPlan plan = planAvi(doc, out("held").toStdString(), options);
+        const std::optional<uint64_t> free = freeSpaceIn(m_out->path().toStdString());
+        QVERIFY(free.has_value());
+        if (*free >= plan.size.bytes) {
+            QSKIP("this file system has room for the whole video");
+        }
+        ExportCommand command(nullptr);
+        runExport(command, doc, ExportCommand::Avi, out("held.avi"), [](QWidget* window) {
+            qobject_cast<ExportOptionsForm*>(window)->resizeEdit()->setValue(1000);
+        });
+        QCOMPARE(m_reported.size(), 1);
+        const QString line = m_reported.takeFirst();
+        QVERIFY2(
+            line.contains(QString::fromStdString("needs about " + humanBytes(plan.size.bytes))),
+            qPrintable(line));
+        QVERIFY2(line.contains(" is free in "), qPrintable(line));
+        QCOMPARE(filesIn(*m_out), QStringList());
+        QVERIFY(!command.progressForm().isVisible());
     }
 
     void compressionDialogListsTheEncodersAndItsCancelWritesNothing() {
