@@ -344,6 +344,36 @@ private Q_SLOTS:
         picker->hide();
     }
 
+    // An installed program's sample folder cannot be written: the save and export dialogs
+    // start in the user's documents folder instead, while Open still starts in the samples.
+    void saveDialogsStartInAWritableFolderWhenTheSamplesCannotBeWritten() {
+        const QByteArray oldHome = qgetenv("HOME");
+        const QString home = m_fx.path("home/");
+        QVERIFY(QDir().mkpath(home + "Documents"));
+        qputenv("HOME", home.toUtf8());
+        const QString samples = m_fx.path("share/kelto/animations/"); // missing: not writable
+        auto w = m_fx.windowWithFrames(2);
+        appSettings().kelDir = samples.toStdString();
+
+        w->openAnimation1Click();
+        w->saveAs1Click();
+        w->selectFrame(1, Qt::NoModifier);
+        w->saveSelected1Click();
+        w->export1Click();
+        QCOMPARE(m_fx.prompter.folders,
+                 (QStringList{samples, home + "Documents/", home + "Documents/",
+                              home + "Documents/"}));
+
+        // A writable animations folder is where saving starts; exports keep their own start.
+        const QString mine = m_fx.path("") + "/";
+        appSettings().kelDir = mine.toStdString();
+        m_fx.prompter.folders.clear();
+        w->saveAs1Click();
+        w->export1Click();
+        QCOMPARE(m_fx.prompter.folders, (QStringList{mine, QString()}));
+        qputenv("HOME", oldHome);
+    }
+
     void saveSelectedWritesAFileOfItsOwnAndLeavesTheDocumentUnsaved() {
         auto w = windowWithOpenedFile("whole.kel", 5);
         w->nextFrameButtonClick();
