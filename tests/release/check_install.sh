@@ -5,7 +5,8 @@
 # come from the source or build tree.
 #   check_install.sh BUILD_DIR
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/kelto-install.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
@@ -30,7 +31,7 @@ done
 while IFS= read -r src; do
   [[ -f "$data/manual/$src" ]] || fail "the manual shows $src, which is not installed"
 done < <(grep -o 'src="[^"]*"' "$data/manual/index.html" | sed 's/^src="//; s/"$//')
-cmp -s "$data/languages/Deutsch.ini" "$(dirname "$0")/../../resources/languages/Deutsch.ini" ||
+cmp -s "$data/languages/Deutsch.ini" "$source_dir/resources/languages/Deutsch.ini" ||
   fail "the installed Deutsch.ini differs from the source"
 
 # The installed program finds its manual, read-me, languages and samples in the install tree.
