@@ -38,8 +38,7 @@ public:
     Answer ask(const QString&, bool, QuestionCaption) override { return Answer::No; }
     void tell(const QString&) override {}
     void inform(const QString&) override {}
-    QStringList openFileNames(const QString&, const QString&, const QString&, bool,
-                              bool) override {
+    QStringList openFileNames(const QString&, const QString&, const QString&, bool, bool) override {
         return {};
     }
     QString saveFileName(const QString&, const QString&, const QString&, const QString&,
@@ -100,11 +99,7 @@ void openManyFigureTypes(benchmark::State& state) {
     window.reset();
     setPrompter(nullptr);
 }
-BENCHMARK(openManyFigureTypes)
-    ->Arg(1000)
-    ->Arg(65534)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
+BENCHMARK(openManyFigureTypes)->Arg(1000)->Arg(65534)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Filling the picker alone with 65,533 cells and drawing the first view.
 void fillFigurePicker(benchmark::State& state) {

@@ -360,9 +360,8 @@ private Q_SLOTS:
         w->selectFrame(1, Qt::NoModifier);
         w->saveSelected1Click();
         w->export1Click();
-        QCOMPARE(m_fx.prompter.folders,
-                 (QStringList{samples, home + "Documents/", home + "Documents/",
-                              home + "Documents/"}));
+        QCOMPARE(m_fx.prompter.folders, (QStringList{samples, home + "Documents/",
+                                                     home + "Documents/", home + "Documents/"}));
 
         // A writable animations folder is where saving starts; exports keep their own start.
         const QString mine = m_fx.path("") + "/";

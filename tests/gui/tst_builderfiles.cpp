@@ -274,8 +274,8 @@ private Q_SLOTS:
     }
 
     void addToAnimationNamingRules() {
-        QStringList names{"", "Default", QString::fromUtf8("\xD0\x96uk"), "Walker", "walker",
-                          "Walker"};
+        QStringList names{"",       "Default", QString::fromUtf8("\xD0\x96uk"),
+                          "Walker", "walker",  "Walker"};
         std::vector<int> counts;
         f.form->setNameAsker([&](int count) {
             counts.push_back(count);

@@ -161,7 +161,6 @@ private Q_SLOTS:
     // the cell's own: a source that cannot be drawn leaves a blank cell instead of a crash.
     void thumbnailsAreDrawnWhenTheirCellsShow() {
         FigurePicker picker;
-        const FigureType man = createStickmanType();
         int made = 0;
         for (int i = 0; i < 600; ++i) {
             picker.selector()->add(
@@ -171,8 +170,7 @@ private Q_SLOTS:
                 },
                 QString::number(i), false);
         }
-        picker.selector()->add([]() -> Bitmap { throw KeltoError("no picture"); }, "broken",
-                               false);
+        picker.selector()->add([]() -> Bitmap { throw KeltoError("no picture"); }, "broken", false);
         picker.selector()->relayout();
         ImageSelector* cells = picker.selector();
         QCOMPARE(cells->height(), cells->pickerLayout().height);
