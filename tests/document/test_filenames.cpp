@@ -126,3 +126,17 @@ TEST(FileNames, AnimationFilesHoldWindowsBytes) {
     other.frames.push_back(frameOf({}));
     EXPECT_EQ(writtenTypeName(other), "?");
 }
+
+// Frames copied by an older program carry Windows bytes; a paste finds the document's own
+// type of that name instead of adding a twin.
+TEST(FileNames, PastedNamesMatchTheDocumentsNames) {
+    Document doc(300, 200);
+    doc.addFigureType(chainType(1), "\xE2\x82\xAC"
+                                    "uro");
+    doc.frames.push_back(frameOf({}));
+    const std::vector<uint8_t> record = recordWithTypeName(bytes({0x80, 'u', 'r', 'o'}));
+    const PasteResult result = doc.pasteFrames(record.data(), record.size(), 1, false);
+    ASSERT_EQ(result.status, PasteStatus::Pasted);
+    EXPECT_EQ(doc.frameCount(), 2);
+    EXPECT_EQ(doc.figureTypeCount(), 3);
+}
