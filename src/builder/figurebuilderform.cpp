@@ -6,10 +6,12 @@
 #include "builder/toolglyphs.h"
 #include "dialogs/prompter.h"
 #include "document/document.h"
+#include "document/filenames.h"
 #include "document/stkformat.h"
 #include "graphics/drawing.h"
 #include "graphics/renderer.h"
 #include "settings/appsettings.h"
+#include "settings/datafolders.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
@@ -1240,9 +1242,10 @@ void FigureBuilderForm::saveAs1Click() {
         const QString stk = getPhrase(PhraseType::MStkFile) + QStringLiteral(" (*.stk)");
         const QString filters = stk + QStringLiteral(";;Kelto V2 Stick Figure File (*.stk)");
         int filter = 0;
-        const QString name = prompter().saveFileName(getPhrase(PhraseType::BSaveAs),
-                                                     QString::fromStdString(appSettings().stkDir),
-                                                     filters, QStringLiteral("stk"), &filter);
+        const QString name = prompter().saveFileName(
+            getPhrase(PhraseType::BSaveAs),
+            writableSaveFolder(QString::fromStdString(appSettings().stkDir)), filters,
+            QStringLiteral("stk"), &filter);
         if (name.isEmpty()) {
             return;
         }
@@ -1297,7 +1300,8 @@ void FigureBuilderForm::addToAnimation1Click() {
             return;
         }
         QString name;
-        if (!m_fileName.isEmpty()) {
+        const bool typed = m_fileName.isEmpty();
+        if (!typed) {
             name = QFileInfo(m_fileName).completeBaseName();
         } else if (m_nameAsker) {
             name = m_nameAsker(m_doc.figureTypeCount());
@@ -1310,7 +1314,14 @@ void FigureBuilderForm::addToAnimation1Click() {
         if (name.isEmpty()) {
             return;
         }
-        if (m_doc.findFigureType(name.toStdString()) >= 0) {
+        // A typed name must survive the animation file as typed; a file's name has the
+        // characters the file cannot hold replaced, as Load Figure Type does.
+        if (typed && !isStorableName(name.toStdString())) {
+            prompter().tell(getPhrase(PhraseType::BFigNameChars));
+            return;
+        }
+        const std::string stored = storableName(name.toStdString());
+        if (m_doc.findFigureType(stored) >= 0) {
             prompter().tell(getPhrase(PhraseType::BFigNameTaken));
             return;
         }
@@ -1318,7 +1329,7 @@ void FigureBuilderForm::addToAnimation1Click() {
         type().dropUnusedImages();
         FigureType copy;
         copy.assign(type());
-        const int index = m_doc.addFigureType(std::move(copy), name.toStdString());
+        const int index = m_doc.addFigureType(std::move(copy), stored);
         Q_EMIT figureTypeAdded(index);
         m_modified = false;
         hide();

@@ -6,8 +6,8 @@ namespace kelto {
 
 namespace {
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+QString text(const std::string& s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size())); // names are held as UTF-8
 }
 
 QJsonObject describeSegment(const FigureType& type, int s) {
@@ -36,7 +36,7 @@ QJsonObject describeSprite(const Sprite& sprite) {
 
 QJsonObject describeBackground(const std::string& name, const ImageGeneral& picture) {
     QJsonObject o;
-    o["name"] = latin1(name);
+    o["name"] = text(name);
     o["imageKind"] = picture.imageKind();
     o["width"] = picture.width();
     o["height"] = picture.height();
@@ -125,7 +125,7 @@ QJsonObject describeDocument(const Document& doc, int version) {
     for (int i = kBuiltInFigureTypes; i < doc.figureTypeCount(); ++i) {
         QJsonObject t;
         t["index"] = i;
-        t["name"] = latin1(doc.figureTypeName(i));
+        t["name"] = text(doc.figureTypeName(i));
         t["segmentCount"] = doc.figureType(i).segmentCount();
         t["imageCount"] = doc.figureType(i).imageCount();
         types.append(t);

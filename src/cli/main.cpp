@@ -8,6 +8,7 @@
 #include "document/zstream.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/renderer.h"
+#include "settings/datafolders.h"
 #include "settings/errorreporter.h"
 
 #include <QJsonDocument>
@@ -30,6 +31,7 @@ const char* const kUsage =
     "                                  draw one frame (default the first) as a PNG picture\n"
     "  convert IN.stk -o OUT.stk [--v2]\n"
     "                                  rewrite a figure type in the current or V2 form\n"
+    "  paths                           show where the program finds its shipped files, as JSON\n"
     "  help                            show this text\n";
 
 struct UsageError {
@@ -180,6 +182,23 @@ int runRender(const std::vector<std::string>& args) {
     return 0;
 }
 
+// The shipped files as an installed program finds them; the install test checks that they all
+// lie in the install tree.
+int runPaths(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        throw UsageError{"paths takes no arguments"};
+    }
+    QJsonObject o;
+    o["programFolder"] = programFolder();
+    o["manual"] = manualFile(QString());
+    o["readMe"] = programDataFile(QStringLiteral("ReadMe.txt"));
+    o["languages"] = defaultLanguagesFolder();
+    o["animations"] = defaultDataFolder(QStringLiteral("animations"));
+    o["stickFigures"] = defaultDataFolder(QStringLiteral("stick figures"));
+    printJson(o);
+    return 0;
+}
+
 int run(int argc, char* argv[]) {
     if (argc < 2) {
         return usage(stderr, 2);
@@ -198,6 +217,9 @@ int run(int argc, char* argv[]) {
         }
         if (command == "convert") {
             return runConvert(args);
+        }
+        if (command == "paths") {
+            return runPaths(args);
         }
         if (command == "export") {
             return runExport(args);

@@ -1,5 +1,6 @@
 #include "document/kelformat.h"
 
+#include "document/filenames.h"
 #include "document/filesave.h"
 #include "document/messages.h"
 #include "document/picturerecords.h"
@@ -58,14 +59,14 @@ public:
         m_out.put<uint8_t>(static_cast<uint8_t>(slots.size() + 1));
         for (int slot : slots) {
             writeBackgroundRecord(m_out, m_doc.background(slot));
-            m_out.putShortString(m_doc.backgroundName(slot));
+            m_out.putShortString(nameToFileBytes(m_doc.backgroundName(slot)));
         }
     }
     void writeTypes(const std::vector<int>& indices) {
         m_out.put<uint16_t>(static_cast<uint16_t>(indices.size() + kBuiltInFigureTypes));
         for (int index : indices) {
             writeFigureTypeRecord(m_out, m_doc.figureType(index));
-            m_out.putShortString(m_doc.figureTypeName(index));
+            m_out.putShortString(nameToFileBytes(m_doc.figureTypeName(index)));
         }
     }
     void writeFrame(const Figures& frame) {
@@ -165,7 +166,7 @@ private:
         }
         for (int slot = 1; slot < b; ++slot) {
             ImageGeneral picture = readBackground(doc);
-            std::string name = m_in.getShortString();
+            std::string name = nameFromFileBytes(m_in.getShortString());
             doc.addBackground(std::move(picture), std::move(name));
         }
         const int t = m_version >= 4 ? m_in.get<uint16_t>() : m_in.get<uint8_t>();
@@ -175,7 +176,7 @@ private:
         const RecordForm form = m_version >= 4 ? RecordForm::Current : RecordForm::Older;
         for (int i = kBuiltInFigureTypes; i < t; ++i) {
             FigureType type = readTypeRecord(form);
-            std::string name = m_in.getShortString();
+            std::string name = nameFromFileBytes(m_in.getShortString());
             doc.addFigureType(std::move(type), std::move(name));
         }
         const int f = readFrameCount(m_version >= 4 ? 5 : 4);
@@ -204,7 +205,7 @@ private:
         }
         for (int i = kBuiltInFigureTypes; i < t; ++i) {
             FigureType type = readTypeRecord(RecordForm::Current);
-            std::string name = m_in.getShortString();
+            std::string name = nameFromFileBytes(m_in.getShortString());
             doc.addFigureType(std::move(type), std::move(name));
         }
         const int f = readFrameCount(1);

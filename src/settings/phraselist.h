@@ -196,5 +196,7 @@
     X(IQualityCap, "Quality") \
     X(NFormCap, "Figure Name") \
     X(NGiveName, "You must name the figure before adding it to the animation") \
-    X(PFormCap, "Saving Animation")
+    X(PFormCap, "Saving Animation") \
+    X(BFigNameChars, "The name holds characters that cannot be stored in an animation file. Please use Western European letters, digits and signs only") \
+    X(MNoViewer, "No program could be started to show this file:")
 // clang-format on
