@@ -1,6 +1,9 @@
 #include "cli/infojson.h"
 
+#include "document/kelformat.h"
+
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace kelto {
 
@@ -108,7 +111,10 @@ QJsonObject describeFigureTypeFile(const FigureType& type, const StkFileInfo& in
     return o;
 }
 
-QJsonObject describeDocument(const Document& doc, int version) {
+namespace {
+
+// Everything but the frames, with an empty "frames" array where they go.
+QJsonObject describeDocumentHead(const Document& doc, int version) {
     QJsonObject o;
     o["format"] = "kel";
     o["version"] = version;
@@ -131,12 +137,42 @@ QJsonObject describeDocument(const Document& doc, int version) {
         types.append(t);
     }
     o["figureTypes"] = types;
-    QJsonArray frames;
-    for (const Figures& frame : doc.frames) {
-        frames.append(describeFrame(frame));
-    }
-    o["frames"] = frames;
+    o["frames"] = QJsonArray();
     return o;
+}
+
+void put(const QByteArray& text, std::FILE* out) {
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), out) != size_t(text.size())) {
+        throw std::runtime_error("Could not write the description");
+    }
+}
+
+} // namespace
+
+void writeDocumentJson(const std::vector<uint8_t>& fileBytes, std::FILE* out) {
+    // The first reading checks the whole file and gathers what precedes and follows the frames
+    // (the frame rate is stored after them); the second writes the frames as they are read.
+    const Document head = scanKelFile(fileBytes, [](const Figures&, const Document&) {});
+    const QByteArray text =
+        QJsonDocument(describeDocumentHead(head, peekKelVersion(fileBytes)))
+            .toJson(QJsonDocument::Compact);
+    // The last one is the key: names, which could hold the same text, all come before it.
+    const QByteArray slot = "\"frames\":[";
+    const qsizetype at = text.lastIndexOf(slot + ']') + slot.size();
+    put(text.left(at), out);
+    bool first = true;
+    scanKelFile(fileBytes, [&](const Figures& frame, const Document&) {
+        if (!first) {
+            put(",", out);
+        }
+        first = false;
+        put(QJsonDocument(describeFrame(frame)).toJson(QJsonDocument::Compact), out);
+    });
+    put(text.mid(at), out);
+    put("\n", out);
+    if (std::fflush(out) != 0) {
+        throw std::runtime_error("Could not write the description");
+    }
 }
 
 } // namespace kelto

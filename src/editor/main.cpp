@@ -1,6 +1,7 @@
 #include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
 #include "editor/screenshot.h"
+#include "editor/userfiles.h"
 #include "settings/errorreporter.h"
 
 #include <QApplication>
@@ -10,8 +11,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelto Animator"));
 
-    kelto::ErrorReporter::instance().setDisplayHook([](const std::string& line) {
-        QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(line));
+    kelto::ErrorReporter::instance().setDisplayHook([](const std::string& message) {
+        QMessageBox::critical(nullptr, QStringLiteral("Error"), kelto::translatedMessage(message));
     });
 
     // The main window creates the other windows; the document starts at its first activation.
