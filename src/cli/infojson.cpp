@@ -219,9 +219,8 @@ void writeDocumentJson(const std::vector<uint8_t>& fileBytes, std::FILE* out) {
     // The first reading checks the whole file and gathers what precedes and follows the frames
     // (the frame rate is stored after them); the second writes the frames as they are read.
     const Document head = scanKelFile(fileBytes, [](const Figures&, const Document&) {});
-    const QByteArray text =
-        QJsonDocument(describeDocumentHead(head, peekKelVersion(fileBytes)))
-            .toJson(QJsonDocument::Compact);
+    const QByteArray text = QJsonDocument(describeDocumentHead(head, peekKelVersion(fileBytes)))
+                                .toJson(QJsonDocument::Compact);
     // The last one is the key: names, which could hold the same text, all come before it.
     const QByteArray slot = "\"frames\":[";
     const qsizetype at = text.lastIndexOf(slot + ']') + slot.size();

@@ -218,7 +218,8 @@ int run(int argc, char* argv[]) {
 } // namespace kelto
 
 int main(int argc, char* argv[]) {
-    kelto::ErrorReporter::instance().setDisplayHook(
-        [](const std::string& message) { std::fprintf(stderr, "kelto-cli: %s\n", message.c_str()); });
+    kelto::ErrorReporter::instance().setDisplayHook([](const std::string& message) {
+        std::fprintf(stderr, "kelto-cli: %s\n", message.c_str());
+    });
     return kelto::run(argc, argv);
 }

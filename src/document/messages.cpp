@@ -25,8 +25,7 @@ std::string tooLargeMessage(size_t figures) {
 std::string damageDetail(const std::string& message) {
     for (const char* sentence : {kMsgBadStkFile, kMsgBadKelFile}) {
         const std::string open = std::string(sentence) + " (";
-        if (message.rfind(open, 0) == 0 && message.size() > open.size() &&
-            message.back() == ')') {
+        if (message.rfind(open, 0) == 0 && message.size() > open.size() && message.back() == ')') {
             return message.substr(open.size(), message.size() - open.size() - 1);
         }
         if (message == sentence) {

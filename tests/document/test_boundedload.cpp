@@ -83,9 +83,8 @@ TEST(StreamedReading, StreamsAreCheckedToTheirEnd) {
 TEST(HostileFiles, ZeroBombIsRefusedWithinItsFirstBytes) {
     const std::vector<uint8_t> bomb = zeroBomb({}, size_t(400) << 20);
     ASSERT_LT(bomb.size(), 1u << 20);
-    const ChildCost cost = runInChild([&] {
-        return messageOf([&] { readKelFile(bomb); }) == kMsgKelNotCompatible;
-    });
+    const ChildCost cost =
+        runInChild([&] { return messageOf([&] { readKelFile(bomb); }) == kMsgKelNotCompatible; });
     EXPECT_TRUE(cost.ok);
     if (kMemoryIsMeasurable) {
         EXPECT_LT(cost.peakGrowthMb, 32);
@@ -102,9 +101,9 @@ TEST(HostileFiles, PictureClaimingGigabytesIsRefusedBeforeItIsRead) {
     head.put<uint8_t>(4);
     head.put<int32_t>(400);
     head.put<int32_t>(300);
-    head.put<uint8_t>(2);    // one background
-    head.put<uint8_t>(1);    // bitmap
-    head.put<uint8_t>('X');  // not "BM"
+    head.put<uint8_t>(2);   // one background
+    head.put<uint8_t>(1);   // bitmap
+    head.put<uint8_t>('X'); // not "BM"
     head.put<uint8_t>('M');
     head.put<uint32_t>(~0u); // total size
     const std::vector<uint8_t> bomb = zeroBomb(head.bytes(), size_t(400) << 20);
@@ -199,8 +198,8 @@ TEST(Messages, DamagedTypeInsideAnAnimationIsReportedOnce) {
 TEST(Messages, DamagedStreamsNameTheAnimation) {
     const std::vector<uint8_t> random = {0x12, 0x99, 0x03, 0xFE, 0x77};
     EXPECT_TRUE(startsWith(messageOf([&] { readKelFile(random); }), kMsgBadKelFile));
-    EXPECT_EQ(messageOf([&] { readKelFile({}); }), std::string(kMsgBadKelFile) +
-                                                       " (The compressed data ends early)");
+    EXPECT_EQ(messageOf([&] { readKelFile({}); }),
+              std::string(kMsgBadKelFile) + " (The compressed data ends early)");
     for (uint8_t version : {0, 1, 5}) {
         EXPECT_EQ(messageOf([&] { readKelFile(compressStream(std::vector<uint8_t>{version})); }),
                   kMsgKelNotCompatible);
