@@ -107,6 +107,9 @@ public:
     }
     void skip(size_t size) { take(size); }
     size_t pos() const { return m_base + m_pos; }
+    // Bytes held and not yet read: all that is left of a buffer; of a stream, what has been
+    // inflated so far (more may follow).
+    size_t remaining() const { return m_size - m_pos; }
 
     // Throws unless at least n more bytes are there; also guards counts before allocating.
     void need(size_t n) {
