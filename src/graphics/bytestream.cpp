@@ -6,8 +6,10 @@ namespace kelto {
 
 namespace {
 
-// Pulled from a source at least this much at a time, so the per-call cost stays small.
+// Pulled from a source at least this much at a time, so the per-call cost stays small, and at
+// most this much, so the window grows with the bytes that arrive, not with what a count claims.
 constexpr size_t kMinPull = 64 * 1024;
+constexpr size_t kMaxPull = 1024 * 1024;
 
 [[noreturn]] void endOfData() {
     throw KeltoError("Unexpected end of data");
@@ -45,7 +47,7 @@ bool ByteReader::tryFill(size_t n) {
         m_pos = 0;
     }
     while (m_window.size() < n) {
-        const size_t want = std::max(n - m_window.size(), kMinPull);
+        const size_t want = std::clamp(n - m_window.size(), kMinPull, kMaxPull);
         const size_t got = m_source->readSome(m_window, want);
         m_data = m_window.data();
         m_size = m_window.size();
