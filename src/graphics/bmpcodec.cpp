@@ -266,9 +266,12 @@ Bitmap parseBmp(const uint8_t* p, size_t size) {
 } // namespace
 
 Bitmap readBmp(ByteReader& reader) {
-    const size_t start = reader.pos();
-    reader.need(kFileHeaderSize);
-    const uint32_t total = u32At(reader.data() + start + 2);
+    // Checked before the size is taken, so that nonsense is refused before it is read in full.
+    const uint8_t* head = reader.peek(kFileHeaderSize);
+    if (head[0] != 'B' || head[1] != 'M') {
+        bad("no BMP header");
+    }
+    const uint32_t total = u32At(head + 2);
     if (total < kFileHeaderSize + 12) {
         bad("file size too small");
     }

@@ -218,7 +218,7 @@ void ImageGeneral::read(ByteReader& reader) {
     if (kind == kJpegKind) {
         loaded.setKind(kJpegKind);
         const int64_t end = reader.get<int64_t>();
-        if (end < int64_t(reader.pos()) || uint64_t(end) > reader.size()) {
+        if (end < int64_t(reader.pos()) || !reader.available(size_t(end) - reader.pos())) {
             throw KeltoError("Invalid picture: JPEG end outside the data");
         }
         const size_t length = size_t(end) - reader.pos();

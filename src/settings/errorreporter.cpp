@@ -32,7 +32,7 @@ void ErrorReporter::report(const std::string& message, const std::string& tag) {
         // The log is a convenience; failing to write it must not hide the message itself.
     }
     if (m_display) {
-        m_display(line);
+        m_display(message);
     } else {
         std::fprintf(stderr, "%s\n", line.c_str());
     }
