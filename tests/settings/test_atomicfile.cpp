@@ -233,6 +233,6 @@ TEST(SettingsWrites, FailedWritesKeepKeltoIniAndTheErrorLog) {
     EXPECT_EQ(fileBytes(ini), settingsBefore);
     EXPECT_EQ(fileBytes(log), logBefore);
     ASSERT_EQ(shown.size(), 1u); // the message itself still reaches the user
-    EXPECT_EQ(shown[0].rfind("The disk is full in Test at ", 0), 0u);
+    EXPECT_EQ(shown[0], "The disk is full"); // the user sees the sentence; the log line has the rest
     EXPECT_EQ(everythingIn(dir.path()), (QStringList{"Kelto.ini", "error_log.txt"}));
 }
