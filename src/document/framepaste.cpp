@@ -86,70 +86,88 @@ PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position
         result.message = kMsgKelNotCompatible;
         return result;
     }
-    // Everything is read and checked before the document changes at all.
+    // Everything is read, matched and checked against the limits before the document changes
+    // at all, so a refusal leaves it exactly as it was.
     Document pasted = readDocumentRecord(data, size);
     const int64_t shift = ownClipboard ? 0 : identityShift(pasted, lastFigureID);
 
     const int l0 = frameCount();
     const int t0 = figureTypeCount();
     const int b0 = backgroundCount();
-    const int32_t m0 = lastFigureID;
-
-    if (pasted.animWidth() != m_animWidth || pasted.animHeight() != m_animHeight) {
-        if (l0 == 0 && b0 == 1) {
-            setAnimationDimensions(pasted.animWidth(), pasted.animHeight());
-            result.dimensionsAdopted = true;
-        } else {
-            // The pasted pictures are cut or extended to this document's size, not scaled.
-            pasted.setAnimationDimensions(m_animWidth, m_animHeight);
-        }
+    const bool sizeDiffers =
+        pasted.animWidth() != m_animWidth || pasted.animHeight() != m_animHeight;
+    const bool adoptSize = sizeDiffers && l0 == 0 && b0 == 1;
+    if (sizeDiffers && !adoptSize) {
+        // The pasted pictures are cut or extended to this document's size, not scaled.
+        pasted.setAnimationDimensions(m_animWidth, m_animHeight);
     }
 
-    std::vector<uint8_t> backgroundMap(pasted.backgroundCount(), 0);
+    // -1: the pasted entry has no match here and joins the document.
+    std::vector<int> backgroundMap(pasted.backgroundCount(), 0);
+    int newBackgrounds = 0;
     for (int i = 1; i < pasted.backgroundCount(); ++i) {
-        int slot = matchingBackground(pasted, i, b0);
-        if (slot < 0) {
-            if (!canAddBackground()) {
-                removeBackgroundsFrom(b0);
-                result.status = PasteStatus::TooManyBackgrounds;
-                result.message = kMsgTooManyBackgrounds;
-                return result;
-            }
-            slot = addBackground(pasted.background(i), pasted.backgroundName(i));
-        }
-        backgroundMap[i] = static_cast<uint8_t>(slot);
+        backgroundMap[i] = matchingBackground(pasted, i, b0);
+        newBackgrounds += backgroundMap[i] < 0;
     }
-
-    std::vector<uint16_t> typeMap(pasted.figureTypeCount());
+    std::vector<int> typeMap(pasted.figureTypeCount());
     typeMap[0] = 0;
     typeMap[1] = 1;
+    int newTypes = 0;
     for (int i = kBuiltInFigureTypes; i < pasted.figureTypeCount(); ++i) {
-        int index = matchingFigureType(pasted, i, t0);
-        if (index < 0) {
-            if (!canAddFigureType()) {
-                removeFigureTypesFrom(t0);
-                result.status = PasteStatus::TooManyFigureTypes;
-                result.message = kMsgTooManyFigureTypes;
-                return result;
-            }
-            index = addFigureType(pasted.figureType(i), pasted.figureTypeName(i));
-        }
-        typeMap[i] = static_cast<uint16_t>(index);
+        typeMap[i] = matchingFigureType(pasted, i, t0);
+        newTypes += typeMap[i] < 0;
     }
-
     const int f = pasted.frameCount();
+    if (b0 + newBackgrounds > kMaxBackgrounds) {
+        result.status = PasteStatus::TooManyBackgrounds;
+        result.message = kMsgTooManyBackgrounds;
+        return result;
+    }
+    if (t0 + newTypes > kMaxFigureTypes) {
+        result.status = PasteStatus::TooManyFigureTypes;
+        result.message = kMsgTooManyFigureTypes;
+        return result;
+    }
     if (int64_t(l0) + f > kMaxFrames) {
         result.status = PasteStatus::TooManyFrames;
         result.message = kMsgTooManyFrames;
         return result;
     }
 
-    int32_t highest = m0;
+    const int32_t w0 = m_animWidth;
+    const int32_t h0 = m_animHeight;
+    try {
+        if (adoptSize) {
+            setAnimationDimensions(pasted.animWidth(), pasted.animHeight());
+            result.dimensionsAdopted = true;
+        }
+        for (int i = 1; i < pasted.backgroundCount(); ++i) {
+            if (backgroundMap[i] < 0) {
+                backgroundMap[i] =
+                    addBackground(std::move(pasted.m_backgrounds[i]), pasted.backgroundName(i));
+            }
+        }
+        for (int i = kBuiltInFigureTypes; i < pasted.figureTypeCount(); ++i) {
+            if (typeMap[i] < 0) {
+                typeMap[i] = addFigureType(std::move(pasted.m_types[i]), pasted.figureTypeName(i));
+            }
+        }
+    } catch (...) {
+        // Only running out of memory gets here; take back what was added.
+        removeFigureTypesFrom(t0);
+        removeBackgroundsFrom(b0);
+        if (result.dimensionsAdopted) {
+            setAnimationDimensions(w0, h0);
+        }
+        throw;
+    }
+
+    int32_t highest = lastFigureID;
     for (Figures& frame : pasted.frames) {
-        frame.backgroundIndex = backgroundMap[frame.backgroundIndex];
+        frame.backgroundIndex = static_cast<uint8_t>(backgroundMap[frame.backgroundIndex]);
         frame.timelineSelected = 0;
         for (Figure& fig : frame.figures) {
-            fig.typeIndex = typeMap[fig.typeIndex];
+            fig.typeIndex = static_cast<uint16_t>(typeMap[fig.typeIndex]);
             fig.figureID = static_cast<int32_t>(fig.figureID + shift);
             highest = std::max(highest, fig.figureID);
         }
@@ -168,10 +186,11 @@ PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position
             timeline->editFrameIndex += f;
         }
     }
-    if (l0 == 0) {
+    if (l0 == 0 && pasted.frameRateKnown) {
         frameRate = pasted.frameRate;
     }
-    // Later figures must never share an identity with pasted ones.
+    // The counter ends at the largest identity held after the shift, so later figures never
+    // take an identity at or below a pasted one.
     lastFigureID = highest;
     documentSaved = false;
     result.firstFrame = p;

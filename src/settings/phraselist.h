@@ -196,5 +196,6 @@
     X(IQualityCap, "Quality") \
     X(NFormCap, "Figure Name") \
     X(NGiveName, "You must name the figure before adding it to the animation") \
-    X(PFormCap, "Saving Animation")
+    X(PFormCap, "Saving Animation") \
+    X(MAnimSize, "Animation dimensions must be 1 to 32767 pixels per side and at most 67108864 pixels in all (8192 x 8192)")
 // clang-format on
