@@ -160,6 +160,10 @@ private:
     void notify(DocumentChange change, int index) const;
     int matchingBackground(const Document& source, int slot, int limit) const;
     int matchingFigureType(const Document& source, int index, int limit) const;
+    struct PastePlan;
+    PastePlan planPaste(Document& pasted) const;
+    PasteStatus pasteRefusal(const PastePlan& plan, int pastedFrames) const;
+    void addPastedEntries(Document& pasted, PastePlan& plan);
 
     FigureTypeList m_types;
     std::vector<std::string> m_typeNames; // entry 0 unused
