@@ -475,7 +475,11 @@ TEST(AnimationSize, LargestSizesSaveAndReopen) {
         EXPECT_EQ(loadAnimation(base + "-pasted.kel").animWidth(), w);
     }
 
-    for (auto [w, h] : {std::pair{10000, 6711}, {kMaxAnimationSide + 1, 2}, {8193, 8192}, {0, 5}}) {
+    for (const std::pair<int, int> size :
+         {std::pair{10000, 6711}, {kMaxAnimationSide + 1, 2}, {8193, 8192}, {0, 5}}) {
+        // Named copies: clang 14 lets no lambda capture a structured binding.
+        const int w = size.first;
+        const int h = size.second;
         Document doc = stickmanDocument(1);
         EXPECT_EQ(errorOf([&] { doc.setAnimationDimensions(w, h); }), message) << w << "x" << h;
         EXPECT_EQ(doc.animWidth(), 320);
