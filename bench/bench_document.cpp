@@ -1,5 +1,6 @@
 // Saving and loading a large animation, each beside the zlib work it cannot avoid, measured in
-// the same run on the same bytes: 100,000 frames of ten stick men.
+// the same run on the same bytes: 100,000 frames of ten stick men. Also the refusal of a small file
+// of a million frames, and reading it frame by frame as "kelto-cli info" does.
 #include "document/kelformat.h"
 #include "document/zstream.h"
 
@@ -8,6 +9,7 @@
 #include <malloc.h>
 
 #include <cmath>
+#include <cstring>
 
 using namespace kelto;
 
@@ -121,6 +123,56 @@ void BM_MemoryPerFigure(benchmark::State& state) {
     state.counters["bytesPerFigure"] = perFigure;
 }
 
+// A file of a million stored frames of one stick man (434 KB): its document would take about a
+// gigabyte, so loading refuses it once its figures pass what a file of its size may claim.
+// Reading it frame by frame without keeping them is what "kelto-cli info" does, twice.
+const std::vector<uint8_t>& millionFrameFile() {
+    static const std::vector<uint8_t> bytes = [] {
+        Document one(400, 300);
+        Figures frame;
+        frame.setCount(1);
+        frame.figures[0].setType(1, one.figureType(1));
+        frame.figures[0].figureID = 1;
+        frame.figures[0].placeRoot({200, 150}, one.figureType(1));
+        frame.figures[0].updateBounds(one.figureType(1));
+        one.frames.push_back(frame);
+        const std::vector<uint8_t> single = writeDocumentRecord(one);
+        constexpr size_t head = 1 + 4 + 4 + 1 + 2 + 4; // up to the frame count
+        std::vector<uint8_t> record(single.begin(), single.begin() + head);
+        const int32_t frames = 1000000;
+        std::memcpy(record.data() + head - 4, &frames, 4);
+        for (int32_t k = 0; k < frames; ++k) {
+            record.insert(record.end(), single.begin() + head, single.end() - 4);
+        }
+        record.insert(record.end(), single.end() - 4, single.end());
+        return compressStream(record);
+    }();
+    return bytes;
+}
+
+void BM_RefuseMillionFrameFile(benchmark::State& state) {
+    millionFrameFile();
+    for (auto _ : state) {
+        try {
+            readKelFile(millionFrameFile());
+            state.SkipWithError("the file was not refused");
+        } catch (const KeltoError&) {
+        }
+    }
+    state.counters["fileKB"] = double(millionFrameFile().size()) / 1e3;
+}
+
+void BM_ScanMillionFrameFile(benchmark::State& state) {
+    millionFrameFile();
+    for (auto _ : state) {
+        size_t figures = 0;
+        scanKelFile(millionFrameFile(), [&](const Figures& frame, const Document&) {
+            figures += frame.figures.size();
+        });
+        benchmark::DoNotOptimize(figures);
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_SaveDocument)->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -129,4 +181,6 @@ BENCHMARK(BM_LoadDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_InflateOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_WriteRecordOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ReadRecordOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_RefuseMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MemoryPerFigure)->Unit(benchmark::kMillisecond)->Iterations(1);

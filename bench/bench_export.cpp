@@ -181,6 +181,25 @@ void BM_RenderOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond);
 
+// The same frames at 1000 %: 10000 x 8000 pixels drawn, more than one picture may hold, so they
+// are drawn and reduced in bands into the 5000 x 4000 output. The argument is the band size in
+// enlarged pixels.
+void BM_RenderBanded(benchmark::State& state) {
+    FrameRenderer renderer(animation(), RasterOptions{1000, 2}, state.range(0));
+    int i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(renderer.render(i++ % 300).bits());
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderBanded)
+    ->Arg(FrameRenderer::kBandPixels / 4)
+    ->Arg(FrameRenderer::kBandPixels)
+    ->Arg(FrameRenderer::kBandPixels * 3)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -1,7 +1,7 @@
 // The animation reader on hostile bytes: the first byte picks whether the rest is a whole .kel
 // file (a zlib stream) or the document record behind it, so the fuzzer reaches the record
 // parser without having to forge zlib streams. Whatever parses must write back and read again
-// to the very same record.
+// to the very same record, and a file read frame by frame gives the same frames.
 #include "document/kelformat.h"
 #include "model/integrity.h"
 #include "settings/errorreporter.h"
@@ -20,6 +20,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const Document doc = (data[0] & 1) ? readKelFile(rest) : readDocumentRecord(rest);
         for (const Figures& frame : doc.frames) {
             if (!verifyFrame(frame, doc.figureTypes()).empty()) {
+                std::abort();
+            }
+        }
+        // Read frame by frame, the same file gives the same frames.
+        if (data[0] & 1) {
+            size_t seen = 0;
+            scanKelFile(rest, [&](const Figures& frame, const Document&) {
+                if (seen >= doc.frames.size() ||
+                    frame.figureCount() != doc.frames[seen].figureCount()) {
+                    std::abort();
+                }
+                ++seen;
+            });
+            if (seen != doc.frames.size()) {
                 std::abort();
             }
         }

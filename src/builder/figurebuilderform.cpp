@@ -6,10 +6,12 @@
 #include "builder/toolglyphs.h"
 #include "dialogs/prompter.h"
 #include "document/document.h"
+#include "document/filenames.h"
 #include "document/stkformat.h"
 #include "graphics/drawing.h"
 #include "graphics/renderer.h"
 #include "settings/appsettings.h"
+#include "settings/datafolders.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
@@ -64,6 +66,12 @@ int safeRound(double v) {
         return 0;
     }
     return int(roundHalfEven(std::clamp(v, -2e9, 2e9)));
+}
+
+// The pen of a passing preview stroke. Qt refuses pens of 32,768 pixels and more with a warning
+// on every mouse move, so the preview is drawn at most as wide as the widest pen it takes.
+int previewPenWidth(double v) {
+    return std::clamp(safeRound(v), 0, 32767);
 }
 
 int safeTrunc(double v) {
@@ -798,7 +806,7 @@ void FigureBuilderForm::previewNewSegment(QPoint pos) {
     paintFigure(m_figure, type(), m_bitmap, 0, {0, 0}, 1);
     const PointF start = m_figure.joint(m_newStartJoint);
     QPen pen(qcolour(m_figure.colour));
-    pen.setWidth(safeRound(m_figure.scale * parentThickness(m_newStartJoint)));
+    pen.setWidth(previewPenWidth(m_figure.scale * parentThickness(m_newStartJoint)));
     pen.setCapStyle(Qt::RoundCap);
     drawGeneralSegment(QPointF(start.x, start.y), pos, true, m_newKind == skCircle, pen);
 }
@@ -808,7 +816,7 @@ void FigureBuilderForm::previewDuplicate(QPoint pos) {
     drawFigure(false, false);
     const Segment& seg = type().segments[m_selected];
     QPen pen(qcolour(seg.isStatic ? kGrey : kBlack));
-    pen.setWidth(safeRound(seg.thickness));
+    pen.setWidth(previewPenWidth(seg.thickness));
     pen.setCapStyle(Qt::RoundCap);
     drawGeneralSegment(pos, QPointF(pos.x() + m_dupOffsetX, pos.y() + m_dupOffsetY), false,
                        isCircleKind(m_newKind), pen);
@@ -1234,9 +1242,10 @@ void FigureBuilderForm::saveAs1Click() {
         const QString stk = getPhrase(PhraseType::MStkFile) + QStringLiteral(" (*.stk)");
         const QString filters = stk + QStringLiteral(";;Kelto V2 Stick Figure File (*.stk)");
         int filter = 0;
-        const QString name = prompter().saveFileName(getPhrase(PhraseType::BSaveAs),
-                                                     QString::fromStdString(appSettings().stkDir),
-                                                     filters, QStringLiteral("stk"), &filter);
+        const QString name = prompter().saveFileName(
+            getPhrase(PhraseType::BSaveAs),
+            writableSaveFolder(QString::fromStdString(appSettings().stkDir)), filters,
+            QStringLiteral("stk"), &filter);
         if (name.isEmpty()) {
             return;
         }
@@ -1291,7 +1300,8 @@ void FigureBuilderForm::addToAnimation1Click() {
             return;
         }
         QString name;
-        if (!m_fileName.isEmpty()) {
+        const bool typed = m_fileName.isEmpty();
+        if (!typed) {
             name = QFileInfo(m_fileName).completeBaseName();
         } else if (m_nameAsker) {
             name = m_nameAsker(m_doc.figureTypeCount());
@@ -1304,7 +1314,14 @@ void FigureBuilderForm::addToAnimation1Click() {
         if (name.isEmpty()) {
             return;
         }
-        if (m_doc.findFigureType(name.toStdString()) >= 0) {
+        // A typed name must survive the animation file as typed; a file's name has the
+        // characters the file cannot hold replaced, as Load Figure Type does.
+        if (typed && !isStorableName(name.toStdString())) {
+            prompter().tell(getPhrase(PhraseType::BFigNameChars));
+            return;
+        }
+        const std::string stored = storableName(name.toStdString());
+        if (m_doc.findFigureType(stored) >= 0) {
             prompter().tell(getPhrase(PhraseType::BFigNameTaken));
             return;
         }
@@ -1312,7 +1329,7 @@ void FigureBuilderForm::addToAnimation1Click() {
         type().dropUnusedImages();
         FigureType copy;
         copy.assign(type());
-        const int index = m_doc.addFigureType(std::move(copy), name.toStdString());
+        const int index = m_doc.addFigureType(std::move(copy), stored);
         Q_EMIT figureTypeAdded(index);
         m_modified = false;
         hide();

@@ -1,13 +1,21 @@
 #include "cli/infojson.h"
 
+#include "document/kelformat.h"
+
 #include <QJsonArray>
+#include <QJsonDocument>
+
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
 
 namespace kelto {
 
 namespace {
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+QString text(const std::string& s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size())); // names are held as UTF-8
 }
 
 QJsonObject describeSegment(const FigureType& type, int s) {
@@ -36,57 +44,111 @@ QJsonObject describeSprite(const Sprite& sprite) {
 
 QJsonObject describeBackground(const std::string& name, const ImageGeneral& picture) {
     QJsonObject o;
-    o["name"] = latin1(name);
+    o["name"] = text(name);
     o["imageKind"] = picture.imageKind();
     o["width"] = picture.width();
     o["height"] = picture.height();
     return o;
 }
 
-QJsonObject describeFigure(const Figure& f) {
-    QJsonObject o;
-    o["id"] = f.figureID;
-    o["type"] = f.typeIndex;
-    o["scale"] = double(f.scale);
-    o["colour"] = qint64(f.colour);
-    o["transparency"] = f.transparency;
-    o["flipped"] = f.flipped;
-    o["stretched"] = f.stretchedCount;
-    o["joined"] = f.isJoined;
-    o["joinParent"] = f.joinParent;
-    o["joinJoint"] = f.joinJoint;
-    QJsonArray joints;
-    for (const FigureJoint& j : f.jointPos) {
-        joints.append(QJsonArray{double(j.x), double(j.y)});
-    }
-    o["joints"] = joints;
-    QJsonArray angles;
-    QJsonArray lengths;
-    for (const SegmentPose& p : f.pose) {
-        angles.append(p.angle);
-        lengths.append(double(p.length));
-    }
-    o["angles"] = angles;
-    o["lengths"] = lengths;
-    return o;
-}
+// Frames are many, so their text is written directly, in the form QJsonDocument gives: keys in
+// sorted order, whole numbers up to 2^53 without a fraction, other numbers in the shortest form
+// that reads back to the same double, and null for what JSON cannot hold.
+class FrameText {
+public:
+    explicit FrameText(std::string& out) : m_out(out) {}
 
-QJsonObject describeFrame(const Figures& frame) {
-    QJsonObject o;
-    o["repeat"] = frame.repeatCount;
-    o["background"] = frame.backgroundIndex;
-    QJsonArray order;
-    for (uint16_t entry : frame.drawOrder) {
-        order.append(entry);
+    void frame(const Figures& frame) {
+        m_out += "{\"background\":";
+        integer(frame.backgroundIndex);
+        m_out += ",\"drawOrder\":[";
+        for (size_t i = 0; i < frame.drawOrder.size(); ++i) {
+            comma(i);
+            integer(frame.drawOrder[i]);
+        }
+        m_out += "],\"figures\":[";
+        for (size_t i = 0; i < frame.figures.size(); ++i) {
+            comma(i);
+            figure(frame.figures[i]);
+        }
+        m_out += "],\"repeat\":";
+        integer(frame.repeatCount);
+        m_out += '}';
     }
-    o["drawOrder"] = order;
-    QJsonArray figures;
-    for (const Figure& f : frame.figures) {
-        figures.append(describeFigure(f));
+
+private:
+    void figure(const Figure& f) {
+        m_out += "{\"angles\":[";
+        for (size_t i = 0; i < f.pose.size(); ++i) {
+            comma(i);
+            number(f.pose[i].angle);
+        }
+        m_out += "],\"colour\":";
+        integer(f.colour);
+        m_out += ",\"flipped\":";
+        integer(f.flipped);
+        m_out += ",\"id\":";
+        integer(f.figureID);
+        m_out += ",\"joinJoint\":";
+        integer(f.joinJoint);
+        m_out += ",\"joinParent\":";
+        integer(f.joinParent);
+        m_out += ",\"joined\":";
+        integer(f.isJoined);
+        m_out += ",\"joints\":[";
+        for (size_t i = 0; i < f.jointPos.size(); ++i) {
+            comma(i);
+            m_out += '[';
+            number(f.jointPos[i].x);
+            m_out += ',';
+            number(f.jointPos[i].y);
+            m_out += ']';
+        }
+        m_out += "],\"lengths\":[";
+        for (size_t i = 0; i < f.pose.size(); ++i) {
+            comma(i);
+            number(f.pose[i].length);
+        }
+        m_out += "],\"scale\":";
+        number(f.scale);
+        m_out += ",\"stretched\":";
+        integer(f.stretchedCount);
+        m_out += ",\"transparency\":";
+        integer(f.transparency);
+        m_out += ",\"type\":";
+        integer(f.typeIndex);
+        m_out += '}';
     }
-    o["figures"] = figures;
-    return o;
-}
+
+    void comma(size_t i) {
+        if (i > 0) {
+            m_out += ',';
+        }
+    }
+    void integer(int64_t v) {
+        char buffer[24];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+        m_out.append(buffer, end);
+    }
+    void number(double v) {
+        constexpr double kExactWhole = 9007199254740992.0; // 2^53
+        if (!std::isfinite(v)) {
+            m_out += "null";
+        } else if (std::fabs(v) > kExactWhole) {
+            m_out += QByteArray::number(v, 'g', QLocale::FloatingPointShortest).toStdString();
+        } else if (v == std::trunc(v)) {
+            integer(static_cast<int64_t>(v));
+        } else {
+            // The same digits as Qt's shortest form for every number in this range (they differ
+            // only in how whole numbers beyond 2^53 are padded), at a fraction of the cost.
+            char buffer[32];
+            const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+            m_out.append(buffer, end);
+        }
+    }
+
+    std::string& m_out;
+};
 
 } // namespace
 
@@ -108,7 +170,10 @@ QJsonObject describeFigureTypeFile(const FigureType& type, const StkFileInfo& in
     return o;
 }
 
-QJsonObject describeDocument(const Document& doc, int version) {
+namespace {
+
+// Everything but the frames, with an empty "frames" array where they go.
+QJsonObject describeDocumentHead(const Document& doc, int version) {
     QJsonObject o;
     o["format"] = "kel";
     o["version"] = version;
@@ -125,18 +190,60 @@ QJsonObject describeDocument(const Document& doc, int version) {
     for (int i = kBuiltInFigureTypes; i < doc.figureTypeCount(); ++i) {
         QJsonObject t;
         t["index"] = i;
-        t["name"] = latin1(doc.figureTypeName(i));
+        t["name"] = text(doc.figureTypeName(i));
         t["segmentCount"] = doc.figureType(i).segmentCount();
         t["imageCount"] = doc.figureType(i).imageCount();
         types.append(t);
     }
     o["figureTypes"] = types;
-    QJsonArray frames;
-    for (const Figures& frame : doc.frames) {
-        frames.append(describeFrame(frame));
-    }
-    o["frames"] = frames;
+    o["frames"] = QJsonArray();
     return o;
+}
+
+// Frames are written in pieces of about this size.
+constexpr size_t kChunk = 1 << 16;
+
+void put(std::string_view text, std::FILE* out) {
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
+        throw std::runtime_error("Could not write the description");
+    }
+}
+
+void put(const QByteArray& text, std::FILE* out) {
+    put(std::string_view(text.constData(), size_t(text.size())), out);
+}
+
+} // namespace
+
+void writeDocumentJson(const std::vector<uint8_t>& fileBytes, std::FILE* out) {
+    // The first reading checks the whole file and gathers what precedes and follows the frames
+    // (the frame rate is stored after them); the second writes the frames as they are read.
+    const Document head = scanKelFile(fileBytes, [](const Figures&, const Document&) {});
+    const QByteArray text = QJsonDocument(describeDocumentHead(head, peekKelVersion(fileBytes)))
+                                .toJson(QJsonDocument::Compact);
+    // The last one is the key: names, which could hold the same text, all come before it.
+    const QByteArray slot = "\"frames\":[";
+    const qsizetype at = text.lastIndexOf(slot + ']') + slot.size();
+    put(text.left(at), out);
+    bool first = true;
+    std::string chunk;
+    scanKelFile(fileBytes, [&](const Figures& frame, const Document&) {
+        if (!first) {
+            chunk += ',';
+        }
+        first = false;
+        FrameText(chunk).frame(frame);
+        if (chunk.size() >= kChunk) {
+            put(chunk, out);
+            chunk.clear();
+        }
+    });
+    put(chunk, out);
+    put(text.mid(at), out);
+    put(std::string_view("\n"), out);
+    if (std::fflush(out) != 0) {
+        throw std::runtime_error("Could not write the description");
+    }
 }
 
 } // namespace kelto

@@ -5,13 +5,14 @@
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
-#include "document/zstream.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/renderer.h"
+#include "settings/datafolders.h"
 #include "settings/errorreporter.h"
 
 #include <QJsonDocument>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,7 @@ const char* const kUsage =
     "                                  draw one frame (default the first) as a PNG picture\n"
     "  convert IN.stk -o OUT.stk [--v2]\n"
     "                                  rewrite a figure type in the current or V2 form\n"
+    "  paths                           show where the program finds its shipped files, as JSON\n"
     "  help                            show this text\n";
 
 struct UsageError {
@@ -48,56 +50,55 @@ void printJson(const QJsonObject& o) {
     std::fputc('\n', stdout);
 }
 
-// A file is told by its content: a .kel file is one zlib stream of a record of version 2..4; a
-// V3 .stk file is a zlib stream too, but of a byte and an older-form figure-type record.
-QJsonObject describeFile(const std::vector<uint8_t>& bytes) {
-    if (bytes.empty()) {
-        throw KeltoError("The file is empty");
+bool hasExtension(const std::string& path, const char* extension) {
+    const std::string tail = std::string(".") + extension;
+    if (path.size() < tail.size()) {
+        return false;
     }
-    if (bytes[0] == kStkV3FirstByte) {
-        std::vector<uint8_t> record;
-        try {
-            record = decompressStream(bytes);
-        } catch (const KeltoError& e) {
-            throw KeltoError(std::string(kMsgBadKelFile) + " (" + e.what() + ")");
-        }
-        if (!record.empty() && isReadableKelVersion(record[0])) {
-            try {
-                return describeDocument(readDocumentRecord(record), record[0]);
-            } catch (const KeltoError&) {
-                // Perhaps a V3 figure-type file whose first byte happens to look like a version.
-                StkFileInfo info;
-                try {
-                    const FigureType type = readStkFile(bytes, &info);
-                    return describeFigureTypeFile(type, info);
-                } catch (const KeltoError&) {
-                }
-                throw;
-            }
-        }
-        try {
-            StkFileInfo info;
-            const FigureType type = readStkFile(bytes, &info);
-            return describeFigureTypeFile(type, info);
-        } catch (const KeltoError&) {
-            // Neither a figure type nor an animation we read: most likely a newer animation.
-            if (!record.empty() && record[0] > kKelVersion) {
-                throw KeltoError(kMsgKelNotCompatible);
-            }
-            throw;
-        }
+    std::string end = path.substr(path.size() - tail.size());
+    for (char& c : end) {
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     }
-    StkFileInfo info;
-    const FigureType type = readStkFile(bytes, &info);
-    return describeFigureTypeFile(type, info);
+    return end == tail;
 }
 
+// A file is told by its content: a .kel file is one zlib stream of a record of version 2..4; a
+// V3 .stk file is a zlib stream too, but of a byte and an older-form figure-type record. When it
+// is neither, the message is about the kind of file the user named (by its extension, else the
+// kind its first byte suggests), and only about that one.
 int runInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) {
         throw UsageError{"info takes one file"};
     }
-    printJson(describeFile(readWholeFile(args[0])));
-    return 0;
+    const std::string& path = args[0];
+    const std::vector<uint8_t> bytes = readWholeFile(path);
+    if (bytes.empty()) {
+        throw KeltoError("The file is empty");
+    }
+    const bool zlib = bytes[0] == kStkV3FirstByte;
+    const bool namedStk = hasExtension(path, "stk");
+    const bool namedKel = hasExtension(path, "kel");
+    std::string kelError;
+    if (zlib || namedKel) {
+        try {
+            writeDocumentJson(bytes, stdout);
+            return 0;
+        } catch (const KeltoError& e) {
+            kelError = e.what();
+        }
+    }
+    try {
+        StkFileInfo info;
+        const FigureType type = readStkFile(bytes, &info);
+        printJson(describeFigureTypeFile(type, info));
+        return 0;
+    } catch (const KeltoError& e) {
+        const bool stkLikely = namedStk || (!namedKel && !zlib);
+        if (stkLikely || kelError.empty()) {
+            throw;
+        }
+    }
+    throw KeltoError(kelError);
 }
 
 int runConvert(const std::vector<std::string>& args) {
@@ -180,6 +181,23 @@ int runRender(const std::vector<std::string>& args) {
     return 0;
 }
 
+// The shipped files as an installed program finds them; the install test checks that they all
+// lie in the install tree.
+int runPaths(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        throw UsageError{"paths takes no arguments"};
+    }
+    QJsonObject o;
+    o["programFolder"] = programFolder();
+    o["manual"] = manualFile(QString());
+    o["readMe"] = programDataFile(QStringLiteral("ReadMe.txt"));
+    o["languages"] = defaultLanguagesFolder();
+    o["animations"] = defaultDataFolder(QStringLiteral("animations"));
+    o["stickFigures"] = defaultDataFolder(QStringLiteral("stick figures"));
+    printJson(o);
+    return 0;
+}
+
 int run(int argc, char* argv[]) {
     if (argc < 2) {
         return usage(stderr, 2);
@@ -198,6 +216,9 @@ int run(int argc, char* argv[]) {
         }
         if (command == "convert") {
             return runConvert(args);
+        }
+        if (command == "paths") {
+            return runPaths(args);
         }
         if (command == "export") {
             return runExport(args);
@@ -219,7 +240,9 @@ int run(int argc, char* argv[]) {
 } // namespace kelto
 
 int main(int argc, char* argv[]) {
-    kelto::ErrorReporter::instance().setDisplayHook(
-        [](const std::string& line) { std::fprintf(stderr, "kelto-cli: %s\n", line.c_str()); });
+    kelto::ignoreFileSizeSignal();
+    kelto::ErrorReporter::instance().setDisplayHook([](const std::string& message) {
+        std::fprintf(stderr, "kelto-cli: %s\n", message.c_str());
+    });
     return kelto::run(argc, argv);
 }

@@ -8,6 +8,8 @@
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/svgexport.h"
+#include "settings/appsettings.h"
+#include "settings/datafolders.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
@@ -64,6 +66,10 @@ bool targetExists(const QString& chosen, const std::string& base, int kind) {
     return QFileInfo::exists(QString::fromStdString(base + extension));
 }
 
+QString startFolder() {
+    return exportStartFolder(QString::fromStdString(appSettings().kelDir));
+}
+
 QString plainCaption(PhraseType phrase) {
     return getPhrase(phrase).remove(u'&');
 }
@@ -109,10 +115,10 @@ void ExportCommand::exportAnimation(const Document& doc, int frameInterval,
             stopPlayback();
         }
         int kind = Gif;
-        // No folder and no name: every export starts with an empty name.
+        // No name: every export starts with an empty name.
         const QString chosen =
-            prompter().saveFileName(plainCaption(PhraseType::MFExport), QString(), dialogFilter(),
-                                    QStringLiteral("kel"), &kind);
+            prompter().saveFileName(plainCaption(PhraseType::MFExport), startFolder(),
+                                    dialogFilter(), QStringLiteral("kel"), &kind);
         if (chosen.isEmpty()) {
             return;
         }
@@ -140,7 +146,7 @@ QString saveSvgCommand(const Document& doc, const Figures& editFigures, int edit
     QString written;
     guarded(withHandles ? "SVG1Click" : "SVGnohandles1Click", [&] {
         const QString name =
-            prompter().saveFileName(QStringLiteral("SVG"), QString(),
+            prompter().saveFileName(QStringLiteral("SVG"), startFolder(),
                                     QStringLiteral(" SVG (*.svg)"), QStringLiteral("svg"));
         if (name.isEmpty()) {
             return;

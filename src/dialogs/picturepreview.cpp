@@ -1,6 +1,7 @@
 #include "dialogs/picturepreview.h"
 
 #include "dialogs/stkpreview.h"
+#include "graphics/imagecodecs.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,26 @@ PicturePreview::PicturePreview(QWidget* parent) : QLabel(parent) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 }
 
+// Bitmaps go through the program's own reader, so that the preview shows what loading takes
+// (run-length compressed files included) and nothing that loading would refuse.
+void PicturePreview::showBitmap(const QString& path, int side) {
+    Bitmap bitmap;
+    try {
+        bitmap = readPictureFile(QFile::encodeName(path).toStdString());
+    } catch (const KeltoError&) {
+        return;
+    }
+    if (bitmap.empty()) {
+        return;
+    }
+    bitmap.convertTo(PixelFormat::Bits32);
+    QImage image = bitmap.view().copy();
+    if (image.width() > side || image.height() > side) {
+        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    setPixmap(QPixmap::fromImage(image));
+}
+
 void PicturePreview::showFile(const QString& path) {
     clear();
     const QFileInfo info(path);
@@ -36,6 +57,10 @@ void PicturePreview::showFile(const QString& path) {
         }
         const QByteArray bytes = file.readAll();
         setPixmap(QPixmap::fromImage(stkPreviewImage(bytes, side, side, true)));
+        return;
+    }
+    if (info.suffix().toLower() == QLatin1String("bmp")) {
+        showBitmap(path, side);
         return;
     }
     QImageReader reader(path);

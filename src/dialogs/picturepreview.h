@@ -12,6 +12,9 @@ public:
     explicit PicturePreview(QWidget* parent = nullptr);
 
     void showFile(const QString& path);
+
+private:
+    void showBitmap(const QString& path, int side);
 };
 
 } // namespace kelto

@@ -1,5 +1,6 @@
 #include "document/kelformat.h"
 
+#include "document/filenames.h"
 #include "document/filesave.h"
 #include "document/messages.h"
 #include "document/picturerecords.h"
@@ -34,6 +35,50 @@ void checkSize(int32_t width, int32_t height) {
     }
 }
 
+// What a load may make us hold, estimated before it is allocated: the figures with their joints
+// and poses, the frames, and the pictures and types as their records' bytes. A file's frames may
+// be as large as its record, which a zlib stream can make a thousand times larger than the file,
+// so the limit grows with the file and the small ones share a fixed floor.
+class LoadBudget {
+public:
+    explicit LoadBudget(size_t inputSize)
+        : m_limit(std::max(kMinLoadBudget, inputSize * kLoadBudgetPerInputByte)) {}
+
+    void chargeBytes(size_t bytes) {
+        m_used += bytes;
+        check();
+    }
+    void chargeFrames(size_t count) {
+        m_used += count * kFrameCost;
+        check();
+    }
+    void chargeFigure(int segments) {
+        m_used += kFigureCost + size_t(segments + 1) * sizeof(FigureJoint) +
+                  size_t(segments) * sizeof(SegmentPose);
+        check(); // counts the figures accepted before this one, so "more than" holds
+        ++m_figures;
+    }
+    // A frame that is handed on and not kept gives back what it held.
+    size_t mark() const { return m_used; }
+    void releaseTo(size_t mark) { m_used = mark; }
+
+private:
+    // Heap blocks carry about 16 bytes of bookkeeping each: a frame has two (figures and draw
+    // order), a figure two (joints and pose).
+    static constexpr size_t kFrameCost = sizeof(Figures) + 32;
+    static constexpr size_t kFigureCost = sizeof(Figure) + sizeof(uint16_t) + 32;
+
+    void check() const {
+        if (m_used > m_limit) {
+            throw KeltoError(tooLargeMessage(m_figures));
+        }
+    }
+
+    size_t m_limit;
+    size_t m_used = 0;
+    size_t m_figures = 0;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Writing
 
@@ -58,14 +103,14 @@ public:
         m_out.put<uint8_t>(static_cast<uint8_t>(slots.size() + 1));
         for (int slot : slots) {
             writeBackgroundRecord(m_out, m_doc.background(slot));
-            m_out.putShortString(m_doc.backgroundName(slot));
+            m_out.putShortString(nameToFileBytes(m_doc.backgroundName(slot)));
         }
     }
     void writeTypes(const std::vector<int>& indices) {
         m_out.put<uint16_t>(static_cast<uint16_t>(indices.size() + kBuiltInFigureTypes));
         for (int index : indices) {
             writeFigureTypeRecord(m_out, m_doc.figureType(index));
-            m_out.putShortString(m_doc.figureTypeName(index));
+            m_out.putShortString(nameToFileBytes(m_doc.figureTypeName(index)));
         }
     }
     void writeFrame(const Figures& frame) {
@@ -144,7 +189,8 @@ std::vector<int> range(int from, int to) {
 
 class RecordReader {
 public:
-    RecordReader(ByteReader& in, uint8_t version) : m_in(in), m_version(version) {}
+    RecordReader(ByteReader& in, uint8_t version, LoadBudget& budget, const FrameSink* sink)
+        : m_in(in), m_version(version), m_budget(budget), m_sink(sink) {}
 
     Document read() {
         if (m_version == 2) {
@@ -164,8 +210,10 @@ private:
             badRecord("no background slot count");
         }
         for (int slot = 1; slot < b; ++slot) {
+            const size_t start = m_in.pos();
             ImageGeneral picture = readBackground(doc);
-            std::string name = m_in.getShortString();
+            std::string name = nameFromFileBytes(m_in.getShortString());
+            m_budget.chargeBytes(m_in.pos() - start);
             doc.addBackground(std::move(picture), std::move(name));
         }
         const int t = m_version >= 4 ? m_in.get<uint16_t>() : m_in.get<uint8_t>();
@@ -173,16 +221,9 @@ private:
             badRecord("figure type count out of range");
         }
         const RecordForm form = m_version >= 4 ? RecordForm::Current : RecordForm::Older;
-        for (int i = kBuiltInFigureTypes; i < t; ++i) {
-            FigureType type = readTypeRecord(form);
-            std::string name = m_in.getShortString();
-            doc.addFigureType(std::move(type), std::move(name));
-        }
+        readTypes(doc, t, form);
         const int f = readFrameCount(m_version >= 4 ? 5 : 4);
-        doc.frames.resize(f);
-        for (Figures& frame : doc.frames) {
-            readFrame(doc, frame);
-        }
+        readFrames(doc, f, [this](Document& d, Figures& frame) { readFrame(d, frame); });
         doc.frameRate = std::clamp(m_in.get<int32_t>(), kMinFrameRate, kMaxFrameRate);
         return doc;
     }
@@ -196,7 +237,9 @@ private:
         // The record stores no rate: loading it keeps the current one.
         doc.frameRateKnown = false;
         if (hasBackground) {
+            const size_t start = m_in.pos();
             ImageGeneral picture = readBackground(doc);
+            m_budget.chargeBytes(m_in.pos() - start);
             std::string name = version2BackgroundName(picture);
             doc.addBackground(std::move(picture), std::move(name));
         }
@@ -204,42 +247,80 @@ private:
         if (t < kBuiltInFigureTypes) {
             badRecord("figure type count out of range");
         }
-        for (int i = kBuiltInFigureTypes; i < t; ++i) {
-            FigureType type = readTypeRecord(RecordForm::Current);
-            std::string name = m_in.getShortString();
+        readTypes(doc, t, RecordForm::Current);
+        const int f = readFrameCount(1);
+        readFrames(doc, f, [this, hasBackground](Document& d, Figures& frame) {
+            frame.backgroundIndex = hasBackground ? 1 : 0;
+            readFrameFigures(d, frame, m_in.get<uint8_t>());
+        });
+        return doc;
+    }
+
+    void readTypes(Document& doc, int count, RecordForm form) {
+        for (int i = kBuiltInFigureTypes; i < count; ++i) {
+            const size_t start = m_in.pos();
+            FigureType type = readTypeRecord(form, i);
+            std::string name = nameFromFileBytes(m_in.getShortString());
+            m_budget.chargeBytes(m_in.pos() - start);
             doc.addFigureType(std::move(type), std::move(name));
         }
-        const int f = readFrameCount(1);
-        doc.frames.resize(f);
-        for (Figures& frame : doc.frames) {
-            frame.backgroundIndex = hasBackground ? 1 : 0;
-            readFrameFigures(doc, frame, m_in.get<uint8_t>());
+    }
+
+    // Frames are kept in the document, or handed to the sink one by one and dropped.
+    template <class ReadOne>
+    void readFrames(Document& doc, int count, ReadOne readOne) {
+        if (!m_sink) {
+            m_budget.chargeFrames(size_t(count));
+            doc.frames.resize(count);
+            for (Figures& frame : doc.frames) {
+                readOne(doc, frame);
+            }
+            return;
         }
-        return doc;
+        for (int i = 0; i < count; ++i) {
+            const size_t mark = m_budget.mark();
+            m_budget.chargeFrames(1);
+            Figures frame;
+            readOne(doc, frame);
+            (*m_sink)(frame, doc);
+            m_budget.releaseTo(mark);
+        }
     }
 
     // A picture is read at its own size, which passes the same limit as any picture, and is
     // then cut or extended to the animation size as changing the animation size would do, so
     // every background of the document has the animation's size. The animation size bounds
     // what an extension costs; cutting at once keeps one oversized picture in memory at most.
+    // An extended picture holds more than its record's bytes, which is all the caller charges
+    // to the load budget; the difference is charged here.
     ImageGeneral readBackground(const Document& doc) {
         ImageGeneral picture;
+        const size_t start = m_in.pos();
+        bool resized = false;
         try {
             readBackgroundRecord(m_in, picture);
             if (picture.width() != doc.animWidth() || picture.height() != doc.animHeight()) {
                 resizeBackground(picture, doc.animWidth(), doc.animHeight());
+                resized = true;
             }
         } catch (const KeltoError& e) {
             badRecord(std::string("background: ") + e.what());
         }
+        const size_t held = picture.imageKind() == ImageGeneral::kJpegKind
+                                ? picture.jpegData().size()
+                                : picture.bitmap().byteCount();
+        const size_t recordBytes = m_in.pos() - start;
+        if (resized && held > recordBytes) {
+            m_budget.chargeBytes(held - recordBytes);
+        }
         return picture;
     }
 
-    FigureType readTypeRecord(RecordForm form) {
+    FigureType readTypeRecord(RecordForm form, int index) {
         try {
             return readFigureTypeRecord(m_in, form);
         } catch (const KeltoError& e) {
-            badRecord(std::string("figure type: ") + e.what());
+            badRecord("figure type " + std::to_string(index) + ": " + damageDetail(e.what()));
         }
     }
 
@@ -292,7 +373,7 @@ private:
         if (m_version >= 4) {
             return m_in.get<uint16_t>();
         }
-        if (m_version == 2 && m_in.remaining() > 0 && m_in.data()[m_in.pos()] == 1) {
+        if (m_version == 2 && m_in.available(1) && *m_in.peek(1) == 1) {
             m_in.skip(1);
             return defaultTwoIndex(doc);
         }
@@ -399,6 +480,7 @@ private:
     };
     PoseCheck readPose(Figure& f, const FigureType& type) {
         const int n = type.segmentCount();
+        m_budget.chargeFigure(n);
         f.jointPos.resize(n + 1);
         f.pose.resize(n);
         const uint8_t* angles = m_in.take(size_t(n) * sizeof(double));
@@ -449,6 +531,8 @@ private:
 
     ByteReader& m_in;
     uint8_t m_version;
+    LoadBudget& m_budget;
+    const FrameSink* m_sink; // frames go here, one at a time, instead of into the document
     int m_defaultTwo = -1;
     std::vector<PlanSlot> m_plans;
     size_t m_nextPlan = 0;
@@ -554,9 +638,12 @@ bool isReadableKelVersion(uint8_t version) {
     return version >= 2 && version <= kKelVersion;
 }
 
-Document readDocumentRecord(const uint8_t* data, size_t size) {
-    ByteReader in(data, size);
-    if (size == 0) {
+namespace {
+
+// Reads a record from its version byte on. Every failure names the .kel file: a figure type
+// or a picture inside it that is damaged makes the animation file damaged, with the detail.
+Document readRecord(ByteReader& in, size_t inputSize, const FrameSink* sink) {
+    if (!in.available(1)) {
         badRecord("empty record");
     }
     const uint8_t version = in.get<uint8_t>();
@@ -564,15 +651,42 @@ Document readDocumentRecord(const uint8_t* data, size_t size) {
         throw KeltoError(kMsgKelNotCompatible);
     }
     try {
-        RecordReader reader(in, version);
+        LoadBudget budget(inputSize);
+        RecordReader reader(in, version, budget, sink);
         return reader.read();
     } catch (const KeltoError& e) {
         const std::string what = e.what();
-        if (what.rfind(kMsgBadKelFile, 0) == 0) {
+        if (what.rfind(kMsgBadKelFile, 0) == 0 || what.rfind(kMsgKelTooLarge, 0) == 0) {
+            throw;
+        }
+        badRecord(damageDetail(what));
+    }
+}
+
+// The file's zlib stream is inflated as the record is read; what the record leaves unread is
+// still checked to the stream's end.
+Document readCompressed(const std::vector<uint8_t>& fileBytes, const FrameSink* sink) {
+    try {
+        InflateSource source(fileBytes.data(), fileBytes.size());
+        ByteReader in(source);
+        Document doc = readRecord(in, fileBytes.size(), sink);
+        source.finish();
+        return doc;
+    } catch (const KeltoError& e) {
+        const std::string what = e.what();
+        if (what.rfind(kMsgBadKelFile, 0) == 0 || what.rfind(kMsgKelTooLarge, 0) == 0 ||
+            what == kMsgKelNotCompatible) {
             throw;
         }
         badRecord(what);
     }
+}
+
+} // namespace
+
+Document readDocumentRecord(const uint8_t* data, size_t size) {
+    ByteReader in(data, size);
+    return readRecord(in, size, nullptr);
 }
 
 std::vector<uint8_t> writeKelFile(const Document& doc) {
@@ -580,13 +694,17 @@ std::vector<uint8_t> writeKelFile(const Document& doc) {
 }
 
 Document readKelFile(const std::vector<uint8_t>& fileBytes) {
-    std::vector<uint8_t> record;
-    try {
-        record = decompressStream(fileBytes);
-    } catch (const KeltoError& e) {
-        badRecord(e.what());
-    }
-    return readDocumentRecord(record);
+    return readCompressed(fileBytes, nullptr);
+}
+
+Document scanKelFile(const std::vector<uint8_t>& fileBytes, const FrameSink& sink) {
+    return readCompressed(fileBytes, &sink);
+}
+
+uint8_t peekKelVersion(const std::vector<uint8_t>& fileBytes) {
+    InflateSource source(fileBytes.data(), fileBytes.size());
+    ByteReader in(source);
+    return in.get<uint8_t>();
 }
 
 std::string removeExtension(const std::string& path) {

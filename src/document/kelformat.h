@@ -3,12 +3,20 @@
 #include "document/document.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace kelto {
 
 inline constexpr uint8_t kKelVersion = 4;
+
+// What a load may hold is estimated as the record is read (figures with their joints and poses,
+// frames, pictures, types) and refused with kMsgKelTooLarge beyond the larger of a floor and a
+// multiple of the input's size: a small file cannot make the program take gigabytes, and a large
+// animation still loads.
+inline constexpr size_t kMinLoadBudget = size_t(384) << 20;
+inline constexpr size_t kLoadBudgetPerInputByte = 64;
 
 // The version-4 document record of the whole document (before compression).
 std::vector<uint8_t> writeDocumentRecord(const Document& doc);
@@ -34,9 +42,21 @@ inline Document readDocumentRecord(const std::vector<uint8_t>& bytes) {
     return readDocumentRecord(bytes.data(), bytes.size());
 }
 
-// A whole .kel file: the zlib stream of a record.
+// A whole .kel file: the zlib stream of a record, parsed while it is inflated, so that nonsense
+// is refused within the first bytes that make none.
 std::vector<uint8_t> writeKelFile(const Document& doc);
 Document readKelFile(const std::vector<uint8_t>& fileBytes);
+
+// Receives the frames of a record one at a time, with the document as read so far (its types,
+// backgrounds and last figure id).
+using FrameSink = std::function<void(const Figures& frame, const Document& doc)>;
+// Reads a .kel file like readKelFile but hands each frame to the sink instead of keeping it,
+// so that a file can be described without holding all of it. The document returned has no
+// frames; the rest is as read.
+Document scanKelFile(const std::vector<uint8_t>& fileBytes, const FrameSink& sink);
+// The version byte at the start of a .kel file's record; throws KeltoError when the file is not
+// a zlib stream.
+uint8_t peekKelVersion(const std::vector<uint8_t>& fileBytes);
 
 // The path without its extension (the part after the last dot of the file name).
 std::string removeExtension(const std::string& path);

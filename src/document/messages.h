@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 namespace kelto {
 
 // The document's and the file readers' own messages, in their default English wording. The
@@ -23,5 +26,15 @@ inline constexpr const char* kMsgAnimationSize =
 // Damaged files: one clear message whatever the detail.
 inline constexpr const char* kMsgBadStkFile = "That .stk file is damaged";
 inline constexpr const char* kMsgBadKelFile = "That .kel file is damaged";
+// An animation that would need more memory than a file of its size may claim.
+inline constexpr const char* kMsgKelTooLarge = "That .kel file is too large to open";
+
+// "That .kel file is too large to open: it holds more than 1,234 figures".
+std::string tooLargeMessage(size_t figures);
+
+// The detail of a damaged-file message without the sentence around it: "(joint number out of
+// range)" from "That .stk file is damaged (joint number out of range)"; other text unchanged.
+// A record read inside another file reports its fault as that file's, with this detail.
+std::string damageDetail(const std::string& message);
 
 } // namespace kelto

@@ -165,20 +165,23 @@ FigureType readStkFile(const std::vector<uint8_t>& bytes, StkFileInfo* info) {
             in.skip(1);
             return readFigureTypeRecord(in, RecordForm::Current);
         }
+        // Parsed while it is inflated; the rest of the stream is still checked to its end.
         const bool whole = first == kStkV3FirstByte;
-        const std::vector<uint8_t> record =
-            whole ? decompressStream(bytes) : decompressStream(bytes.data() + 1, bytes.size() - 1);
-        ByteReader in(record);
+        const size_t skip = whole ? 0 : 1;
+        InflateSource source(bytes.data() + skip, bytes.size() - skip);
+        ByteReader in(source);
         if (whole) {
             in.skip(1);
         }
-        return readFigureTypeRecord(in, whole ? RecordForm::Older : RecordForm::Current);
+        FigureType type = readFigureTypeRecord(in, whole ? RecordForm::Older : RecordForm::Current);
+        source.finish();
+        return type;
     } catch (const KeltoError& e) {
         const std::string what = e.what();
         if (what.rfind(kMsgBadStkFile, 0) == 0) {
             throw;
         }
-        badRecord(what);
+        badRecord(damageDetail(what));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace kelto {
@@ -91,6 +92,78 @@ std::vector<uint8_t> decompressStream(const uint8_t* data, size_t size, size_t m
     inflateEnd(&z);
     out.shrink_to_fit();
     return out;
+}
+
+void InflateSource::ZDeleter::operator()(z_stream_s* z) const {
+    inflateEnd(z);
+    delete z;
+}
+
+InflateSource::InflateSource(const uint8_t* data, size_t size, size_t maxSize)
+    : m_data(data), m_size(size), m_maxSize(maxSize) {
+    auto z = std::make_unique<z_stream>();
+    if (inflateInit(z.get()) != Z_OK) {
+        throw KeltoError("Could not start decompression");
+    }
+    m_z.reset(z.release());
+}
+
+InflateSource::~InflateSource() = default;
+
+size_t InflateSource::inflateInto(uint8_t* out, size_t room) {
+    z_stream& z = *m_z;
+    size_t made = 0;
+    while (made == 0 && !m_ended) {
+        if (z.avail_in == 0) {
+            if (m_consumed == m_size) {
+                throw KeltoError("The compressed data ends early");
+            }
+            const size_t slice = m_size - m_consumed < kPiece ? m_size - m_consumed : kPiece;
+            z.next_in = const_cast<Bytef*>(m_data + m_consumed);
+            z.avail_in = static_cast<uInt>(slice);
+            m_consumed += slice;
+        }
+        if (m_produced == m_maxSize) {
+            throw KeltoError("The compressed data is too large");
+        }
+        const size_t piece = std::min({room, m_maxSize - m_produced, kMaxSlice});
+        z.next_out = out;
+        z.avail_out = static_cast<uInt>(piece);
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        made = piece - z.avail_out;
+        m_produced += made;
+        if (rc == Z_STREAM_END) {
+            m_ended = true;
+        } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+            throw KeltoError("The compressed data is damaged");
+        }
+    }
+    return made;
+}
+
+size_t InflateSource::readSome(std::vector<uint8_t>& out, size_t want) {
+    if (m_ended || want == 0) {
+        return 0;
+    }
+    const size_t at = out.size();
+    const size_t room = std::min(want, maxRemaining() == 0 ? size_t(1) : maxRemaining());
+    out.resize(at + room);
+    size_t made = 0;
+    try {
+        made = inflateInto(out.data() + at, room);
+    } catch (...) {
+        out.resize(at);
+        throw;
+    }
+    out.resize(at + made);
+    return made;
+}
+
+void InflateSource::finish() {
+    std::vector<uint8_t> scratch(kPiece);
+    while (!m_ended) {
+        inflateInto(scratch.data(), scratch.size());
+    }
 }
 
 } // namespace kelto

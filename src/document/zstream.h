@@ -1,8 +1,13 @@
 #pragma once
 
+#include "graphics/bytestream.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+struct z_stream_s;
 
 namespace kelto {
 
@@ -24,5 +29,36 @@ inline std::vector<uint8_t> decompressStream(const std::vector<uint8_t>& bytes,
                                              size_t maxSize = kMaxInflatedSize) {
     return decompressStream(bytes.data(), bytes.size(), maxSize);
 }
+
+// Inflates one zlib stream piece by piece as a reader asks for bytes, so that parsing goes hand in
+// hand with inflating. The same checks as decompressStream apply, with the same messages.
+class InflateSource : public ByteSource {
+public:
+    InflateSource(const uint8_t* data, size_t size, size_t maxSize = kMaxInflatedSize);
+    ~InflateSource() override;
+    InflateSource(const InflateSource&) = delete;
+    InflateSource& operator=(const InflateSource&) = delete;
+
+    size_t readSome(std::vector<uint8_t>& out, size_t want) override;
+    size_t maxRemaining() const override { return m_maxSize - m_produced; }
+
+    // Inflates what the reader left unread, without keeping it, so that a stream that is damaged,
+    // cut short or too large further on is refused as decompressStream refuses it.
+    void finish();
+
+private:
+    size_t inflateInto(uint8_t* out, size_t room);
+
+    struct ZDeleter {
+        void operator()(z_stream_s* z) const;
+    };
+    std::unique_ptr<z_stream_s, ZDeleter> m_z;
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_consumed = 0;
+    size_t m_maxSize;
+    size_t m_produced = 0;
+    bool m_ended = false;
+};
 
 } // namespace kelto

@@ -7,6 +7,7 @@
 #include "editor/timeline.h"
 #include "editor/userfiles.h"
 #include "settings/appsettings.h"
+#include "settings/datafolders.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
@@ -24,11 +25,13 @@ QString kelFilter() {
     return getPhrase(PhraseType::MKeltoFile) + QStringLiteral(" (*.kel)");
 }
 
-// The save dialog for an animation file, starting in the animations folder, then the replace
-// question when a file of exactly the chosen name exists. Empty when either was declined.
+// The save dialog for an animation file, starting in the animations folder (or a folder of
+// the user's when that one cannot be written), then the replace question when the file that
+// will be written exists: any extension typed is replaced by ".kel", so "x.txt" writes "x.kel".
+// Returns that final path; empty when either was declined.
 QString chooseKelSaveName(bool rememberFolder) {
-    const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs),
-                                                 QString::fromStdString(appSettings().kelDir),
+    const QString folder = writableSaveFolder(QString::fromStdString(appSettings().kelDir));
+    const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs), folder,
                                                  kelFilter(), QStringLiteral("kel"));
     if (name.isEmpty()) {
         return {};
@@ -36,11 +39,13 @@ QString chooseKelSaveName(bool rememberFolder) {
     if (rememberFolder) {
         appSettings().kelDir = QFileInfo(name).absolutePath().toStdString() + "/";
     }
-    if (QFileInfo::exists(name) &&
+    const QString target =
+        QFile::decodeName(removeExtension(localPath(name)).c_str()) + QStringLiteral(".kel");
+    if (QFileInfo::exists(target) &&
         prompter().ask(getPhrase(PhraseType::ReplaceFile)) != Answer::Yes) {
         return {};
     }
-    return name;
+    return target;
 }
 
 } // namespace

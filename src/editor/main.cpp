@@ -1,17 +1,20 @@
 #include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
 #include "editor/screenshot.h"
+#include "settings/atomicfile.h"
+#include "editor/userfiles.h"
 #include "settings/errorreporter.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
 int main(int argc, char* argv[]) {
+    kelto::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelto Animator"));
 
-    kelto::ErrorReporter::instance().setDisplayHook([](const std::string& line) {
-        QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(line));
+    kelto::ErrorReporter::instance().setDisplayHook([](const std::string& message) {
+        QMessageBox::critical(nullptr, QStringLiteral("Error"), kelto::translatedMessage(message));
     });
 
     // The main window creates the other windows; the document starts at its first activation.

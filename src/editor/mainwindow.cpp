@@ -57,22 +57,6 @@ namespace {
 constexpr int kDesignWidth = 696;
 constexpr int kDesignHeight = 587;
 
-// A file the program ships: beside the executable, else in the installed data folder, else in
-// the resources of the source tree the program was built in (build/src/kelto).
-QString programFile(const QString& name) {
-    const QString beside = programFolder() + name;
-    if (QFileInfo::exists(beside)) {
-        return beside;
-    }
-    const QString installed = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                                     QStringLiteral("Kelto Animator/") + name);
-    if (!installed.isEmpty()) {
-        return installed;
-    }
-    const QString source = programFolder() + QStringLiteral("../../resources/") + name;
-    return QFileInfo::exists(source) ? QFileInfo(source).canonicalFilePath() : QString();
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -744,14 +728,17 @@ void MainWindow::documentChanged(DocumentChange change, int index) {
         case DocumentChange::Replaced:
             m_figurePicker->selector()->clearToFirst();
             m_backgroundPicker->selector()->clearToFirst();
+            // One layout for the whole batch: a document may hold tens of thousands of types.
             for (int i = kBuiltInFigureTypes; i < m_doc.figureTypeCount(); ++i) {
                 m_figurePicker->addEntry(m_doc.figureType(i), i,
-                                         QString::fromStdString(m_doc.figureTypeName(i)));
+                                         QString::fromStdString(m_doc.figureTypeName(i)), false);
             }
             for (int i = 1; i < m_doc.backgroundCount(); ++i) {
-                m_backgroundPicker->addEntry(m_doc.background(i), i,
-                                             QString::fromStdString(m_doc.backgroundName(i)));
+                m_backgroundPicker->addEntry(
+                    m_doc.background(i), i, QString::fromStdString(m_doc.backgroundName(i)), false);
             }
+            m_figurePicker->selector()->relayout();
+            m_backgroundPicker->selector()->relayout();
             break;
         case DocumentChange::FramesChanged:
         case DocumentChange::DimensionsChanged:
@@ -809,32 +796,34 @@ void MainWindow::options1Click() {
 
 void MainWindow::keltoHelp1Click() {
     guarded("KeltoHelp", [this] {
-        const bool russian = multiLang().currentLanguage() == QLatin1String("Russian");
-        QString help;
-        if (russian) {
-            help = programFile(QStringLiteral("manual/index.ru.html"));
-        }
-        if (help.isEmpty()) {
-            help = programFile(QStringLiteral("manual/index.html"));
-        }
+        const QString program = m_programFolder.isEmpty() ? programFolder() : m_programFolder;
+        const QString help = manualFile(multiLang().currentLanguage(), program);
         if (help.isEmpty()) {
             viewReadMeFile1Click();
             return;
         }
-        m_openUrl ? m_openUrl(QUrl::fromLocalFile(help))
-                  : QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+        showShippedFile(help);
     });
+}
+
+void MainWindow::showShippedFile(const QString& path) {
+    const QUrl url = QUrl::fromLocalFile(path);
+    const bool opened = m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
+    if (!opened) {
+        prompter().tell(getPhrase(PhraseType::MNoViewer) + QLatin1Char('\n') +
+                        QDir::toNativeSeparators(path));
+    }
 }
 
 void MainWindow::viewReadMeFile1Click() {
     guarded("ViewReadMe", [this] {
-        const QString readMe = programFile(QStringLiteral("ReadMe.txt"));
+        const QString program = m_programFolder.isEmpty() ? programFolder() : m_programFolder;
+        const QString readMe = programDataFile(QStringLiteral("ReadMe.txt"), program);
         if (readMe.isEmpty()) {
             prompter().tell(getPhrase(PhraseType::MNoReadMe));
             return;
         }
-        m_openUrl ? m_openUrl(QUrl::fromLocalFile(readMe))
-                  : QDesktopServices::openUrl(QUrl::fromLocalFile(readMe));
+        showShippedFile(readMe);
     });
 }
 

@@ -77,6 +77,9 @@ public:
     void setDialogRunner(std::function<int(QDialog&)> runner) { m_runDialog = std::move(runner); }
     // How files and pages are handed to the desktop (the ReadMe, the help); tests record them.
     void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+    // Where the shipped files (read-me, manual) are looked up from; empty: the executable's
+    // folder. Tests lay out an installed program in a temporary folder.
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
 
     // Start-up and document lifetime.
     void formActivate();
@@ -205,6 +208,8 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    // Opens a file the program ships in the desktop's viewer; says so when none can be started.
+    void showShippedFile(const QString& path);
     void buildPanels();
     void buildMenus();
     QAction* addCommand(QMenu* menu, const char* name, void (MainWindow::*slot)(),
@@ -246,6 +251,7 @@ private:
     QString m_commandLine;
     std::function<int(QDialog&)> m_runDialog;
     std::function<bool(const QUrl&)> m_openUrl;
+    QString m_programFolder;
 
     QWidget* m_client = nullptr;
     QFrame* m_framePanel = nullptr;

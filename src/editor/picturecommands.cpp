@@ -2,6 +2,7 @@
 // the choice of a frame's background.
 #include "dialogs/prompter.h"
 #include "document/animationsize.h"
+#include "document/filenames.h"
 #include "document/stkformat.h"
 #include "editor/mainwindow.h"
 #include "editor/userfiles.h"
@@ -114,7 +115,7 @@ void MainWindow::loadFigure1Click() {
                 continue;
             }
             anyStk = true;
-            const std::string name = QFileInfo(path).completeBaseName().toStdString();
+            const std::string name = storableName(QFileInfo(path).completeBaseName().toStdString());
             const int existing = m_doc.findFigureType(name);
             if (existing >= 0) {
                 addFigure(existing);
@@ -147,7 +148,7 @@ void MainWindow::loadSprite1Click() {
         if (path.isEmpty()) {
             return;
         }
-        const std::string name = QFileInfo(path).completeBaseName().toStdString();
+        const std::string name = storableName(QFileInfo(path).completeBaseName().toStdString());
         const int existing = m_doc.findFigureType(name);
         if (existing >= 0) {
             addFigure(existing);
@@ -183,7 +184,7 @@ void MainWindow::loadBackground1Click() {
             return;
         }
         stopButtonClick();
-        const std::string name = QFileInfo(path).fileName().toStdString();
+        const std::string name = storableName(QFileInfo(path).fileName().toStdString());
         const int existing = m_doc.findBackground(name);
         if (existing >= 0) {
             m_edit.backgroundIndex = uint8_t(existing);

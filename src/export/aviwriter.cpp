@@ -1,5 +1,6 @@
 #include "export/aviwriter.h"
 
+#include "export/avfileoutput.h"
 #include "settings/errorreporter.h"
 
 #include <QFile>
@@ -65,6 +66,7 @@ std::vector<AviCodec> availableAviCodecs() {
 }
 
 struct AviWriter::State {
+    std::unique_ptr<AvFileOutput> output;
     AVFormatContext* format = nullptr;
     AVStream* stream = nullptr;
     AVCodecContext* encoder = nullptr;
@@ -94,12 +96,20 @@ struct AviWriter::State {
             avcodec_free_context(&encoder);
         }
         if (format) {
-            if (format->pb) {
-                avio_closep(&format->pb);
-            }
+            format->pb = nullptr; // the output's own context
             avformat_free_context(format);
             format = nullptr;
         }
+        // Unfinished, this drops the temporary file and leaves the target as it was.
+        output.reset();
+    }
+
+    // A failed write has a better reason than FFmpeg's: the system's, naming the file.
+    void checkOutput(int result, const char* what) const {
+        if (result < 0 && output) {
+            output->checkWrites();
+        }
+        check(result, what);
     }
 
     void drainEncoder(bool flushing) {
@@ -112,7 +122,7 @@ struct AviWriter::State {
             check(result, "encoding");
             av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
             packet->stream_index = stream->index;
-            check(av_interleaved_write_frame(format, packet), "writing a frame");
+            checkOutput(av_interleaved_write_frame(format, packet), "writing a frame");
         }
     }
 };
@@ -137,15 +147,15 @@ int AviWriter::framesWritten() const {
 
 void AviWriter::open(const QString& path, const AviOptions& options) {
     close();
-    if (options.width < 1 || options.height < 1 || options.width > 16384 ||
-        options.height > 16384) {
-        throw KeltoError("The video size must be 1 to 16384 pixels wide and high");
+    if (options.width < 1 || options.height < 1 || options.width > kMaxVideoSide ||
+        options.height > kMaxVideoSide) {
+        throw KeltoError("The video size must be 1 to " + std::to_string(kMaxVideoSide) +
+                         " pixels wide and high");
     }
     if (options.frameRate < 1) {
         throw KeltoError("The video frame rate must be at least 1");
     }
     av_log_set_level(AV_LOG_ERROR);
-    QFile::remove(path);
     auto s = std::make_unique<State>();
     s->width = options.width;
     s->height = options.height;
@@ -209,7 +219,9 @@ void AviWriter::open(const QString& path, const AviOptions& options) {
             throw KeltoError("Could not write the AVI file (no pixel conversion)");
         }
     }
-    check(avio_open(&s->format->pb, file.c_str(), AVIO_FLAG_WRITE), "creating the file");
+    // The old file stays until the new one is complete.
+    s->output = std::make_unique<AvFileOutput>(QFile::encodeName(path).toStdString());
+    s->format->pb = s->output->context();
     // Raw frames are stored the classic way, bottom row first under a positive height, which
     // every AVI reader understands.
     AVDictionary* muxerOptions = nullptr;
@@ -218,7 +230,7 @@ void AviWriter::open(const QString& path, const AviOptions& options) {
     }
     const int header = avformat_write_header(s->format, &muxerOptions);
     av_dict_free(&muxerOptions);
-    check(header, "header");
+    s->checkOutput(header, "header");
     s->headerWritten = true;
     m_state = std::move(s);
 }
@@ -250,7 +262,7 @@ void AviWriter::writeFrame(const PixelSpan& picture) {
         s.packet->flags |= AV_PKT_FLAG_KEY;
         s.packet->stream_index = s.stream->index;
         ++s.nextIndex;
-        check(av_interleaved_write_frame(s.format, s.packet), "writing a frame");
+        s.checkOutput(av_interleaved_write_frame(s.format, s.packet), "writing a frame");
         return;
     }
     check(av_frame_make_writable(s.frame), "frame buffer");
@@ -266,24 +278,14 @@ void AviWriter::close() {
         return;
     }
     std::unique_ptr<State> s = std::move(m_state);
-    int result = 0;
     if (s->encoder) {
-        try {
-            s->drainEncoder(true);
-        } catch (...) {
-            result = -1;
-        }
+        s->drainEncoder(true);
     }
     if (s->headerWritten) {
-        const int trailer = av_write_trailer(s->format);
-        if (result == 0) {
-            result = trailer;
-        }
+        s->checkOutput(av_write_trailer(s->format), "finishing");
     }
-    s->release();
-    if (result < 0) {
-        throw KeltoError("Could not finish the AVI file");
-    }
+    // Only a complete file replaces the target; any throw above drops it with the state.
+    s->output->finish();
 }
 
 } // namespace kelto

@@ -10,6 +10,9 @@
 
 namespace kelto {
 
+// The largest video side the writer accepts.
+inline constexpr int kMaxVideoSide = 16384;
+
 struct AviOptions {
     int width = 0; // multiples of 4 keep uncompressed rows unpadded
     int height = 0;
@@ -36,11 +39,13 @@ public:
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    // Replaces any existing file of that name.
+    // The video is written beside path and replaces any file of that name only when close()
+    // succeeds; after a failure, or when the writer is destroyed unclosed, the old file stays.
     void open(const QString& path, const AviOptions& options);
     // One video frame from 32-bit pixels of exactly the stream's size.
     void writeFrame(const PixelSpan& picture);
-    // Finishes the file; safe to call repeatedly and without open().
+    // Finishes the file and puts it in place; throws KeltoError when any write failed. Safe
+    // to call repeatedly and without open().
     void close();
     bool isOpen() const;
     int framesWritten() const;

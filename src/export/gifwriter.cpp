@@ -1,8 +1,9 @@
 #include "export/gifwriter.h"
 
+#include "settings/atomicfile.h"
 #include "settings/errorreporter.h"
 
-#include <QSaveFile>
+#include <QFile>
 
 #include <gif_lib.h>
 
@@ -13,9 +14,11 @@ namespace kelto {
 
 namespace {
 
-int writeToDevice(GifFileType* gif, const GifByteType* data, int length) {
-    auto* file = static_cast<QSaveFile*>(gif->UserData);
-    return static_cast<int>(file->write(reinterpret_cast<const char*>(data), length));
+// giflib is C: a failed write is returned as a short count, and the reason is kept by the file
+// for the message.
+int writeToFile(GifFileType* gif, const GifByteType* data, int length) {
+    auto* file = static_cast<AtomicFile*>(gif->UserData);
+    return length >= 0 && file->tryWrite(data, size_t(length)) ? length : 0;
 }
 
 struct MapDeleter {
@@ -50,7 +53,8 @@ std::string gifErrorText(int code) {
 } // namespace
 
 struct GifWriter::State {
-    QSaveFile file;
+    explicit State(const QString& path) : file(QFile::encodeName(path).toStdString()) {}
+    AtomicFile file;
     GifFileType* gif = nullptr;
     int width = 0;
     int height = 0;
@@ -61,6 +65,7 @@ struct GifWriter::State {
 
     void check(int result, const char* what) {
         if (result == GIF_ERROR) {
+            file.checkWrites(); // the system's reason, when a write failed
             throw KeltoError(std::string("Could not write the GIF file (") + what + ": " +
                              gifErrorText(gif ? gif->Error : 0) + ")");
         }
@@ -89,14 +94,9 @@ void GifWriter::open(const QString& path, int width, int height, bool animated) 
     if (width < 1 || height < 1 || width > 65535 || height > 65535) {
         throw KeltoError("A GIF picture must be 1 to 65535 pixels wide and high");
     }
-    auto state = std::make_unique<State>();
-    state->file.setFileName(path);
-    if (!state->file.open(QIODevice::WriteOnly)) {
-        throw KeltoError("Could not create " + path.toStdString() + ": " +
-                         state->file.errorString().toStdString());
-    }
+    auto state = std::make_unique<State>(path);
     int error = 0;
-    state->gif = EGifOpen(&state->file, writeToDevice, &error);
+    state->gif = EGifOpen(&state->file, writeToFile, &error);
     if (!state->gif) {
         throw KeltoError("Could not start the GIF file: " + gifErrorText(error));
     }
@@ -197,7 +197,6 @@ void GifWriter::finish() {
     }
     std::unique_ptr<State> state = std::move(m_state);
     if (!state->started) {
-        state->file.cancelWriting();
         state->closeGif();
         throw KeltoError("A GIF file needs at least one frame");
     }
@@ -205,21 +204,19 @@ void GifWriter::finish() {
     const int result = EGifCloseFile(state->gif, &error);
     state->gif = nullptr;
     if (result == GIF_ERROR) {
-        state->file.cancelWriting();
+        state->file.checkWrites();
         throw KeltoError("Could not finish the GIF file: " + gifErrorText(error));
     }
-    if (!state->file.commit()) {
-        throw KeltoError("Could not write " + state->file.fileName().toStdString() + ": " +
-                         state->file.errorString().toStdString());
-    }
+    // The temporary file goes away with the state when this throws.
+    state->file.commit();
 }
 
 void GifWriter::cancel() {
     if (!m_state) {
         return;
     }
-    m_state->file.cancelWriting();
     m_state->closeGif();
+    m_state->file.discard();
     m_state.reset();
 }
 

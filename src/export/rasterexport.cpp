@@ -9,12 +9,14 @@
 #include "graphics/drawing.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/renderer.h"
+#include "settings/atomicfile.h"
 #include "settings/errorreporter.h"
 
-#include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace kelto {
@@ -27,22 +29,19 @@ PixelSpan spanOf(const Bitmap& bitmap) {
     return {bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.rowBytes()};
 }
 
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
-            qint64(bytes.size()) ||
-        !file.commit()) {
-        throw KeltoError("Could not write " + path + ": " + file.errorString().toStdString());
+// A failure part-way through a sequence says which pictures are already on disk, so the user
+// knows what is complete and what to clean up.
+[[noreturn]] void sequenceFailed(const std::string& reason, const std::vector<std::string>& done) {
+    std::string message = reason;
+    if (done.empty()) {
+        message += ". No picture was written.";
+    } else if (done.size() == 1) {
+        message += ". One picture was written before: " + done.front() + ".";
+    } else {
+        message += ". " + std::to_string(done.size()) +
+                   " pictures were written before: " + done.front() + " to " + done.back() + ".";
     }
-}
-
-int scaledSide(int side, double zoom) {
-    const double scaled = std::nearbyint(side * zoom);
-    if (scaled < 1 || scaled > kMaxBitmapSide) {
-        throw KeltoError("The export size is too large or too small");
-    }
-    return static_cast<int>(scaled);
+    throw KeltoError(message);
 }
 
 bool isGrey(uint32_t colour) {
@@ -68,29 +67,41 @@ int roundedQuotient(double a, double b) {
     return static_cast<int>(std::nearbyint(a / b));
 }
 
-FrameRenderer::FrameRenderer(const Document& doc, const RasterOptions& raw) : m_doc(doc) {
-    RasterOptions options = raw;
-    options.sanitise();
-    m_superSample = options.superSample;
-    m_zoom = m_superSample * (options.resize / 100.0);
-    const int width = scaledSide(doc.animWidth(), m_zoom);
-    const int height = scaledSide(doc.animHeight(), m_zoom);
-    checkBitmapSize(width, height);
-    m_render = Bitmap(width, height, PixelFormat::Bits32);
-    m_background = Bitmap(width, height, PixelFormat::Bits32);
-    m_background.fill(kWhite);
-    if (m_superSample > 1) {
-        m_output = Bitmap(std::max(1, width / m_superSample), std::max(1, height / m_superSample),
-                          PixelFormat::Bits32);
+FrameRenderer::FrameRenderer(const Document& doc, const RasterOptions& options, int64_t bandPixels)
+    : m_doc(doc), m_geometry(exportGeometry(doc.animWidth(), doc.animHeight(), options)) {
+    const ExportGeometry& g = m_geometry;
+    const int64_t renderPixels = int64_t(g.renderWidth) * g.renderHeight;
+    if (renderPixels <= bandPixels && renderPixels <= kMaxBitmapPixels) {
+        m_outputRowsPerBand = g.outputHeight;
+        m_render = Bitmap(g.renderWidth, g.renderHeight, PixelFormat::Bits32);
+        m_background = Bitmap(g.renderWidth, g.renderHeight, PixelFormat::Bits32);
+        m_background.fill(kWhite);
+    } else {
+        m_banded = true;
+        // Output rows per band so that a band holds about bandPixels enlarged pixels; the band
+        // is as tall as the tallest run of source rows any band needs.
+        const double sourceRowsPerOutputRow = double(g.renderHeight) / g.outputHeight;
+        const int64_t budget = std::min(bandPixels, kMaxBitmapPixels / 2);
+        m_outputRowsPerBand = int(
+            std::clamp<double>(std::floor(double(budget) / g.renderWidth / sourceRowsPerOutputRow),
+                               1, g.outputHeight));
+        int bandRows = 1;
+        for (int first = 0; first < g.outputHeight; first += m_outputRowsPerBand) {
+            const int end = std::min(g.outputHeight, first + m_outputRowsPerBand);
+            const BoxRows rows =
+                g.superSample > 1 ? boxReduceSourceRows(g.renderHeight, g.outputHeight, first, end)
+                                  : BoxRows{first, end};
+            bandRows = std::max(bandRows, rows.end - rows.first);
+        }
+        m_render = Bitmap(g.renderWidth, bandRows, PixelFormat::Bits32);
+    }
+    if (g.superSample > 1 || banded()) {
+        m_output = Bitmap(g.outputWidth, g.outputHeight, PixelFormat::Bits32);
     }
 }
 
-int FrameRenderer::outputWidth() const {
-    return m_superSample > 1 ? m_output.width() : m_render.width();
-}
-
-int FrameRenderer::outputHeight() const {
-    return m_superSample > 1 ? m_output.height() : m_render.height();
+bool FrameRenderer::hasBackground(const Figures& frame) const {
+    return frame.backgroundIndex != 0 && frame.backgroundIndex < m_doc.backgroundCount();
 }
 
 void FrameRenderer::drawBackground(int slot) {
@@ -102,26 +113,61 @@ void FrameRenderer::drawBackground(int slot) {
 
 const Bitmap& FrameRenderer::render(int frameIndex) {
     const Figures& frame = m_doc.frames.at(frameIndex);
-    const int slot = frame.backgroundIndex;
-    if (slot != 0 && slot < m_doc.backgroundCount()) {
-        if (slot != m_backgroundDrawn) {
-            drawBackground(slot);
+    return banded() ? renderBanded(frame) : renderWhole(frame);
+}
+
+const Bitmap& FrameRenderer::renderWhole(const Figures& frame) {
+    if (hasBackground(frame)) {
+        if (frame.backgroundIndex != m_backgroundDrawn) {
+            drawBackground(frame.backgroundIndex);
         }
         copyBitmap(m_background, m_render, PixelPos{0, 0});
     } else {
         m_render.fill(kWhite);
     }
-    drawAll(frame, m_doc.figureTypes(), m_render, false, PixelPos{0, 0}, m_zoom);
-    if (m_superSample < 2) {
+    drawAll(frame, m_doc.figureTypes(), m_render, false, PixelPos{0, 0}, m_geometry.zoom);
+    if (m_geometry.superSample < 2) {
         return m_render;
     }
     boxReduce(m_render, m_output);
     return m_output;
 }
 
+const Bitmap& FrameRenderer::renderBanded(const Figures& frame) {
+    for (int first = 0; first < m_geometry.outputHeight; first += m_outputRowsPerBand) {
+        renderBand(frame, first, std::min(m_geometry.outputHeight, first + m_outputRowsPerBand));
+    }
+    return m_output;
+}
+
+void FrameRenderer::renderBand(const Figures& frame, int firstRow, int endRow) {
+    const ExportGeometry& g = m_geometry;
+    const bool reduce = g.superSample > 1;
+    const int top =
+        reduce ? boxReduceSourceRows(g.renderHeight, g.outputHeight, firstRow, endRow).first
+               : firstRow;
+    // The band shows the rows from top on; rows past the frame's bottom are never used.
+    m_render.fill(kWhite);
+    if (hasBackground(frame)) {
+        m_doc.background(frame.backgroundIndex)
+            .stretchDraw(m_render, Rect{0, -top, g.renderWidth, g.renderHeight - top});
+    }
+    drawAllRows(frame, m_doc.figureTypes(), m_render, top, g.renderHeight, g.zoom);
+    if (reduce) {
+        boxReduceRows(m_render, top, g.renderHeight, m_output, firstRow, endRow);
+        return;
+    }
+    for (int y = firstRow; y < endRow; ++y) {
+        std::memcpy(m_output.row(y), m_render.row(y - top), m_output.rowBytes());
+    }
+}
+
 ExportResult exportImageSequence(const Document& doc, const std::string& baseName,
                                  ImageSequenceOptions options, ExportProgress& progress) {
     options.sanitise();
+    // Sizes the format or memory cannot hold, and files the disk cannot take, are refused
+    // before anything is drawn or written.
+    requireRoom(planImageSequence(doc, baseName, options));
     ExportResult result;
     FrameRenderer renderer(doc, options);
     const std::string stem = removeExtension(baseName);
@@ -150,10 +196,14 @@ ExportResult exportImageSequence(const Document& doc, const std::string& baseNam
         for (int j = 0; j < copies; ++j) {
             const std::string path =
                 stem + numbered(i, width) + (j == 0 ? "" : "rep" + std::to_string(j)) + extension;
-            if (options.format == ImageFormat::Gif) {
-                writeGifImage(QString::fromStdString(path), indexed);
-            } else {
-                writeFile(path, bytes);
+            try {
+                if (options.format == ImageFormat::Gif) {
+                    writeGifImage(QString::fromStdString(path), indexed);
+                } else {
+                    writeFileReplacing(path, bytes);
+                }
+            } catch (const KeltoError& e) {
+                sequenceFailed(e.what(), result.files);
             }
             result.files.push_back(path);
         }
@@ -166,6 +216,9 @@ ExportResult exportImageSequence(const Document& doc, const std::string& baseNam
 ExportResult exportGif(const Document& doc, const std::string& baseName, GifExportOptions options,
                        int frameInterval, ExportProgress& progress) {
     options.sanitise();
+    // Sizes the format or memory cannot hold, and files the disk cannot take, are refused
+    // before anything is drawn or written.
+    requireRoom(planGif(doc, baseName, options));
     ExportResult result;
     FrameRenderer renderer(doc, options);
     const int unit = roundedQuotient(frameInterval, 10);
@@ -211,6 +264,9 @@ ExportResult exportGif(const Document& doc, const std::string& baseName, GifExpo
 ExportResult exportAvi(const Document& doc, const std::string& baseName, AviExportOptions options,
                        int frameInterval, ExportProgress& progress) {
     options.sanitise();
+    // Sizes the format or memory cannot hold, and files the disk cannot take, are refused
+    // before anything is drawn or written.
+    requireRoom(planAvi(doc, baseName, options));
     ExportResult result;
     FrameRenderer renderer(doc, options);
     const int w = renderer.outputWidth();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/kelformat.h"
+#include "export/exportcheck.h"
 #include "export/exportoptions.h"
 #include "graphics/bitmap.h"
 
@@ -12,27 +13,41 @@ namespace kelto {
 class Document;
 
 // Renders stored frames at an export size: round(size x resize/100 x superSample) (halves to
-// even), box-filtered down by the super-sample factor. The background is drawn into its own
-// layer only when a frame's background differs from the one drawn last.
+// even), box-filtered down by the super-sample factor. A frame of at most bandPixels pixels is
+// drawn whole, with the background kept in its own layer and redrawn only when a frame's
+// background differs from the one drawn last. A larger one is drawn and reduced in bands of
+// about bandPixels pixels, so memory stays bounded; every pixel comes out as drawn whole.
 class FrameRenderer {
 public:
-    FrameRenderer(const Document& doc, const RasterOptions& options);
+    static constexpr int64_t kBandPixels = int64_t(1) << 24;
 
-    int renderWidth() const { return m_render.width(); }
-    int renderHeight() const { return m_render.height(); }
+    // Throws KeltoError, naming the limit, for sizes that cannot be exported.
+    FrameRenderer(const Document& doc, const RasterOptions& options,
+                  int64_t bandPixels = kBandPixels);
+
+    int renderWidth() const { return m_geometry.renderWidth; }
+    int renderHeight() const { return m_geometry.renderHeight; }
     // The size of the pictures render() returns.
-    int outputWidth() const;
-    int outputHeight() const;
+    int outputWidth() const { return m_geometry.outputWidth; }
+    int outputHeight() const { return m_geometry.outputHeight; }
+    // Whether frames are drawn in bands.
+    bool banded() const { return m_banded; }
     // The frame as a 32-bit picture; valid until the next call.
     const Bitmap& render(int frameIndex);
 
 private:
     void drawBackground(int slot);
+    const Bitmap& renderWhole(const Figures& frame);
+    const Bitmap& renderBanded(const Figures& frame);
+    // The enlarged frame's rows [rows.first, rows.end) into the output rows [first, end).
+    void renderBand(const Figures& frame, int firstRow, int endRow);
+    bool hasBackground(const Figures& frame) const;
 
     const Document& m_doc;
-    int m_superSample;
-    double m_zoom;
-    Bitmap m_render;
+    ExportGeometry m_geometry;
+    bool m_banded = false;
+    int m_outputRowsPerBand = 0;
+    Bitmap m_render; // the whole enlarged frame, or one band of it
     Bitmap m_background;
     Bitmap m_output;
     int m_backgroundDrawn = -1;

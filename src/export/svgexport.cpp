@@ -1,9 +1,9 @@
 #include "export/svgexport.h"
 
 #include "model/onions.h"
-#include "settings/errorreporter.h"
+#include "settings/atomicfile.h"
 
-#include <QSaveFile>
+#include <QFile>
 
 #include <cmath>
 #include <cstdio>
@@ -194,14 +194,7 @@ std::string buildSvg(const SvgScene& scene, bool withHandles) {
 
 void saveSvg(const QString& path, const SvgScene& scene, bool withHandles) {
     const std::string text = buildSvg(scene, withHandles);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        throw KeltoError("Could not write " + path.toStdString() + ": " +
-                         file.errorString().toStdString());
-    }
+    writeFileReplacing(QFile::encodeName(path).toStdString(), text.data(), text.size());
 }
 
 } // namespace kelto

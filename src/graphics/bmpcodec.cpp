@@ -10,6 +10,8 @@ namespace {
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
 
 uint32_t u32At(const uint8_t* p) {
@@ -55,6 +57,111 @@ PixelFormat formatFor(int bpp, uint32_t compression, const uint32_t masks[3]) {
     }
 }
 
+// Expands run-length encoded rows (8 bits: one index per pixel; 4 bits: two indices per byte,
+// high nibble first) into a bottom-up palette bitmap. A count byte above zero repeats the value
+// byte; a zero count byte escapes: 0 ends the line, 1 ends the bitmap, 2 moves the cursor right
+// and up by the next two bytes, and 3 or more copies that many pixels from the stream, padded
+// to a whole 16-bit word. Pixels the stream skips keep index 0.
+//
+// Damage is refused rather than guessed around: a run or a move that leaves the picture, or a
+// stream that stops while rows are still open. A stream whose end-of-bitmap is missing after
+// every row was ended is accepted, since no pixel is lost.
+class RleDecoder {
+public:
+    RleDecoder(Bitmap& bitmap, const uint8_t* data, size_t size, bool fourBit)
+        : m_bitmap(bitmap), m_data(data), m_size(size), m_fourBit(fourBit) {}
+
+    void decode() {
+        const int height = m_bitmap.height();
+        while (m_pos + 2 <= m_size || m_line < height) {
+            const uint8_t count = next();
+            const uint8_t value = next();
+            if (count > 0) {
+                repeat(count, value);
+            } else if (value == 0) {
+                m_x = 0;
+                m_line = std::min(m_line + 1, height);
+            } else if (value == 1) {
+                return;
+            } else if (value == 2) {
+                move();
+            } else {
+                copyAbsolute(value);
+            }
+        }
+    }
+
+private:
+    uint8_t next() {
+        if (m_pos >= m_size) {
+            bad("compressed pixel data ends early");
+        }
+        return m_data[m_pos++];
+    }
+
+    // The row the cursor is on, after checking that count pixels fit on it.
+    uint8_t* rowFor(int count) {
+        if (m_line >= m_bitmap.height()) {
+            bad("compressed pixels beyond the last row");
+        }
+        if (count > m_bitmap.width() - m_x) {
+            bad("compressed run past the end of a row");
+        }
+        return m_bitmap.row(m_bitmap.height() - 1 - m_line);
+    }
+
+    void set(uint8_t* row, int x, uint8_t index) const {
+        if (!m_fourBit) {
+            row[x] = index;
+            return;
+        }
+        uint8_t& b = row[x >> 1];
+        b = (x & 1) ? uint8_t((b & 0xF0) | (index & 0x0F)) : uint8_t((b & 0x0F) | (index << 4));
+    }
+
+    void repeat(int count, uint8_t value) {
+        uint8_t* row = rowFor(count);
+        for (int i = 0; i < count; ++i) {
+            set(row, m_x + i, m_fourBit ? uint8_t((i & 1) ? value & 0x0F : value >> 4) : value);
+        }
+        m_x += count;
+    }
+
+    void copyAbsolute(int count) {
+        uint8_t* row = rowFor(count);
+        const size_t bytes = m_fourBit ? size_t(count + 1) / 2 : size_t(count);
+        const size_t padded = bytes + (bytes & 1);
+        if (m_size - m_pos < padded) {
+            bad("compressed pixel data ends early");
+        }
+        const uint8_t* src = m_data + m_pos;
+        for (int i = 0; i < count; ++i) {
+            set(row, m_x + i,
+                m_fourBit ? uint8_t((i & 1) ? src[i >> 1] & 0x0F : src[i >> 1] >> 4) : src[i]);
+        }
+        m_x += count;
+        m_pos += padded;
+    }
+
+    void move() {
+        const int dx = next();
+        const int dy = next();
+        if (dx > m_bitmap.width() - m_x || dy >= m_bitmap.height() - m_line) {
+            bad("compressed data moves outside the picture");
+        }
+        m_x += dx;
+        m_line += dy;
+    }
+
+    Bitmap& m_bitmap;
+    const uint8_t* m_data;
+    size_t m_size;
+    bool m_fourBit;
+    size_t m_pos = 0;
+    int m_x = 0;
+    int m_line = 0; // counted from the bottom row, as the stream runs
+};
+
 // Parses one BMP held in exactly `size` bytes.
 Bitmap parseBmp(const uint8_t* p, size_t size) {
     if (size < kFileHeaderSize + 12 || p[0] != 'B' || p[1] != 'M') {
@@ -91,8 +198,15 @@ Bitmap parseBmp(const uint8_t* p, size_t size) {
         bad("negative width");
     }
     checkBitmapSize(width, height);
-    if (compression != kBiRgb && compression != kBiBitfields) {
-        bad("compressed bitmaps are not supported");
+    const bool rle = compression == kBiRle8 || compression == kBiRle4;
+    if (compression != kBiRgb && compression != kBiBitfields && !rle) {
+        bad("unsupported compression");
+    }
+    if (rle && bpp != (compression == kBiRle8 ? 8 : 4)) {
+        bad("run-length compression for another pixel depth");
+    }
+    if (rle && topDown) {
+        bad("run-length compressed rows must run bottom-up");
     }
     size_t cursor = kFileHeaderSize + infoSize;
     uint32_t masks[3] = {0, 0, 0};
@@ -132,11 +246,16 @@ Bitmap parseBmp(const uint8_t* p, size_t size) {
     }
     const size_t stride = rowBytesFor(int(width), format);
     if (offBits < kFileHeaderSize + infoSize || offBits > size ||
-        stride * size_t(height) > size - offBits) {
+        (!rle && stride * size_t(height) > size - offBits)) {
         bad("pixel data outside the file");
     }
     Bitmap bitmap(int(width), int(height), format);
     bitmap.setPalette(std::move(palette));
+    if (rle) {
+        // The stream runs to the end of the file: the image-size field is often 0 or wrong.
+        RleDecoder(bitmap, p + offBits, size - offBits, compression == kBiRle4).decode();
+        return bitmap;
+    }
     for (int64_t i = 0; i < height && stride > 0; ++i) {
         const int y = int(topDown ? i : height - 1 - i);
         std::memcpy(bitmap.row(y), p + offBits + size_t(i) * stride, stride);
@@ -147,9 +266,12 @@ Bitmap parseBmp(const uint8_t* p, size_t size) {
 } // namespace
 
 Bitmap readBmp(ByteReader& reader) {
-    const size_t start = reader.pos();
-    reader.need(kFileHeaderSize);
-    const uint32_t total = u32At(reader.data() + start + 2);
+    // Checked before the size is taken, so that nonsense is refused before it is read in full.
+    const uint8_t* head = reader.peek(kFileHeaderSize);
+    if (head[0] != 'B' || head[1] != 'M') {
+        bad("no BMP header");
+    }
+    const uint32_t total = u32At(head + 2);
     if (total < kFileHeaderSize + 12) {
         bad("file size too small");
     }

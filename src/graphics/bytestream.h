@@ -44,13 +44,33 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
+// Supplies the bytes of a stream piece by piece, so that a reader can parse while the stream is
+// being inflated and refuse nonsense before the rest of it is produced.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Appends between 1 and `want` bytes to out and returns how many; 0 once the stream has
+    // ended. Throws KeltoError when the stream is damaged or passes its size limit.
+    virtual size_t readSome(std::vector<uint8_t>& out, size_t want) = 0;
+    // How many more bytes the stream may produce at most.
+    virtual size_t maxRemaining() const = 0;
+};
+
 // Bounds-checked little-endian reader over untrusted bytes: every read that would pass the end
 // throws KeltoError, so a truncated or hostile input never reads outside its buffer.
+//
+// It reads either a buffer held by the caller or a ByteSource. With a source it keeps a window
+// of the stream and pulls more only when a read needs it, so memory follows what the parser has
+// accepted, not what the stream claims to hold. Pointers from take() and peek() stay valid until
+// the next read. pos() counts from the start of the stream either way.
 class ByteReader {
 public:
     ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
     explicit ByteReader(const std::vector<uint8_t>& bytes)
         : ByteReader(bytes.data(), bytes.size()) {}
+    explicit ByteReader(ByteSource& source) : m_data(nullptr), m_size(0), m_source(&source) {}
+    ByteReader(const ByteReader&) = delete;
+    ByteReader& operator=(const ByteReader&) = delete;
 
     template <class T>
     T get() {
@@ -75,35 +95,43 @@ public:
         m_pos += size;
         return p;
     }
+    // The next `size` bytes without consuming them.
+    const uint8_t* peek(size_t size) {
+        need(size);
+        return m_data + m_pos;
+    }
     std::string getShortString() {
         const uint8_t n = get<uint8_t>();
         const uint8_t* p = take(n);
         return std::string(reinterpret_cast<const char*>(p), n);
     }
     void skip(size_t size) { take(size); }
-    void seek(size_t pos) {
-        if (pos > m_size) {
-            throw KeltoError("Unexpected end of data");
-        }
-        m_pos = pos;
-    }
-    size_t pos() const { return m_pos; }
-    size_t size() const { return m_size; }
+    size_t pos() const { return m_base + m_pos; }
+    // Bytes held and not yet read: all that is left of a buffer; of a stream, what has been
+    // inflated so far (more may follow).
     size_t remaining() const { return m_size - m_pos; }
-    bool atEnd() const { return m_pos >= m_size; }
-    const uint8_t* data() const { return m_data; }
 
     // Throws unless at least n more bytes are there; also guards counts before allocating.
-    void need(size_t n) const {
+    void need(size_t n) {
         if (n > m_size - m_pos) {
-            throw KeltoError("Unexpected end of data");
+            fill(n);
         }
     }
+    // Whether n more bytes are there; like need() but answers instead of throwing at the end.
+    bool available(size_t n);
 
 private:
+    // Pull from the source until n unread bytes are held; at the end of the data fill throws and
+    // tryFill answers false. A damaged source throws from both.
+    void fill(size_t n);
+    bool tryFill(size_t n);
+
     const uint8_t* m_data;
     size_t m_size;
     size_t m_pos = 0;
+    size_t m_base = 0; // stream position of m_data[0]
+    ByteSource* m_source = nullptr;
+    std::vector<uint8_t> m_window;
 };
 
 } // namespace kelto

@@ -243,10 +243,11 @@ inline void reduce4By2(const uint32_t* a, const uint32_t* b, uint32_t* out) {
 }
 #endif
 
-void reduceBy2(const Bitmap& src, Bitmap& dst, int tw, int th) {
-    for (int y = 0; y < th; ++y) {
-        const uint32_t* a = row32(src, 2 * y);
-        const uint32_t* b = row32(src, 2 * y + 1);
+// The reductions below write target rows [y0, y1); src holds the source rows from srcTop on.
+void reduceBy2(const Bitmap& src, int srcTop, Bitmap& dst, int tw, int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        const uint32_t* a = row32(src, 2 * y - srcTop);
+        const uint32_t* b = row32(src, 2 * y + 1 - srcTop);
         uint32_t* out = row32(dst, y);
         int x = 0;
         // Four target pixels per step.
@@ -263,11 +264,11 @@ void reduceBy2(const Bitmap& src, Bitmap& dst, int tw, int th) {
     }
 }
 
-void reduceBy3(const Bitmap& src, Bitmap& dst, int tw, int th) {
-    for (int y = 0; y < th; ++y) {
-        const uint32_t* a = row32(src, 3 * y);
-        const uint32_t* b = row32(src, 3 * y + 1);
-        const uint32_t* c = row32(src, 3 * y + 2);
+void reduceBy3(const Bitmap& src, int srcTop, Bitmap& dst, int tw, int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        const uint32_t* a = row32(src, 3 * y - srcTop);
+        const uint32_t* b = row32(src, 3 * y + 1 - srcTop);
+        const uint32_t* c = row32(src, 3 * y + 2 - srcTop);
         uint32_t* out = row32(dst, y);
         for (int x = 0; x < tw; ++x) {
             const int s = 3 * x;
@@ -283,10 +284,11 @@ void reduceBy3(const Bitmap& src, Bitmap& dst, int tw, int th) {
     }
 }
 
-void reduceBy4(const Bitmap& src, Bitmap& dst, int tw, int th) {
-    for (int y = 0; y < th; ++y) {
-        const uint32_t* rows[4] = {row32(src, 4 * y), row32(src, 4 * y + 1), row32(src, 4 * y + 2),
-                                   row32(src, 4 * y + 3)};
+void reduceBy4(const Bitmap& src, int srcTop, Bitmap& dst, int tw, int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        const int s0 = 4 * y - srcTop;
+        const uint32_t* rows[4] = {row32(src, s0), row32(src, s0 + 1), row32(src, s0 + 2),
+                                   row32(src, s0 + 3)};
         uint32_t* out = row32(dst, y);
         for (int x = 0; x < tw; ++x) {
             const int s = 4 * x;
@@ -300,14 +302,14 @@ void reduceBy4(const Bitmap& src, Bitmap& dst, int tw, int th) {
     }
 }
 
-void reduceByAny(const Bitmap& src, Bitmap& dst, int c, int tw, int th) {
+void reduceByAny(const Bitmap& src, int srcTop, Bitmap& dst, int c, int tw, int y0, int y1) {
     const uint64_t area = uint64_t(c) * uint64_t(c);
-    for (int y = 0; y < th; ++y) {
+    for (int y = y0; y < y1; ++y) {
         uint32_t* out = row32(dst, y);
         for (int x = 0; x < tw; ++x) {
             uint64_t sum[3] = {0, 0, 0};
             for (int j = 0; j < c; ++j) {
-                const uint32_t* r = row32(src, c * y + j) + size_t(c) * x;
+                const uint32_t* r = row32(src, c * y + j - srcTop) + size_t(c) * x;
                 for (int i = 0; i < c; ++i) {
                     sum[0] += r[i] & 0xFF;
                     sum[1] += (r[i] >> 8) & 0xFF;
@@ -316,6 +318,81 @@ void reduceByAny(const Bitmap& src, Bitmap& dst, int c, int tw, int th) {
             }
             out[x] = (out[x] & 0xFF000000) | uint32_t(sum[0] / area) |
                      (uint32_t(sum[1] / area) << 8) | (uint32_t(sum[2] / area) << 16);
+        }
+    }
+}
+
+// Whole c x c blocks into target rows [y0, y1) (and the columns below tw).
+void reduceByFactorRows(const Bitmap& src, int srcTop, Bitmap& dst, int c, int tw, int y0, int y1) {
+    switch (c) {
+    case 1:
+        for (int y = y0; y < y1; ++y) {
+            const uint32_t* in = row32(src, y - srcTop);
+            uint32_t* out = row32(dst, y);
+            for (int x = 0; x < tw; ++x) {
+                out[x] = (out[x] & 0xFF000000) | (in[x] & 0xFFFFFF);
+            }
+        }
+        break;
+    case 2:
+        reduceBy2(src, srcTop, dst, tw, y0, y1);
+        break;
+    case 3:
+        reduceBy3(src, srcTop, dst, tw, y0, y1);
+        break;
+    case 4:
+        reduceBy4(src, srcTop, dst, tw, y0, y1);
+        break;
+    default:
+        reduceByAny(src, srcTop, dst, c, tw, y0, y1);
+        break;
+    }
+}
+
+// Block edges per target column or row: pairs [from, to); an enlarging factor still takes at
+// least one pixel.
+std::vector<int> blockEdges(int count, double f, int limit) {
+    std::vector<int> e(size_t(count) * 2);
+    for (int i = 0; i < count; ++i) {
+        int from = std::min(int(i * f), limit - 1);
+        int to = std::max(from + 1, std::min(int((i + 1) * f), limit));
+        e[2 * size_t(i)] = from;
+        e[2 * size_t(i) + 1] = to;
+    }
+    return e;
+}
+
+// Whether boxReduce takes the whole-factor path for these sizes.
+bool equalWholeFactors(int sourceWidth, int sourceHeight, const Bitmap& target) {
+    const double fx = double(sourceWidth) / target.width();
+    const double fy = double(sourceHeight) / target.height();
+    return fx == fy && fx == std::floor(fx);
+}
+
+// The averaging path of boxReduce for target rows [y0, y1); src holds the source rows from
+// srcTop on, of a source sourceHeight rows high.
+void reduceAnyFactorsRows(const Bitmap& src, int srcTop, int sourceHeight, Bitmap& target, int y0,
+                          int y1) {
+    const std::vector<int> xs =
+        blockEdges(target.width(), double(src.width()) / target.width(), src.width());
+    const std::vector<int> ys =
+        blockEdges(target.height(), double(sourceHeight) / target.height(), sourceHeight);
+    for (int y = y0; y < y1; ++y) {
+        uint32_t* out = row32(target, y);
+        for (int x = 0; x < target.width(); ++x) {
+            uint64_t sum[3] = {0, 0, 0};
+            for (int sy = ys[2 * size_t(y)]; sy < ys[2 * size_t(y) + 1]; ++sy) {
+                const uint32_t* r = row32(src, sy - srcTop);
+                for (int sx = xs[2 * size_t(x)]; sx < xs[2 * size_t(x) + 1]; ++sx) {
+                    sum[0] += r[sx] & 0xFF;
+                    sum[1] += (r[sx] >> 8) & 0xFF;
+                    sum[2] += (r[sx] >> 16) & 0xFF;
+                }
+            }
+            const uint64_t n = uint64_t(xs[2 * size_t(x) + 1] - xs[2 * size_t(x)]) *
+                               uint64_t(ys[2 * size_t(y) + 1] - ys[2 * size_t(y)]);
+            out[x] = (out[x] & 0xFF000000) | uint32_t(sum[0] / n) | (uint32_t(sum[1] / n) << 8) |
+                     (uint32_t(sum[2] / n) << 16);
         }
     }
 }
@@ -341,28 +418,7 @@ void boxReduceByFactor(const Bitmap& source, Bitmap& target) {
     // Only whole blocks that lie inside the source are reduced.
     const int tw = std::min(target.width(), src->width() / c);
     const int th = std::min(target.height(), src->height() / c);
-    switch (c) {
-    case 1:
-        for (int y = 0; y < th; ++y) {
-            for (int x = 0; x < tw; ++x) {
-                row32(target, y)[x] =
-                    (row32(target, y)[x] & 0xFF000000) | (row32(*src, y)[x] & 0xFFFFFF);
-            }
-        }
-        break;
-    case 2:
-        reduceBy2(*src, target, tw, th);
-        break;
-    case 3:
-        reduceBy3(*src, target, tw, th);
-        break;
-    case 4:
-        reduceBy4(*src, target, tw, th);
-        break;
-    default:
-        reduceByAny(*src, target, c, tw, th);
-        break;
-    }
+    reduceByFactorRows(*src, 0, target, c, tw, 0, th);
 }
 
 void boxReduce(Bitmap& source, Bitmap& target) {
@@ -374,43 +430,41 @@ void boxReduce(Bitmap& source, Bitmap& target) {
     if (source.empty()) {
         return;
     }
-    const double fx = double(source.width()) / target.width();
-    const double fy = double(source.height()) / target.height();
-    if (fx == fy && fx == std::floor(fx)) {
+    if (equalWholeFactors(source.width(), source.height(), target)) {
         boxReduceByFactor(source, target);
         return;
     }
-    // Block edges per target column; an enlarging factor still takes at least one pixel.
-    auto edges = [](int count, double f, int limit) {
-        std::vector<int> e(size_t(count) * 2);
-        for (int i = 0; i < count; ++i) {
-            int from = std::min(int(i * f), limit - 1);
-            int to = std::max(from + 1, std::min(int((i + 1) * f), limit));
-            e[2 * size_t(i)] = from;
-            e[2 * size_t(i) + 1] = to;
-        }
-        return e;
-    };
-    const std::vector<int> xs = edges(target.width(), fx, source.width());
-    const std::vector<int> ys = edges(target.height(), fy, source.height());
-    for (int y = 0; y < target.height(); ++y) {
-        uint32_t* out = row32(target, y);
-        for (int x = 0; x < target.width(); ++x) {
-            uint64_t sum[3] = {0, 0, 0};
-            for (int sy = ys[2 * size_t(y)]; sy < ys[2 * size_t(y) + 1]; ++sy) {
-                const uint32_t* r = row32(source, sy);
-                for (int sx = xs[2 * size_t(x)]; sx < xs[2 * size_t(x) + 1]; ++sx) {
-                    sum[0] += r[sx] & 0xFF;
-                    sum[1] += (r[sx] >> 8) & 0xFF;
-                    sum[2] += (r[sx] >> 16) & 0xFF;
-                }
-            }
-            const uint64_t n = uint64_t(xs[2 * size_t(x) + 1] - xs[2 * size_t(x)]) *
-                               uint64_t(ys[2 * size_t(y) + 1] - ys[2 * size_t(y)]);
-            out[x] = (out[x] & 0xFF000000) | uint32_t(sum[0] / n) | (uint32_t(sum[1] / n) << 8) |
-                     (uint32_t(sum[2] / n) << 16);
-        }
+    reduceAnyFactorsRows(source, 0, source.height(), target, 0, target.height());
+}
+
+BoxRows boxReduceSourceRows(int sourceHeight, int targetHeight, int firstRow, int endRow) {
+    if (firstRow >= endRow || sourceHeight <= 0 || targetHeight <= 0) {
+        return {0, 0};
     }
+    const double f = double(sourceHeight) / targetHeight;
+    // The edges of blockEdges for the first and last row; blocks follow each other downwards.
+    const int first = std::min(int(firstRow * f), sourceHeight - 1);
+    const int lastFrom = std::min(int((endRow - 1) * f), sourceHeight - 1);
+    const int end = std::max(lastFrom + 1, std::min(int(endRow * f), sourceHeight));
+    return {first, end};
+}
+
+void boxReduceRows(Bitmap& rows, int rowsTop, int sourceHeight, Bitmap& target, int firstRow,
+                   int endRow) {
+    if (target.width() == 0 || target.height() == 0 || rows.empty() || firstRow >= endRow) {
+        return;
+    }
+    require32(rows);
+    require32(target);
+    if (!equalWholeFactors(rows.width(), sourceHeight, target)) {
+        reduceAnyFactorsRows(rows, rowsTop, sourceHeight, target, firstRow, endRow);
+        return;
+    }
+    const int c = rows.width() / target.width();
+    // As boxReduceByFactor: only whole blocks inside the source.
+    const int th = std::min(target.height(), sourceHeight / c);
+    reduceByFactorRows(rows, rowsTop, target, c, std::min(target.width(), rows.width() / c),
+                       firstRow, std::min(endRow, th));
 }
 
 } // namespace kelto

@@ -35,4 +35,19 @@ void boxReduce(Bitmap& source, Bitmap& target);
 // (all but the bottom-right) and shifts by 3. The target is made 32-bit.
 void boxReduceByFactor(const Bitmap& source, Bitmap& target);
 
+// Source rows [first, end).
+struct BoxRows {
+    int first = 0;
+    int end = 0;
+};
+// The source rows that boxReduce reads for target rows [firstRow, endRow), for a source
+// sourceHeight rows high reduced into targetHeight rows.
+BoxRows boxReduceSourceRows(int sourceHeight, int targetHeight, int firstRow, int endRow);
+// boxReduce(source, target) for target rows [firstRow, endRow) only, from `rows`, which holds
+// the source rows from rowsTop on (at least those boxReduceSourceRows names) of a source
+// sourceHeight rows high and as wide as `rows`. The target rows come out exactly as boxReduce
+// of the whole source makes them, so a large picture can be reduced a band at a time.
+void boxReduceRows(Bitmap& rows, int rowsTop, int sourceHeight, Bitmap& target, int firstRow,
+                   int endRow);
+
 } // namespace kelto

@@ -41,18 +41,36 @@ void ImageGeneral::setKind(uint8_t kind) {
     m_bitmap = Bitmap();
     m_jpeg.clear();
     m_decodedJpeg.reset();
+    m_jpegPending = false;
+    m_jpegWidth = 0;
+    m_jpegHeight = 0;
 }
 
 void ImageGeneral::setPicture(const Bitmap& pixels) {
-    if (m_kind == kJpegKind) {
-        m_jpeg = pixels.empty() ? std::vector<uint8_t>() : encodeJpeg(pixels, kJpegQuality);
-        m_decodedJpeg.reset();
-    } else {
+    if (m_kind != kJpegKind) {
         m_bitmap = pixels;
+        return;
     }
+    // Compressing waits until the picture is used, so that size changes in a row lose quality
+    // once.
+    m_jpeg.clear();
+    m_decodedJpeg = pixels.empty() ? nullptr : std::make_shared<const Bitmap>(pixels);
+    m_jpegPending = !pixels.empty();
+    m_jpegWidth = pixels.width();
+    m_jpegHeight = pixels.height();
 }
 
-const Bitmap& ImageGeneral::cachedPixels() const {
+void ImageGeneral::compressPending() const {
+    if (!m_jpegPending) {
+        return;
+    }
+    m_jpeg = encodeJpeg(*m_decodedJpeg, kJpegQuality);
+    m_jpegPending = false;
+    // What is drawn from now on is what the file will hold.
+    m_decodedJpeg.reset();
+}
+
+const Bitmap& ImageGeneral::currentPixels() const {
     if (m_kind != kJpegKind) {
         return m_bitmap;
     }
@@ -63,12 +81,22 @@ const Bitmap& ImageGeneral::cachedPixels() const {
     return *m_decodedJpeg;
 }
 
+const Bitmap& ImageGeneral::cachedPixels() const {
+    compressPending();
+    return currentPixels();
+}
+
+const std::vector<uint8_t>& ImageGeneral::jpegData() const {
+    compressPending();
+    return m_jpeg;
+}
+
 void ImageGeneral::takeJpegSize() {
     // Decoding the whole picture finds damage now rather than at the first drawing; the pixels
     // are dropped again so that the picture stays compressed until it is drawn.
-    const Bitmap& pixels = cachedPixels();
-    m_width = pixels.width();
-    m_height = pixels.height();
+    const Bitmap& pixels = currentPixels();
+    m_width = m_jpegWidth = pixels.width();
+    m_height = m_jpegHeight = pixels.height();
     m_decodedJpeg.reset();
 }
 
@@ -76,18 +104,34 @@ Bitmap ImageGeneral::decoded() const {
     return cachedPixels();
 }
 
-void ImageGeneral::setWidth(int width) {
-    Bitmap pixels = decoded();
-    // An empty picture has no height of its own yet; the stored one stands in.
-    resizeWhite(pixels, width, pixels.empty() ? m_height : pixels.height());
+PixelPos ImageGeneral::pictureSize() const {
+    if (m_kind == kJpegKind) {
+        return {m_jpegWidth, m_jpegHeight};
+    }
+    return {m_bitmap.width(), m_bitmap.height()};
+}
+
+void ImageGeneral::resizePicture(int width, int height) {
+    if (PixelPos{width, height} == pictureSize()) {
+        return; // untouched, so a JPEG is not compressed again
+    }
+    Bitmap pixels = currentPixels();
+    resizeWhite(pixels, width, height);
     setPicture(pixels);
+}
+
+void ImageGeneral::setWidth(int width) {
+    const PixelPos size = pictureSize();
+    // An empty picture has no height of its own yet; the stored one stands in.
+    const bool empty = size.x == 0 || size.y == 0;
+    resizePicture(width, empty ? m_height : size.y);
     m_width = width;
 }
 
 void ImageGeneral::setHeight(int height) {
-    Bitmap pixels = decoded();
-    resizeWhite(pixels, pixels.empty() ? m_width : pixels.width(), height);
-    setPicture(pixels);
+    const PixelPos size = pictureSize();
+    const bool empty = size.x == 0 || size.y == 0;
+    resizePicture(empty ? m_width : size.x, height);
     m_height = height;
 }
 
@@ -136,7 +180,7 @@ void ImageGeneral::rescale(double factor) {
     if (factor == 1) {
         return;
     }
-    Bitmap source = decoded();
+    Bitmap source = currentPixels(); // a copy: the box filter makes it 32-bit
     const double w = std::nearbyint(factor * source.width());
     const double h = std::nearbyint(factor * source.height());
     if (!(w >= 0 && h >= 0 && w <= kMaxBitmapSide && h <= kMaxBitmapSide)) {
@@ -161,9 +205,10 @@ void ImageGeneral::write(ByteWriter& writer) const {
         writeBmp(m_bitmap, writer);
         return;
     }
+    const std::vector<uint8_t>& jpeg = jpegData();
     const size_t at = writer.size();
     writer.put<int64_t>(0);
-    writer.putBytes(m_jpeg.data(), m_jpeg.size());
+    writer.putBytes(jpeg.data(), jpeg.size());
     writer.patch<int64_t>(at, int64_t(writer.size()));
 }
 
@@ -173,7 +218,7 @@ void ImageGeneral::read(ByteReader& reader) {
     if (kind == kJpegKind) {
         loaded.setKind(kJpegKind);
         const int64_t end = reader.get<int64_t>();
-        if (end < int64_t(reader.pos()) || uint64_t(end) > reader.size()) {
+        if (end < int64_t(reader.pos()) || !reader.available(size_t(end) - reader.pos())) {
             throw KeltoError("Invalid picture: JPEG end outside the data");
         }
         const size_t length = size_t(end) - reader.pos();

@@ -27,6 +27,9 @@ public:
     // Sets the kind and starts an empty picture of it.
     void setKind(uint8_t kind);
     // Change the size keeping the pixels anchored at the top-left corner; added area is white.
+    // A picture that already has the size keeps its bytes. A JPEG changed in size is compressed
+    // again once, when it is next drawn, read or written, so a width change followed by a height
+    // change costs one compression.
     void setWidth(int width);
     void setHeight(int height);
     void assign(const ImageGeneral& source);
@@ -41,7 +44,7 @@ public:
     // The picture's pixels: the bitmap, or the decoded JPEG.
     Bitmap decoded() const;
     const Bitmap& bitmap() const { return m_bitmap; }
-    const std::vector<uint8_t>& jpegData() const { return m_jpeg; }
+    const std::vector<uint8_t>& jpegData() const;
 
     // Draws unscaled with the top-left at pos, and scaled (nearest neighbour) into rect.
     void draw(Bitmap& canvas, PixelPos pos) const;
@@ -58,17 +61,30 @@ public:
 
 private:
     void setPicture(const Bitmap& pixels);
+    void resizePicture(int width, int height);
+    // The picture's own size (x width, y height), known without decoding a JPEG.
+    PixelPos pictureSize() const;
+    // The pixels as they stand, a JPEG's pending change included.
+    const Bitmap& currentPixels() const;
+    // The pixels as drawn and written: a pending JPEG change is compressed first.
     const Bitmap& cachedPixels() const;
+    void compressPending() const;
     void takeJpegSize();
 
     uint8_t m_kind = kBitmapKind;
     int m_width = 0;
     int m_height = 0;
     Bitmap m_bitmap;
-    std::vector<uint8_t> m_jpeg;
+    // The JPEG file; stale while m_jpegPending is set.
+    mutable std::vector<uint8_t> m_jpeg;
     // The decoded JPEG, made when first drawn (playback draws it every frame) and shared by
-    // copies; dropped whenever the JPEG changes.
+    // copies; dropped whenever the JPEG changes. While m_jpegPending is set it holds changed
+    // pixels that have not been compressed yet.
     mutable std::shared_ptr<const Bitmap> m_decodedJpeg;
+    mutable bool m_jpegPending = false;
+    // The JPEG picture's own size, known without decoding it.
+    int m_jpegWidth = 0;
+    int m_jpegHeight = 0;
 };
 
 } // namespace kelto

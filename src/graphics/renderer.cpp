@@ -5,16 +5,24 @@
 #include "settings/appsettings.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace kelto {
 
 namespace {
 
+// Saturating, so that far-off joints at large zooms never overflow.
 int iround(double v) {
-    return int(roundHalfEven(v));
+    return int(std::clamp(std::nearbyint(v), double(INT_MIN), double(INT_MAX)));
 }
+
+// Qt refuses pens of 32,768 pixels and wider (it warns and keeps the old width), so wider
+// strokes are filled as the shapes they cover.
+constexpr double kWidestPen = 32767;
 
 QColor qcolour(uint32_t colour) {
     return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
@@ -25,10 +33,23 @@ bool figureMatchesType(const Figure& figure, const FigureType& type) {
            int(figure.jointPos.size()) >= type.jointCount();
 }
 
+// Where figures are drawn: `pixels` holds the rows from `top` on of a canvas `height` rows high
+// and as wide as `pixels`. Painting always sees the whole canvas, clipped to the rows held, so
+// every shape is rasterised exactly as on the whole canvas (Qt clips lines and curves against
+// the device, and a smaller device would move their pixels).
+struct CanvasRows {
+    Bitmap& pixels;
+    int top = 0;
+    int height = 0;
+
+    static CanvasRows whole(Bitmap& bitmap) { return {bitmap, 0, bitmap.height()}; }
+    bool isWhole() const { return top == 0 && height == pixels.height(); }
+};
+
 // The picture of an skImage segment, turned and scaled so its width spans the segment, painted
 // with its bottom-left corner on the anchor joint.
-void drawPictureSegment(const Figure& figure, const FigureType& type, int s, Bitmap& canvas,
-                        PixelPos origin, double zoom, double z) {
+void drawPictureSegment(const Figure& figure, const FigureType& type, int s,
+                        const CanvasRows& canvas, PixelPos origin, double zoom, double z) {
     if (s >= int(type.imageRefs.size())) {
         return;
     }
@@ -65,10 +86,10 @@ void drawPictureSegment(const Figure& figure, const FigureType& type, int s, Bit
         x -= iround(zoom * (ax - double(roundHalfEven(figure.jointPos[size_t(b)].x))));
         y -= iround(zoom * (ay - double(roundHalfEven(figure.jointPos[size_t(b)].y))));
     }
-    copyTransparent(picture, pic.keyColour(), canvas, {x, y});
+    copyTransparent(picture, pic.keyColour(), canvas.pixels, {x, y - canvas.top});
 }
 
-// Wide round-capped lines and wide outlines are drawn as flat lines and outline-free discs:
+// Wide round-capped lines and wide outlines are drawn as filled bodies and outline-free discs:
 // the same shapes, but Qt fills integer discs with a fast scanline routine where stroking round
 // caps and wide curves costs several times as much (it dominates a frame of many figures).
 void fillDisc(QPainter& painter, const QRect& box) {
@@ -81,17 +102,23 @@ void drawRoundLine(QPainter& painter, QPen& pen, QPoint p, QPoint q) {
         painter.drawLine(p, q);
         return;
     }
-    pen.setCapStyle(Qt::FlatCap);
-    painter.setPen(pen);
-    painter.drawLine(p, q);
     const QBrush brush = painter.brush();
     painter.setPen(Qt::NoPen);
     painter.setBrush(pen.color());
-    const int half = w / 2;
-    fillDisc(painter, QRect(p.x() - half, p.y() - half, w, w));
-    fillDisc(painter, QRect(q.x() - half, q.y() - half, w, w));
+    if (p != q) {
+        // The body is filled as a quadrilateral rather than stroked: Qt clips a wide line to
+        // the painted rows before rasterising it, which moves its edge pixels when a large
+        // frame is drawn in bands; a filled outline comes out the same whatever the clip.
+        const double dx = q.x() - p.x(), dy = q.y() - p.y();
+        const double half = 0.5 * w / std::hypot(dx, dy);
+        const QPointF n(-dy * half, dx * half);
+        const QPointF body[4] = {QPointF(p) + n, QPointF(q) + n, QPointF(q) - n, QPointF(p) - n};
+        painter.drawPolygon(body, 4);
+    }
+    const int halfWidth = w / 2;
+    fillDisc(painter, QRect(p.x() - halfWidth, p.y() - halfWidth, w, w));
+    fillDisc(painter, QRect(q.x() - halfWidth, q.y() - halfWidth, w, w));
     painter.setBrush(brush);
-    pen.setCapStyle(Qt::RoundCap);
     painter.setPen(pen);
 }
 
@@ -111,8 +138,61 @@ void drawWideEllipse(QPainter& painter, const QPen& pen, const QRect& box, bool 
     painter.setPen(pen);
 }
 
+// A stroke too wide for a pen, filled: a line as a capsule (a band with a disc on each end), a
+// circle outline as a disc or, for the hollow kind, a ring; white-filled circles keep their
+// white inside. Qt clips the fills to the canvas, whatever their size.
+void fillDisc(QPainter& painter, QPointF centre, double radius) {
+    painter.drawEllipse(centre, radius, radius);
+}
+
+void fillCapsule(QPainter& painter, QPointF p, QPointF q, double half) {
+    fillDisc(painter, p, half);
+    fillDisc(painter, q, half);
+    const double dx = q.x() - p.x(), dy = q.y() - p.y();
+    const double length = std::hypot(dx, dy);
+    if (length > 0) {
+        const QPointF n(-dy / length * half, dx / length * half);
+        painter.drawPolygon(QPolygonF{p + n, q + n, q - n, p - n});
+    }
+}
+
+void fillWideStroke(QPainter& painter, const QColor& colour, uint8_t kind, QPointF p, QPointF q,
+                    double diameter, double width) {
+    const double half = width / 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    if (kind == skLine) {
+        fillCapsule(painter, p, q, half);
+        return;
+    }
+    if (diameter <= 1) {
+        fillDisc(painter, p, half);
+    }
+    const double cx = (p.x() + q.x()) / 2, cy = (p.y() + q.y()) / 2;
+    const double x1 = std::nearbyint(cx - diameter / 2), y1 = std::nearbyint(cy - diameter / 2);
+    const double x2 = std::nearbyint(cx + diameter / 2), y2 = std::nearbyint(cy + diameter / 2);
+    const QRectF box(x1, y1, x2 - x1, y2 - y1);
+    const QRectF outer = box.adjusted(-half, -half, half, half);
+    const QRectF inner = box.adjusted(half, half, -half, -half);
+    const bool hasInside = inner.width() > 0 && inner.height() > 0;
+    if (kind == skHollowCircle) {
+        QPainterPath ring; // odd-even filled: the inner ellipse is the hole
+        ring.addEllipse(outer);
+        if (hasInside) {
+            ring.addEllipse(inner);
+        }
+        painter.drawPath(ring);
+        return;
+    }
+    painter.drawEllipse(outer);
+    if (kind == skCircle && hasInside) {
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(inner);
+    }
+}
+
 void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& type, int s,
-                     Bitmap& canvas, PixelPos origin, double zoom) {
+                     const CanvasRows& canvas, PixelPos origin, double zoom) {
     const Segment& seg = type.segments[size_t(s)];
     const double z = double(figure.scale) * zoom;
     if ((seg.thickness == 0 && seg.kind != skFilledCircle && seg.kind != skImage) || z == 0) {
@@ -122,24 +202,32 @@ void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& 
         drawPictureSegment(figure, type, s, canvas, origin, zoom, z);
         return;
     }
-    const int width =
-        std::max(1, iround(double(roundHalfEven(seg.thickness * figure.scale)) * zoom));
+    const double penWidth =
+        std::max(1.0, std::nearbyint(double(roundHalfEven(seg.thickness * figure.scale)) * zoom));
+    const FigureJoint& j0 = figure.jointPos[seg.startJoint];
+    const FigureJoint& j1 = figure.jointPos[seg.endJoint];
+    const QPointF pf(origin.x + std::nearbyint(double(roundHalfEven(j0.x)) * zoom),
+                     origin.y + std::nearbyint(double(roundHalfEven(j0.y)) * zoom));
+    const QPointF qf(origin.x + std::nearbyint(double(roundHalfEven(j1.x)) * zoom),
+                     origin.y + std::nearbyint(double(roundHalfEven(j1.y)) * zoom));
+    const double d = figure.pose[size_t(s)].length * z;
+    if (penWidth > kWidestPen) {
+        fillWideStroke(painter, qcolour(figure.colour), seg.kind, pf, qf, d, penWidth);
+        painter.setBrush(Qt::white);
+        return;
+    }
+    const int width = int(penWidth);
     QPen pen(qcolour(figure.colour));
     pen.setWidth(width);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     painter.setPen(pen);
-    const FigureJoint& j0 = figure.jointPos[seg.startJoint];
-    const FigureJoint& j1 = figure.jointPos[seg.endJoint];
-    const QPoint p(origin.x + iround(double(roundHalfEven(j0.x)) * zoom),
-                   origin.y + iround(double(roundHalfEven(j0.y)) * zoom));
-    const QPoint q(origin.x + iround(double(roundHalfEven(j1.x)) * zoom),
-                   origin.y + iround(double(roundHalfEven(j1.y)) * zoom));
+    const QPoint p(iround(pf.x()), iround(pf.y()));
+    const QPoint q(iround(qf.x()), iround(qf.y()));
     if (seg.kind == skLine) {
         drawRoundLine(painter, pen, p, q);
         return;
     }
-    const double d = figure.pose[size_t(s)].length * z;
     const double cx = (p.x() + q.x()) / 2.0, cy = (p.y() + q.y()) / 2.0;
     if (d <= 1) {
         painter.drawPoint(p); // a dot of the pen's width, so tiny circles stay visible
@@ -162,32 +250,44 @@ void drawSegmentWith(QPainter& painter, const Figure& figure, const FigureType& 
     painter.setBrush(Qt::white);
 }
 
-// A painter over a bitmap's pixels (made 32-bit first), set up the way every figure is drawn.
+// A painter over a canvas's pixels (made 32-bit first), set up the way every figure is drawn.
 class CanvasPainter {
 public:
-    explicit CanvasPainter(Bitmap& canvas) : m_image(bits32View(canvas)) {
+    explicit CanvasPainter(const CanvasRows& canvas) : m_image(bits32View(canvas)) {
         if (!m_image.isNull()) {
             m_painter.begin(&m_image);
             setUpPainter(m_painter);
+            if (!canvas.isWhole()) {
+                m_painter.setClipRect(0, canvas.top, canvas.pixels.width(), canvas.pixels.height());
+            }
         }
     }
     bool active() const { return m_painter.isActive(); }
     QPainter& painter() { return m_painter; }
 
 private:
-    static QImage bits32View(Bitmap& canvas) {
-        if (canvas.format() != PixelFormat::Bits32) {
-            canvas.convertTo(PixelFormat::Bits32);
+    static QImage bits32View(const CanvasRows& canvas) {
+        Bitmap& pixels = canvas.pixels;
+        if (pixels.format() != PixelFormat::Bits32) {
+            pixels.convertTo(PixelFormat::Bits32);
         }
-        return canvas.view();
+        if (canvas.isWhole() || pixels.empty()) {
+            return pixels.view();
+        }
+        // The image spans the whole canvas; its first row lies canvas.top rows before the
+        // memory held, and the clip keeps every write inside that memory.
+        const uintptr_t first = reinterpret_cast<uintptr_t>(pixels.bits()) -
+                                uintptr_t(canvas.top) * uintptr_t(pixels.rowBytes());
+        return QImage(reinterpret_cast<uchar*>(first), pixels.width(), canvas.height,
+                      qsizetype(pixels.rowBytes()), QImage::Format_RGB32);
     }
 
     QImage m_image; // declared first: the painter ends before the image it paints goes
     QPainter m_painter;
 };
 
-void drawSegments(const Figure& figure, const FigureType& type, Bitmap& canvas, PixelPos origin,
-                  double zoom) {
+void drawSegments(const Figure& figure, const FigureType& type, const CanvasRows& canvas,
+                  PixelPos origin, double zoom) {
     CanvasPainter canvasPainter(canvas);
     if (!canvasPainter.active()) {
         return;
@@ -205,30 +305,15 @@ Bitmap& scratchBitmap() {
     return scratch;
 }
 
-} // namespace
-
-void drawSegment(const Figure& figure, const FigureType& type, int segment, Bitmap& canvas,
-                 PixelPos origin, double zoom) {
-    if (!figureMatchesType(figure, type) || segment < 0 || segment >= type.segmentCount()) {
-        return;
-    }
-    CanvasPainter canvasPainter(canvas);
-    if (!canvasPainter.active()) {
-        return;
-    }
-    QPainter& painter = canvasPainter.painter();
-    painter.setBrush(Qt::white);
-    drawSegmentWith(painter, figure, type, segment, canvas, origin, zoom);
-}
-
-void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
-                 uint8_t transparencyOverride, PixelPos origin, double zoom) {
+// One figure onto the canvas rows held; see paintFigure.
+void paintFigureOn(const Figure& figure, const FigureType& type, const CanvasRows& canvas,
+                   uint8_t transparencyOverride, PixelPos origin, double zoom) {
     if (!figureMatchesType(figure, type)) {
         return;
     }
     const uint8_t t = transparencyOverride != 0 ? transparencyOverride : figure.transparency;
     if (t == 0) {
-        drawSegments(figure, type, bitmap, origin, zoom);
+        drawSegments(figure, type, canvas, origin, zoom);
         return;
     }
     if (t == 255) {
@@ -244,17 +329,62 @@ void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
     }
     left = std::max(left, double(-origin.x));
     top = std::max(top, double(-origin.y));
-    right = std::min(right, double(bitmap.width()) - origin.x);
-    bottom = std::min(bottom, double(bitmap.height()) - origin.y);
+    right = std::min(right, double(canvas.pixels.width()) - origin.x);
+    bottom = std::min(bottom, double(canvas.height) - origin.y);
     if (!(right > left && bottom > top)) {
+        return;
+    }
+    // The work area is composed as a whole; only its rows on the canvas rows held are kept.
+    const int areaTop = origin.y + int(top);
+    const int firstRow = std::max(areaTop, canvas.top);
+    const int endRow = std::min(origin.y + int(bottom), canvas.top + canvas.pixels.height());
+    if (firstRow >= endRow) {
         return;
     }
     const uint32_t key = figure.colour == kKeyColour ? kAlternateKey : kKeyColour;
     Bitmap& scratch = scratchBitmap();
-    scratch.reset(int(right - left), int(bottom - top), PixelFormat::Bits32);
+    scratch.reset(int(right - left), endRow - firstRow, PixelFormat::Bits32);
     scratch.fill(colourToPixel(key));
-    drawSegments(figure, type, scratch, {-int(left), -int(top)}, zoom);
-    blendOnto(scratch, bitmap, t, {origin.x + int(left), origin.y + int(top)}, key);
+    drawSegments(figure, type, CanvasRows{scratch, firstRow - areaTop, int(bottom - top)},
+                 {-int(left), -int(top)}, zoom);
+    blendOnto(scratch, canvas.pixels, t, {origin.x + int(left), firstRow - canvas.top}, key);
+}
+
+void drawAllOn(const Figures& frame, const FigureTypeList& types, const CanvasRows& canvas,
+               bool ghost, PixelPos origin, double zoom) {
+    for (uint16_t i : frame.drawOrder) {
+        if (i >= frame.figures.size()) {
+            continue;
+        }
+        const Figure& figure = frame.figures[i];
+        if (figure.typeIndex >= types.size()) {
+            continue;
+        }
+        const uint8_t override = ghost ? ghostTransparency(figure.transparency) : 0;
+        paintFigureOn(figure, types[figure.typeIndex], canvas, override, origin, zoom);
+    }
+}
+
+} // namespace
+
+void drawSegment(const Figure& figure, const FigureType& type, int segment, Bitmap& canvas,
+                 PixelPos origin, double zoom) {
+    if (!figureMatchesType(figure, type) || segment < 0 || segment >= type.segmentCount()) {
+        return;
+    }
+    const CanvasRows whole = CanvasRows::whole(canvas);
+    CanvasPainter canvasPainter(whole);
+    if (!canvasPainter.active()) {
+        return;
+    }
+    QPainter& painter = canvasPainter.painter();
+    painter.setBrush(Qt::white);
+    drawSegmentWith(painter, figure, type, segment, whole, origin, zoom);
+}
+
+void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
+                 uint8_t transparencyOverride, PixelPos origin, double zoom) {
+    paintFigureOn(figure, type, CanvasRows::whole(bitmap), transparencyOverride, origin, zoom);
 }
 
 uint8_t ghostTransparency(uint8_t transparency) {
@@ -267,7 +397,7 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
     if (!figureMatchesType(figure, type)) {
         return;
     }
-    CanvasPainter canvasPainter(canvas);
+    CanvasPainter canvasPainter(CanvasRows::whole(canvas));
     if (!canvasPainter.active()) {
         return;
     }
@@ -299,17 +429,12 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
 
 void drawAll(const Figures& frame, const FigureTypeList& types, Bitmap& bitmap, bool ghost,
              PixelPos origin, double zoom) {
-    for (uint16_t i : frame.drawOrder) {
-        if (i >= frame.figures.size()) {
-            continue;
-        }
-        const Figure& figure = frame.figures[i];
-        if (figure.typeIndex >= types.size()) {
-            continue;
-        }
-        const uint8_t override = ghost ? ghostTransparency(figure.transparency) : 0;
-        paintFigure(figure, types[figure.typeIndex], bitmap, override, origin, zoom);
-    }
+    drawAllOn(frame, types, CanvasRows::whole(bitmap), ghost, origin, zoom);
+}
+
+void drawAllRows(const Figures& frame, const FigureTypeList& types, Bitmap& rows, int top,
+                 int canvasHeight, double zoom) {
+    drawAllOn(frame, types, CanvasRows{rows, top, canvasHeight}, false, {0, 0}, zoom);
 }
 
 void drawAllHandles(const Figures& frame, const FigureTypeList& types, Bitmap& canvas,

@@ -40,6 +40,11 @@ uint8_t ghostTransparency(uint8_t transparency);
 // Every figure of a frame in draw order, at its own transparency or as a ghost.
 void drawAll(const Figures& frame, const FigureTypeList& types, Bitmap& bitmap, bool ghost,
              PixelPos origin, double zoom);
+// drawAll (no ghosts, origin (0, 0)) onto part of a taller canvas: `rows` holds the canvas rows
+// from `top` on, of a canvas canvasHeight rows high and as wide as `rows`. Each pixel comes out
+// as drawAll draws it on the whole canvas, so a large frame can be drawn a band at a time.
+void drawAllRows(const Figures& frame, const FigureTypeList& types, Bitmap& rows, int top,
+                 int canvasHeight, double zoom);
 // The handles of every figure in draw order, coloured by selection and join mode.
 void drawAllHandles(const Figures& frame, const FigureTypeList& types, Bitmap& canvas,
                     PixelPos origin);

@@ -49,8 +49,9 @@ inline void placeEnd(const FigureJoint& start, FigureJoint& end, const SegmentPo
     end.y = static_cast<float>(static_cast<long double>(start.y) + reach * si);
 }
 
-// A picture segment's extent: the picture stands on the segment, on its left side (its right
-// when flipped).
+// A picture segment's extent: the picture stands on the segment, on its left side. Flipping
+// the figure mirrors it to the right side, and a reversed picture is drawn from the end joint
+// back, which turns it to the other side again.
 void extendByPicture(const Figure& f, const FigureType& type, int s, BoxBuilder& box) {
     const Segment& seg = type.segments[s];
     const FigureJoint& a = f.jointPos[seg.startJoint];
@@ -61,7 +62,8 @@ void extendByPicture(const Figure& f, const FigureType& type, int s, BoxBuilder&
         const Sprite& pic = type.images[index];
         drawnHeight = double(pic.height()) * f.scale * f.pose[s].length / pic.width();
     }
-    const double side = f.flipped ? kPi / 2 : -kPi / 2;
+    const bool rightSide = (f.flipped != 0) != (type.imageRefs[s].imageReversed != 0);
+    const double side = rightSide ? kPi / 2 : -kPi / 2;
     const double dir = f.pose[s].angle + side;
     const double ox = drawnHeight * std::cos(dir);
     const double oy = drawnHeight * std::sin(dir);

@@ -12,7 +12,8 @@ class FigurePicker : public PickerWindow {
 public:
     explicit FigurePicker(QWidget* parent = nullptr);
 
-    // Adds the cell of figure type typeIndex.
+    // Adds the cell of figure type typeIndex; its picture is drawn when the cell first shows.
+    // Without redraw the picker is laid out at the next selector()->relayout().
     void addEntry(const FigureType& type, int typeIndex, const QString& caption,
                   bool redraw = true);
 };

@@ -5,6 +5,7 @@
 
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace kelto {
@@ -32,26 +33,47 @@ int ImageSelector::textWidth(const QString& text) const {
 }
 
 QString ImageSelector::shownCaption(int i) const {
-    return shortenCaption(m_captions.value(i), m_layout.boxWidth, m_layout.margin,
+    return shortenCaption(caption(i), m_layout.boxWidth, m_layout.margin,
                           [this](const QString& t) { return textWidth(t); });
 }
 
 void ImageSelector::add(const Bitmap& source, const QString& caption, bool redraw) {
-    m_thumbnails.push_back(makeThumbnail(source));
-    m_captions << caption;
-    m_cellRects.emplace_back();
+    m_cells.push_back({{}, makeThumbnail(source), caption});
     if (redraw) {
         relayout();
     }
+}
+
+void ImageSelector::add(SourceMaker source, const QString& caption, bool redraw) {
+    m_cells.push_back({std::move(source), std::nullopt, caption});
+    if (redraw) {
+        relayout();
+    }
+}
+
+const Bitmap& ImageSelector::thumbnail(int i) const {
+    Cell& cell = m_cells.at(size_t(i));
+    if (!cell.thumbnail) {
+        Bitmap source = whiteThumbnail();
+        try {
+            if (cell.source) {
+                source = cell.source();
+            }
+        } catch (const std::exception&) {
+            // Drawn while painting, where nothing may throw: a picture that cannot be made
+            // leaves its cell blank rather than ending the program.
+        }
+        cell.thumbnail = makeThumbnail(source);
+        cell.source = nullptr;
+    }
+    return *cell.thumbnail;
 }
 
 void ImageSelector::remove(int index) {
     if (index < 0 || index >= count()) {
         return;
     }
-    m_thumbnails.erase(m_thumbnails.begin() + index);
-    m_captions.removeAt(index);
-    m_cellRects.erase(m_cellRects.begin() + index);
+    m_cells.erase(m_cells.begin() + index);
     relayout();
 }
 
@@ -59,15 +81,13 @@ void ImageSelector::clearToFirst() {
     if (count() <= 1) {
         return;
     }
-    m_thumbnails.resize(1);
-    m_captions = m_captions.mid(0, 1);
-    m_cellRects.resize(1);
+    m_cells.resize(1);
     relayout();
 }
 
 void ImageSelector::setColour(const QColor& colour) {
     m_colour = colour;
-    relayout();
+    update();
 }
 
 void ImageSelector::setPickerWidth(int width) {
@@ -90,19 +110,12 @@ void ImageSelector::relayout() {
         }
     }
     m_layingOut = false;
-    m_surface = QImage(std::max(width(), 1), m_layout.height, QImage::Format_RGB32);
-    m_surface.fill(m_colour);
-    QPainter painter(&m_surface);
-    painter.setFont(font());
-    for (int i = 0; i < count(); ++i) {
-        drawCell(painter, i);
-    }
     update();
 }
 
 void ImageSelector::drawCell(QPainter& painter, int i) {
     const int x = m_layout.cellX(i), y = m_layout.cellY(i);
-    const Bitmap& thumb = m_thumbnails[size_t(i)];
+    const Bitmap& thumb = thumbnail(i);
     const int box = m_layout.boxWidth;
     painter.drawImage(x + (box - thumb.width()) / 2, y + (m_layout.boxHeight - thumb.height()) / 2,
                       toImage(thumb));
@@ -112,13 +125,24 @@ void ImageSelector::drawCell(QPainter& painter, int i) {
     painter.drawText(
         QRect(x + left, y + m_layout.boxHeight + 2, box + m_layout.margin, m_layout.captionHeight),
         Qt::AlignLeft | Qt::AlignTop, text);
-    m_cellRects[size_t(i)] = m_layout.cellRect(i);
 }
 
-void ImageSelector::paintEvent(QPaintEvent*) {
+// Only the rows the paint event asks for are drawn, so a long picker costs what is visible.
+void ImageSelector::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(rect(), m_colour);
-    painter.drawImage(0, 0, m_surface);
+    const QRect area = event->rect();
+    painter.fillRect(area, m_colour);
+    if (count() == 0 || m_layout.cellHeight <= 0 || m_layout.columns <= 0) {
+        return;
+    }
+    painter.setFont(font());
+    const int firstRow = std::max(0, (area.top() - m_layout.margin) / m_layout.cellHeight);
+    const int lastRow = (area.bottom() - m_layout.margin) / m_layout.cellHeight;
+    const int first = firstRow * m_layout.columns;
+    const int end = std::min(count(), (lastRow + 1) * m_layout.columns);
+    for (int i = first; i < end; ++i) {
+        drawCell(painter, i);
+    }
 }
 
 void ImageSelector::mousePressEvent(QMouseEvent* event) {

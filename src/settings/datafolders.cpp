@@ -20,12 +20,27 @@ QString withSlash(QString folder) {
     return folder;
 }
 
+} // namespace
+
 bool isWritableFolder(const QString& folder) {
     const QFileInfo info(folder);
     return info.isDir() && info.isWritable();
 }
 
-} // namespace
+QString writableSaveFolder(const QString& preferred) {
+    if (!preferred.isEmpty() && isWritableFolder(preferred)) {
+        return withSlash(preferred);
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && isWritableFolder(documents)) {
+        return withSlash(documents);
+    }
+    return withSlash(QDir::homePath());
+}
+
+QString exportStartFolder(const QString& animationsFolder) {
+    return isWritableFolder(animationsFolder) ? QString() : writableSaveFolder(animationsFolder);
+}
 
 QString programFolder() {
     if (QCoreApplication::instance() != nullptr) {
@@ -62,6 +77,16 @@ QString programDataFile(const QString& name, const QString& program) {
         return installed + name;
     }
     return {};
+}
+
+QString manualFile(const QString& language, const QString& program) {
+    if (language == QLatin1String("Russian")) {
+        const QString russian = programDataFile(QStringLiteral("manual/index.ru.html"), program);
+        if (!russian.isEmpty()) {
+            return russian;
+        }
+    }
+    return programDataFile(QStringLiteral("manual/index.html"), program);
 }
 
 QString defaultLanguagesFolder(const QString& program) {

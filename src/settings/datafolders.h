@@ -24,6 +24,10 @@ QString installedDataFolder(const QString& program = programFolder());
 // when present, else in the installed data folder; empty when neither holds it.
 QString programDataFile(const QString& name, const QString& program = programFolder());
 
+// The manual's first page for the language in use (the Russian manual for Russian, else the
+// English one), found like every shipped file; empty when the program ships no manual.
+QString manualFile(const QString& language, const QString& program = programFolder());
+
 // Folder of the language files: "languages/" beside the executable when it exists and can be
 // written; else the installed one, which holds the English template and the translations; else
 // "languages/" created beside the executable when that folder can be written; else in the
@@ -34,5 +38,18 @@ QString defaultLanguagesFolder(const QString& program = programFolder());
 // beside the executable when present, else the installed data folder when present, else the
 // user's data folder.
 QString defaultDataFolder(const QString& name, const QString& program = programFolder());
+
+// Whether the folder exists and the program may create files in it.
+bool isWritableFolder(const QString& folder);
+
+// The folder a save dialog starts in: the preferred folder when files can be written there,
+// else the user's documents folder when it exists and can be written, else the home folder.
+// An installed program's sample folders are read-only, and a dialog starting there would
+// only fail.
+QString writableSaveFolder(const QString& preferred);
+
+// The folder the export dialogs start in: empty (the current folder) while the animations
+// folder can be written, else writableSaveFolder's choice.
+QString exportStartFolder(const QString& animationsFolder);
 
 } // namespace kelto

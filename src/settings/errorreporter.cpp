@@ -1,11 +1,11 @@
 #include "settings/errorreporter.h"
 
+#include "settings/atomicfile.h"
 #include "settings/paths.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -32,7 +32,7 @@ void ErrorReporter::report(const std::string& message, const std::string& tag) {
         // The log is a convenience; failing to write it must not hide the message itself.
     }
     if (m_display) {
-        m_display(line);
+        m_display(message);
     } else {
         std::fprintf(stderr, "%s\n", line.c_str());
     }
@@ -43,10 +43,15 @@ void ErrorReporter::appendToLog(const std::string& line) {
     QDir().mkpath(folder);
     const QString path = folder + QStringLiteral("error_log.txt");
 
-    // The log is read whole and written back with the new line added.
+    // The log is read whole and written back with the new line added, so a failed write
+    // keeps the history as it was. A log that exists but cannot be read is left alone rather
+    // than replaced by the one new line.
     QByteArray contents;
     QFile existing(path);
-    if (existing.open(QIODevice::ReadOnly)) {
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly)) {
+            throw KeltoError("Could not read " + path.toStdString());
+        }
         contents = existing.readAll();
         existing.close();
     }
@@ -55,12 +60,8 @@ void ErrorReporter::appendToLog(const std::string& line) {
     }
     contents.append(line.c_str());
     contents.append('\n');
-
-    QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(contents);
-        out.commit();
-    }
+    writeFileReplacing(QFile::encodeName(path).toStdString(), contents.constData(),
+                       size_t(contents.size()));
 }
 
 void reportError(const std::string& message, const std::string& tag) {

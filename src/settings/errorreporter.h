@@ -12,12 +12,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The one place failures end up: builds "message in tag at date-time", shows it through the
-// display hook (message box in the app, stderr in the CLI, a recorder in tests), raises the
-// program-wide error flag and appends the line to error_log.txt in the settings folder.
+// The one place failures end up: shows the message through the display hook (message box in the
+// app, stderr in the CLI, a recorder in tests), raises the program-wide error flag and appends
+// the line "message in tag at date-time" to error_log.txt in the settings folder. The user reads
+// the sentence alone; where and when it happened is for the log.
 class ErrorReporter {
 public:
-    using DisplayHook = std::function<void(const std::string& line)>;
+    using DisplayHook = std::function<void(const std::string& message)>;
 
     static ErrorReporter& instance();
 

@@ -1,10 +1,10 @@
 #include "settings/inifile.h"
 
+#include "settings/atomicfile.h"
 #include "settings/errorreporter.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace kelto {
@@ -133,16 +133,9 @@ QByteArray IniFile::toBytes() const {
 }
 
 void IniFile::save(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw KeltoError("Cannot write " + path.toStdString() + ": " +
-                         file.errorString().toStdString());
-    }
     const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        throw KeltoError("Cannot write " + path.toStdString() + ": " +
-                         file.errorString().toStdString());
-    }
+    writeFileReplacing(QFile::encodeName(path).toStdString(), bytes.constData(),
+                       size_t(bytes.size()));
 }
 
 qsizetype IniFile::findSection(const QString& name) const {

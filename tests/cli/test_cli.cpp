@@ -253,3 +253,41 @@ TEST(Cli, InfoListsPicturesOfFigureTypes) {
     EXPECT_EQ(image["bitsPerPixel"].toInt(), 1);         // two colours: a 1-bit palette picture
     EXPECT_EQ(image["keyColour"].toInteger(), 0x00FF00); // 0x00BBGGRR of the bottom-left pixel
 }
+
+// Names in files are Windows-1252 bytes; the JSON carries the same characters as UTF-8.
+TEST(Cli, InfoGivesNamesInTheirCharacters) {
+    QTemporaryDir dir;
+    const std::string raw = {'C', 'a', 'f', char(0xE9), ' ', char(0x80), char(0x93)};
+    ByteWriter w;
+    w.put<uint8_t>(4);
+    w.put<int32_t>(300);
+    w.put<int32_t>(200);
+    w.put<uint8_t>(1);
+    w.put<uint16_t>(3);
+    writeFigureTypeRecord(w, twoSegments());
+    w.put<uint8_t>(uint8_t(raw.size()));
+    w.putBytes(raw.data(), raw.size());
+    w.put<int32_t>(1);
+    w.put<uint16_t>(1);
+    w.put<uint8_t>(0);
+    w.put<uint16_t>(0);
+    w.put<int32_t>(100);
+    const QString path = dir.filePath("names.kel");
+    writeFileReplacing(path.toStdString(), compressStream(w.bytes()));
+
+    const QJsonObject o = infoOf(path);
+    const QJsonObject type = o["figureTypes"].toArray()[0].toObject();
+    EXPECT_EQ(type["name"].toString(), QString::fromUtf8("Caf\xC3\xA9 \xE2\x82\xAC\xE2\x80\x9C"));
+}
+
+// The shipped files are found beside the program in a build tree, as in an installed one.
+TEST(Cli, PathsNameTheShippedFiles) {
+    const CliRun r = cli({"paths"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    const QString folder = o["programFolder"].toString();
+    ASSERT_FALSE(folder.isEmpty());
+    EXPECT_EQ(o["manual"].toString(), folder + "manual/index.html");
+    EXPECT_EQ(o["readMe"].toString(), folder + "ReadMe.txt");
+    EXPECT_EQ(cli({"paths", "extra"}).code, 2);
+}

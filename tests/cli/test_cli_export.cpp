@@ -1,4 +1,5 @@
 #include "document/kelformat.h"
+#include "export/exportcheck.h"
 #include "graphics/imagecodecs.h"
 
 #include <gtest/gtest.h>
@@ -138,4 +139,33 @@ TEST(CliExport, MergeFramesAndCropOptions) {
         EXPECT_EQ(gcb.DisposalMode, DISPOSE_DO_NOT);
     }
     DGifCloseFile(gif, &error);
+}
+
+// A 56-byte animation can ask for terabytes: one 500 x 400 frame held 65,535 periods, as an
+// uncompressed video ten times enlarged. It is refused before anything is written, with what
+// it needs and what is free.
+TEST(CliExport, VideoLargerThanTheFreeSpaceIsRefused) {
+    QTemporaryDir dir;
+    Document doc(500, 400);
+    doc.frames.push_back(doc.newEditFrame());
+    doc.frames[0].repeatCount = 65535;
+    const QString kel = dir.filePath("held.kel");
+    saveAnimation(doc, removeExtension(kel.toStdString()));
+    const QString out = dir.filePath("held.avi");
+
+    AviExportOptions options;
+    options.resize = 1000;
+    const ExportPlan plan = planAvi(doc, removeExtension(out.toStdString()), options);
+    const std::optional<uint64_t> free = freeSpaceIn(dir.path().toStdString());
+    ASSERT_TRUE(free.has_value());
+    if (*free >= plan.size.bytes) {
+        GTEST_SKIP() << "this file system has room for " << humanBytes(plan.size.bytes);
+    }
+    const ExportRun r = exportCli({kel, "-o", out, "--resize", "1000"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(
+        r.err.contains(QString::fromStdString("needs about " + humanBytes(plan.size.bytes))))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(" is free in ")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
 }

@@ -186,7 +186,7 @@ TEST(Bmp, HostileHeadersThrow) {
         patched(18, 0x7FFFFFFF),  // width
         patched(22, 0x80000000u), // height
         patched(18, 3000),        // rows beyond the bytes present
-        patched(30, 1),           // run-length compression
+        patched(30, 4),           // JPEG-compressed rows
         patched(46, 300),         // colour table longer than 256
     };
     for (size_t i = 0; i < bad.size(); ++i) {

@@ -182,7 +182,7 @@ TEST(Sprite, RecordsRoundTripInBothForms) {
         ByteReader orr(ow.bytes());
         Sprite old;
         old.readOld(orr);
-        EXPECT_TRUE(orr.atEnd());
+        EXPECT_EQ(orr.remaining(), 0u);
         EXPECT_EQ(old.width(), 3);
         EXPECT_EQ(old.keyColour(), 0x00010203u);
         // Pixel (x, y) comes from column x, row y.
@@ -253,7 +253,7 @@ TEST(ImageGeneral, RecordsRoundTripWithTheJpegEndPosition) {
     EXPECT_EQ(size_t(end), r.pos());
     b.read(r);
     c.read(r);
-    EXPECT_TRUE(r.atEnd());
+    EXPECT_EQ(r.remaining(), 0u);
     EXPECT_EQ(a.imageKind(), ImageGeneral::kJpegKind);
     EXPECT_EQ(a.jpegData(), jpg.jpegData());
     EXPECT_EQ(a.width(), 16);

@@ -1,11 +1,16 @@
 #include "document/kelformat.h"
+#include "document/stkformat.h"
 #include "document/zstream.h"
 #include "graphics/bytestream.h"
 #include "gui/mainwindowfixture.h"
+#include "pickers/figurepicker.h"
+#include "pickers/imageselector.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 
@@ -109,7 +114,16 @@ private Q_SLOTS:
         QCOMPARE(framesIn(m_fx.path("mine.kel")), 4);
     }
 
-    void aTypedExtensionBecomesKelAndOnlyThatNameIsCheckedForReplacing() {
+    static QByteArray bytesOf(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Any typed extension becomes ".kel", and the question is about that file: an existing
+    // x.kel is never replaced unasked because "x.txt" was typed.
+    void aTypedExtensionBecomesKelAndTheFileWrittenIsTheOneAskedAbout() {
+        const QString replace =
+            "A file with that name already exists. Would you like to replace it?";
         auto w = m_fx.windowWithFrames(2);
         m_fx.prompter.saveNames = {m_fx.path("clip.txt")};
         w->saveAs1Click();
@@ -118,32 +132,38 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(m_fx.path("clip.txt")));
         QCOMPARE(currentFile(*w), m_fx.path("clip.kel"));
 
-        // clip.kel exists now, but the typed name is checked: still no question.
+        // clip.kel exists now: typing clip.txt asks, and No keeps clip.kel byte for byte.
+        const QByteArray before = bytesOf(m_fx.path("clip.kel"));
         w->nextFrameButtonClick();
         m_fx.prompter.saveNames = {m_fx.path("clip.txt")};
         w->saveAs1Click();
-        QVERIFY(m_fx.prompter.questions.isEmpty());
-        QCOMPARE(framesIn(m_fx.path("clip.kel")), 3);
-
-        // A .txt of that name exists: the question comes, and No writes nothing.
-        m_fx.writeFile(m_fx.path("clip.txt"), "notes");
-        w->nextFrameButtonClick();
-        m_fx.prompter.saveNames = {m_fx.path("clip.txt")};
-        w->saveAs1Click();
-        QCOMPARE(
-            m_fx.prompter.questions,
-            QStringList{"A file with that name already exists. Would you like to replace it?"});
+        QCOMPARE(m_fx.prompter.questions, QStringList{replace});
         QCOMPARE(m_fx.prompter.cancelOffered, QList<bool>{false});
-        QCOMPARE(framesIn(m_fx.path("clip.kel")), 3);
+        QCOMPARE(bytesOf(m_fx.path("clip.kel")), before);
+        QVERIFY(!QFileInfo::exists(m_fx.path("clip.txt")));
         QCOMPARE(title(*w), QString("*Kelto Animator"));
 
         m_fx.prompter.saveNames = {m_fx.path("clip.txt")};
         m_fx.prompter.answers = {Answer::Yes};
         w->saveAs1Click();
-        QCOMPARE(framesIn(m_fx.path("clip.kel")), 4);
-        QFile txt(m_fx.path("clip.txt"));
-        QVERIFY(txt.open(QIODevice::ReadOnly));
-        QCOMPARE(txt.readAll(), QByteArray("notes"));
+        QCOMPARE(framesIn(m_fx.path("clip.kel")), 3);
+
+        // A file of the typed name that is not written asks nothing and stays as it was.
+        m_fx.writeFile(m_fx.path("notes.txt"), "notes");
+        m_fx.prompter.questions.clear();
+        m_fx.prompter.saveNames = {m_fx.path("notes.txt")};
+        w->saveAs1Click();
+        QVERIFY(m_fx.prompter.questions.isEmpty());
+        QCOMPARE(framesIn(m_fx.path("notes.kel")), 3);
+        QCOMPARE(bytesOf(m_fx.path("notes.txt")), QByteArray("notes"));
+
+        // Save Selected asks about its final file the same way.
+        const QByteArray whole = bytesOf(m_fx.path("notes.kel"));
+        w->selectFrame(1, Qt::NoModifier);
+        m_fx.prompter.saveNames = {m_fx.path("notes.part")};
+        w->saveSelected1Click();
+        QCOMPARE(m_fx.prompter.questions, QStringList{replace});
+        QCOMPARE(bytesOf(m_fx.path("notes.kel")), whole);
     }
 
     void filesThatCannotBeOpenedLeaveTheDocumentAndItsChangedState() {
@@ -279,6 +299,112 @@ private Q_SLOTS:
         QCOMPARE(w->document().frameCount(), 4);
         QCOMPARE(framesIn(m_fx.path("same.kel")), 4);
         QVERIFY(w->document().documentSaved);
+    }
+
+    // Names in files are Windows-1252: a type saved as "Café €" comes back under the same
+    // name, the picker shows it, and loading "Café €.stk" uses it instead of adding a twin.
+    void namesFromFilesMatchTheNamesOfLoadedFigureTypes() {
+        const std::string name = "Caf\xC3\xA9 \xE2\x82\xAC";
+        Document doc(300, 200);
+        doc.addFigureType(doc.figureType(1), name);
+        doc.frames.push_back(doc.newEditFrame());
+        m_fx.writeBytes(m_fx.path("names.kel"), writeKelFile(doc));
+        auto w = m_fx.startedWindow();
+        m_fx.prompter.openNames = {{m_fx.path("names.kel")}};
+        w->openAnimation1Click();
+        QCOMPARE(w->document().figureTypeCount(), 3);
+        QCOMPARE(w->document().figureTypeName(2), name);
+        QCOMPARE(w->figurePicker()->selector()->caption(1), QString::fromUtf8(name));
+
+        const QString stk = m_fx.path(QString::fromUtf8(name) + ".stk");
+        m_fx.writeBytes(stk, writeStkFile(doc.figureType(1)));
+        m_fx.prompter.openNames = {{stk}};
+        w->loadFigure1Click();
+        QCOMPARE(w->document().figureTypeCount(), 3);
+
+        // A file name the code page cannot hold comes in with '?' in place of what it lacks,
+        // and matches itself the next time.
+        const QString cyrillic = m_fx.path(QString::fromUtf8("\xD0\x96uk.stk"));
+        m_fx.writeBytes(cyrillic, writeStkFile(doc.figureType(1)));
+        m_fx.prompter.openNames = {{cyrillic}};
+        w->loadFigure1Click();
+        m_fx.prompter.openNames = {{cyrillic}};
+        w->loadFigure1Click();
+        QCOMPARE(w->document().figureTypeCount(), 4);
+        QCOMPARE(w->document().figureTypeName(3), std::string("?uk"));
+    }
+
+    // A document at the figure-type limit opens at once: the picker is filled in one batch
+    // and draws only the cells in view. The bound is generous on purpose (bench_pickers
+    // measures the time); it catches a return of the per-cell relayout, which took minutes.
+    void aDocumentAtTheFigureTypeLimitOpensAndItsPickerShowsEveryType() {
+        Document doc(200, 150);
+        FigureType one;
+        one.addSegment(0, skLine, 10, 2, 0, 0, 0);
+        while (doc.canAddFigureType()) {
+            doc.addFigureType(one, "t" + std::to_string(doc.figureTypeCount()));
+        }
+        doc.frames.push_back(doc.newEditFrame());
+        m_fx.writeBytes(m_fx.path("many.kel"), writeKelFile(doc));
+
+        auto w = m_fx.startedWindow();
+        QElapsedTimer timer;
+        timer.start();
+        m_fx.prompter.openNames = {{m_fx.path("many.kel")}};
+        w->openAnimation1Click();
+        FigurePicker* picker = w->figurePicker();
+        picker->show();
+        picker->grab();
+        QVERIFY2(timer.elapsed() < 60000, qPrintable(QString::number(timer.elapsed())));
+
+        QCOMPARE(w->document().figureTypeCount(), kMaxFigureTypes);
+        ImageSelector* cells = picker->selector();
+        QCOMPARE(cells->count(), kMaxFigureTypes - 1);
+        QCOMPARE(cells->caption(0), QString("Default"));
+        QCOMPARE(cells->caption(1), QString("t2"));
+        QCOMPARE(cells->caption(cells->count() - 1), QString("t65533"));
+        QVERIFY(cells->hasThumbnail(0));
+        QVERIFY(!cells->hasThumbnail(cells->count() - 1));
+
+        // Scrolled to the end, the last cell is drawn and can be picked.
+        QScrollBar* bar = picker->scrollArea()->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        picker->grab();
+        QVERIFY(cells->hasThumbnail(cells->count() - 1));
+        const Rect last = cells->cellRect(cells->count() - 1);
+        QCOMPARE(cells->hitTest(last.left + 5, last.top + 5), cells->count() - 1);
+        QCOMPARE(cells->thumbnail(cells->count() - 1).width(),
+                 cells->thumbnail(cells->count() - 2).width());
+        picker->hide();
+    }
+
+    // An installed program's sample folder cannot be written: the save and export dialogs
+    // start in the user's documents folder instead, while Open still starts in the samples.
+    void saveDialogsStartInAWritableFolderWhenTheSamplesCannotBeWritten() {
+        const QByteArray oldHome = qgetenv("HOME");
+        const QString home = m_fx.path("home/");
+        QVERIFY(QDir().mkpath(home + "Documents"));
+        qputenv("HOME", home.toUtf8());
+        const QString samples = m_fx.path("share/kelto/animations/"); // missing: not writable
+        auto w = m_fx.windowWithFrames(2);
+        appSettings().kelDir = samples.toStdString();
+
+        w->openAnimation1Click();
+        w->saveAs1Click();
+        w->selectFrame(1, Qt::NoModifier);
+        w->saveSelected1Click();
+        w->export1Click();
+        QCOMPARE(m_fx.prompter.folders, (QStringList{samples, home + "Documents/",
+                                                     home + "Documents/", home + "Documents/"}));
+
+        // A writable animations folder is where saving starts; exports keep their own start.
+        const QString mine = m_fx.path("") + "/";
+        appSettings().kelDir = mine.toStdString();
+        m_fx.prompter.folders.clear();
+        w->saveAs1Click();
+        w->export1Click();
+        QCOMPARE(m_fx.prompter.folders, (QStringList{mine, QString()}));
+        qputenv("HOME", oldHome);
     }
 
     void saveSelectedWritesAFileOfItsOwnAndLeavesTheDocumentUnsaved() {

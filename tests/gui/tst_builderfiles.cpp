@@ -274,7 +274,8 @@ private Q_SLOTS:
     }
 
     void addToAnimationNamingRules() {
-        QStringList names{"", "Default", "Walker", "walker", "Walker"};
+        QStringList names{"",       "Default", QString::fromUtf8("\xD0\x96uk"),
+                          "Walker", "walker",  "Walker"};
         std::vector<int> counts;
         f.form->setNameAsker([&](int count) {
             counts.push_back(count);
@@ -289,6 +290,12 @@ private Q_SLOTS:
         f.form->addToAnimation1Click(); // the stick man's name
         QCOMPARE(f.prompt.messages, QStringList{"A figure type with that name already exists"});
         QVERIFY(f.form->isVisible());
+        // A name the animation file cannot hold is refused with its own message.
+        f.form->addToAnimation1Click();
+        QCOMPARE(f.prompt.messages.size(), 2);
+        QVERIFY(f.prompt.messages[1].startsWith("The name holds characters that cannot be stored"));
+        QCOMPARE(f.doc->figureTypeCount(), 2);
+        f.prompt.messages.removeLast();
 
         f.form->addToAnimation1Click();
         QCOMPARE(f.doc->figureTypeCount(), 3);
@@ -307,7 +314,7 @@ private Q_SLOTS:
         f.form->addToAnimation1Click();
         QCOMPARE(f.prompt.messages.size(), 2);
         QCOMPARE(f.doc->figureTypeCount(), 4);
-        QCOMPARE(counts, (std::vector<int>{2, 2, 2, 3, 4}));
+        QCOMPARE(counts, (std::vector<int>{2, 2, 2, 2, 3, 4}));
 
         // Edits after the hand-over do not reach the document's copy.
         QTest::keyClick(f.form.get(), Qt::Key_K);

@@ -7,6 +7,7 @@
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/aviwriter.h"
+#include "export/exportcheck.h"
 #include "gui/scriptedprompter.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
@@ -28,8 +29,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <cstring>
 #include <functional>
+#include <sys/resource.h>
 
 using namespace kelto;
 using kelto::testing::ScriptedPrompter;
@@ -403,6 +406,74 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<ExportOptionsForm*>(form)->okButton()->isEnabled());
         QVERIFY(!command.progressForm().isVisible());
         QCOMPARE(filesIn(*m_out), QStringList());
+    }
+
+    // A disk that takes only the first bytes: the failure reaches the user, and the file the
+    // export would have replaced is still the old one.
+    void fullDiskIsReportedAndKeepsTheOldFile_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("gif") << int(ExportCommand::Gif) << "walk.gif"
+                             << "walk.gif";
+        QTest::newRow("avi") << int(ExportCommand::Avi) << "walk.avi"
+                             << "walk.avi";
+        QTest::newRow("pictures") << int(ExportCommand::SeparateImages) << "walk.bmp"
+                                  << "walk0.png";
+    }
+
+    void fullDiskIsReportedAndKeepsTheOldFile() {
+        QFETCH(int, kind);
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QFile old(out(written));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an older export");
+        old.close();
+        m_prompter.answers.push_back(Answer::Yes); // replace it
+        ExportCommand command(nullptr);
+        {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit limited = saved;
+            limited.rlim_cur = 64;
+            setrlimit(RLIMIT_FSIZE, &limited);
+            runExport(command, makeDocument(3), ExportCommand::Kind(kind), out(name));
+            setrlimit(RLIMIT_FSIZE, &saved);
+        }
+        QCOMPARE(m_reported.size(), 1);
+        QVERIFY2(m_reported[0].startsWith("Could not write " + out(written) + ": File too large"),
+                 qPrintable(m_reported[0]));
+        m_reported.clear();
+        QCOMPARE(contents(out(written)), QByteArray("an older export"));
+        QCOMPARE(filesIn(*m_out), QStringList{written});
+    }
+
+    // One 500 x 400 frame held 65,535 periods, as an uncompressed video at 1000 %: refused
+    // before anything is written, the message giving what it needs and what is free.
+    void videoLargerThanTheFreeSpaceIsRefused() {
+        const Document doc = makeDocument(1, {65535}, 500, 400);
+        AviExportOptions options;
+        options.resize = 1000;
+        const ExportPlan plan = planAvi(doc, out("held").toStdString(), options);
+        const std::optional<uint64_t> free = freeSpaceIn(m_out->path().toStdString());
+        QVERIFY(free.has_value());
+        if (*free >= plan.size.bytes) {
+            QSKIP("this file system has room for the whole video");
+        }
+        ExportCommand command(nullptr);
+        runExport(command, doc, ExportCommand::Avi, out("held.avi"), [](QWidget* window) {
+            qobject_cast<ExportOptionsForm*>(window)->resizeEdit()->setValue(1000);
+        });
+        QCOMPARE(m_reported.size(), 1);
+        const QString line = m_reported.takeFirst();
+        QVERIFY2(
+            line.contains(QString::fromStdString("needs about " + humanBytes(plan.size.bytes))),
+            qPrintable(line));
+        QVERIFY2(line.contains(" is free in "), qPrintable(line));
+        QCOMPARE(filesIn(*m_out), QStringList());
+        QVERIFY(!command.progressForm().isVisible());
     }
 
     void compressionDialogListsTheEncodersAndItsCancelWritesNothing() {

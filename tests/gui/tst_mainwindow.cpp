@@ -370,18 +370,40 @@ private Q_SLOTS:
         QCOMPARE(supersampleFactorFromCpuInfo("cpu MHz : fast\n"), 1);
     }
 
-    void readMeAndHelpOpenTheBundledFiles() {
+    // An installed program (prefix/bin/kelto) finds its read-me and manual in
+    // prefix/share/kelto/, and says so when no viewer can be started for them.
+    void readMeAndHelpOpenTheInstalledFiles() {
+        const QString prefix = m_fx.path("prefix/");
+        QVERIFY(QDir().mkpath(prefix + "bin"));
+        QVERIFY(QDir().mkpath(prefix + "share/kelto/manual"));
+        m_fx.writeFile(prefix + "share/kelto/ReadMe.txt", "read me");
+        m_fx.writeFile(prefix + "share/kelto/manual/index.html", "<html></html>");
         auto window = m_fx.startedWindow();
+        window->setProgramFolder(prefix + "bin/");
         QList<QUrl> opened;
         window->setUrlOpener([&](const QUrl& url) { return opened << url, true; });
         window->viewReadMeFile1Click();
         window->keltoHelp1Click();
         QVERIFY(m_fx.prompter.messages.isEmpty());
-        QCOMPARE(opened.size(), 2);
-        QVERIFY(opened[0].toLocalFile().endsWith("ReadMe.txt"));
-        QVERIFY(QFileInfo::exists(opened[0].toLocalFile()));
-        QVERIFY(opened[1].toLocalFile().endsWith("manual/index.html"));
-        QVERIFY(QFileInfo::exists(opened[1].toLocalFile()));
+        QCOMPARE(opened,
+                 (QList<QUrl>{QUrl::fromLocalFile(prefix + "share/kelto/ReadMe.txt"),
+                              QUrl::fromLocalFile(prefix + "share/kelto/manual/index.html")}));
+
+        window->setUrlOpener([](const QUrl&) { return false; });
+        window->keltoHelp1Click();
+        QCOMPARE(m_fx.prompter.messages,
+                 QStringList{"No program could be started to show this file:\n" + prefix +
+                             "share/kelto/manual/index.html"});
+
+        // Without a manual, help falls back to the read-me; without either, the user is told.
+        QVERIFY(QDir(prefix + "share/kelto/manual").removeRecursively());
+        window->setUrlOpener([&](const QUrl& url) { return opened << url, true; });
+        window->keltoHelp1Click();
+        QCOMPARE(opened.last(), QUrl::fromLocalFile(prefix + "share/kelto/ReadMe.txt"));
+        QVERIFY(QFile::remove(prefix + "share/kelto/ReadMe.txt"));
+        window->keltoHelp1Click();
+        QCOMPARE(m_fx.prompter.messages.last(),
+                 QString("ReadMe file not found in executable folder"));
     }
 };
 

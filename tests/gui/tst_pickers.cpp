@@ -157,6 +157,42 @@ private Q_SLOTS:
         QCOMPARE(selector.caption(0), QString("first"));
     }
 
+    // Pictures are made when their cells come into view, and the picture drawn on screen is
+    // the cell's own: a source that cannot be drawn leaves a blank cell instead of a crash.
+    void thumbnailsAreDrawnWhenTheirCellsShow() {
+        FigurePicker picker;
+        int made = 0;
+        for (int i = 0; i < 600; ++i) {
+            picker.selector()->add(
+                [&made] {
+                    ++made;
+                    return plain(30, 30, 0x0000FF);
+                },
+                QString::number(i), false);
+        }
+        picker.selector()->add([]() -> Bitmap { throw KeltoError("no picture"); }, "broken", false);
+        picker.selector()->relayout();
+        ImageSelector* cells = picker.selector();
+        QCOMPARE(cells->height(), cells->pickerLayout().height);
+        QCOMPARE(made, 0);
+        picker.show();
+        const QImage view = picker.grab().toImage();
+        QVERIFY(made > 0 && made < 100);
+        QVERIFY(cells->hasThumbnail(0));
+        QVERIFY(!cells->hasThumbnail(599));
+        // The first cell's box centre on screen is the picture's blue.
+        const Rect first = cells->cellRect(0);
+        QCOMPARE(view.pixel(first.left + 30, first.top + 30) & 0xFFFFFF, 0x0000FFu);
+
+        QScrollBar* bar = picker.scrollArea()->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        picker.grab();
+        QVERIFY(cells->hasThumbnail(599));
+        QVERIFY(cells->hasThumbnail(600));
+        QCOMPARE(cells->thumbnail(600).pixel32(30, 30), 0x00FFFFFFu);
+        QVERIFY(made < 200);
+    }
+
     void pickingHidesTheWindowUnlessCtrlIsHeld() {
         FigurePicker picker;
         const FigureType man = createStickmanType();

@@ -4,6 +4,7 @@
 #include "document/stkformat.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,6 +103,45 @@ private Q_SLOTS:
         pane.showFile(path);
         QVERIFY(!pane.pixmap().isNull());
         pane.showFile(dir.filePath("missing.stk"));
+        QVERIFY(pane.pixmap().isNull());
+    }
+
+    // Bitmaps are previewed through the program's reader: run-length files show, damaged ones
+    // that loading refuses show nothing.
+    void paneShowsRunLengthBitmaps() {
+        // 2 x 2, 8 bits, two palette entries: bottom row 1 1, top row 0 1.
+        QByteArray bmp("BM", 2);
+        auto put32 = [&](quint32 v) {
+            for (int i = 0; i < 4; ++i) {
+                bmp.append(char(v >> (8 * i)));
+            }
+        };
+        const QByteArray stream("\x02\x01\x00\x00\x01\x00\x01\x01\x00\x01", 10);
+        put32(14 + 40 + 8 + quint32(stream.size()));
+        put32(0);
+        put32(14 + 40 + 8);
+        for (quint32 v : {40u, 2u, 2u, 0x80001u, 1u, quint32(stream.size()), 0u, 0u, 2u, 0u}) {
+            put32(v);
+        }
+        put32(0x0000FF); // blue
+        put32(0xFF0000); // red
+        QTemporaryDir dir;
+        QFile file(dir.filePath("runs.bmp"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bmp + stream);
+        file.close();
+        PicturePreview pane;
+        pane.showFile(file.fileName());
+        const QImage shown = pane.pixmap().toImage();
+        QCOMPARE(shown.size(), QSize(2, 2));
+        QCOMPARE(shown.pixelColor(0, 0), QColor(0, 0, 255));
+        QCOMPARE(shown.pixelColor(1, 0), QColor(255, 0, 0));
+        QCOMPARE(shown.pixelColor(0, 1), QColor(255, 0, 0));
+
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bmp + stream.left(5)); // cut inside the second row
+        file.close();
+        pane.showFile(file.fileName());
         QVERIFY(pane.pixmap().isNull());
     }
 

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # The install tree: `cmake --install` into a fresh prefix gives the programs, the program's data
-# in share/kelto/ and a desktop integration that the freedesktop tools accept.
-#   check_install.sh BUILD_DIR WORK_DIR
+# in share/kelto/ and a desktop integration that the freedesktop tools accept. The prefix lies
+# outside the checkout and the programs run from a folder outside it, so nothing they find can
+# come from the source or build tree.
+#   check_install.sh BUILD_DIR
 set -euo pipefail
-build=$1 work=$2
+build=$(cd "$1" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d /tmp/kelto-install.XXXXXX)
+trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-rm -rf "$work"
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
+mkdir "$work/elsewhere"
+cd "$work/elsewhere"
 
 data="$prefix/share/kelto"
 for f in bin/kelto bin/kelto-cli; do
@@ -25,8 +31,16 @@ done
 while IFS= read -r src; do
   [[ -f "$data/manual/$src" ]] || fail "the manual shows $src, which is not installed"
 done < <(grep -o 'src="[^"]*"' "$data/manual/index.html" | sed 's/^src="//; s/"$//')
-cmp -s "$data/languages/Deutsch.ini" "$(dirname "$0")/../../resources/languages/Deutsch.ini" ||
+cmp -s "$data/languages/Deutsch.ini" "$source_dir/resources/languages/Deutsch.ini" ||
   fail "the installed Deutsch.ini differs from the source"
+
+# The installed program finds its manual, read-me, languages and samples in the install tree.
+paths=$("$prefix/bin/kelto-cli" paths) || fail "kelto-cli paths failed"
+for key in manual readMe languages animations stickFigures; do
+  value=$(printf '%s' "$paths" | grep -o "\"$key\":\"[^\"]*\"" | sed 's/^"[^"]*":"//; s/"$//')
+  [[ "$value" == "$prefix/share/kelto/"* ]] || fail "$key is looked up in '$value', not in the install tree"
+  [[ -e "$value" ]] || fail "$key: '$value' does not exist"
+done
 
 # Every example is readable by the installed command-line tool.
 count=0
@@ -38,9 +52,9 @@ done < <(find "$data/animations" "$data/stick figures" -type f -print0)
 
 # The English template is complete: one line per phrase key.
 keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/English.ini")
-((keys == 193)) || fail "English.ini holds $keys keys, not 193"
+((keys == 195)) || fail "English.ini holds $keys keys, not 195"
 keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/Deutsch.ini")
-((keys == 193)) || fail "Deutsch.ini holds $keys keys, not 193"
+((keys == 195)) || fail "Deutsch.ini holds $keys keys, not 195"
 
 # Desktop entry, icons and MIME types.
 desktop="$prefix/share/applications/kelto.desktop"

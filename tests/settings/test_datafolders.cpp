@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace kelto {
@@ -71,6 +72,56 @@ TEST_F(DataFolders, ProgramFilesBesideTheProgramComeBeforeInstalledOnes) {
     makeFile(QStringLiteral("p/share/kelto/ReadMe.txt"));
     const QString bin = root + QStringLiteral("p/bin/");
     EXPECT_EQ(programDataFile(QStringLiteral("ReadMe.txt"), bin), bin + "ReadMe.txt");
+}
+
+// The manual follows the language and is found where every shipped file is.
+TEST_F(DataFolders, ManualIsLookedUpLikeEveryShippedFile) {
+    makeFolder(QStringLiteral("usr/bin"));
+    makeFolder(QStringLiteral("usr/share/kelto/manual"));
+    const QString bin = root + QStringLiteral("usr/bin/");
+    const QString manual = root + QStringLiteral("usr/share/kelto/manual/");
+    EXPECT_TRUE(manualFile(QStringLiteral("English"), bin).isEmpty());
+    makeFile(QStringLiteral("usr/share/kelto/manual/index.html"));
+    EXPECT_EQ(manualFile(QStringLiteral("English"), bin), manual + "index.html");
+    EXPECT_EQ(manualFile(QStringLiteral("Russian"), bin), manual + "index.html");
+    makeFile(QStringLiteral("usr/share/kelto/manual/index.ru.html"));
+    EXPECT_EQ(manualFile(QStringLiteral("Russian"), bin), manual + "index.ru.html");
+    EXPECT_EQ(manualFile(QStringLiteral("Deutsch"), bin), manual + "index.html");
+}
+
+// Save dialogs start where a file can be written: the preferred folder, else the documents
+// folder, else home.
+TEST_F(DataFolders, SaveDialogsStartInAWritableFolder) {
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    makeFolder(QStringLiteral("home/.config"));
+    makeFolder(QStringLiteral("home/Documents"));
+    makeFolder(QStringLiteral("mine"));
+    qputenv("HOME", (root + "home").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + "home/.config").toUtf8());
+
+    EXPECT_EQ(writableSaveFolder(root + "mine"), root + "mine/");
+    EXPECT_EQ(exportStartFolder(root + "mine/"), QString());
+    // A missing folder (an install whose samples moved) and, for a user who is not root, a
+    // read-only one give way to the documents folder.
+    EXPECT_EQ(writableSaveFolder(root + "gone/"), root + "home/Documents/");
+    EXPECT_EQ(exportStartFolder(root + "gone/"), root + "home/Documents/");
+    EXPECT_EQ(writableSaveFolder(QString()), root + "home/Documents/");
+    makeFolder(QStringLiteral("samples"));
+    QFile::setPermissions(root + "samples", QFile::ReadOwner | QFile::ExeOwner);
+    if (!QFileInfo(root + "samples").isWritable()) {
+        EXPECT_EQ(writableSaveFolder(root + "samples"), root + "home/Documents/");
+    }
+    QFile::setPermissions(root + "samples", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Without a documents folder: home.
+    ASSERT_TRUE(QDir(root + "home/Documents").removeRecursively());
+    EXPECT_EQ(writableSaveFolder(root + "gone/"), root + "home/");
+
+    qputenv("HOME", oldHome);
+    if (oldConfig.isNull()) {
+        qunsetenv("XDG_CONFIG_HOME");
+    } else {
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
 }
 
 } // namespace

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "settings/atomicfile.h"
+
+#include <string>
+
+struct AVIOContext;
+
+namespace kelto {
+
+// Where an FFmpeg muxer writes a file: an AtomicFile behind a custom AVIOContext, so the muxer
+// writes and seeks in a temporary file and the target changes only in finish(), after the
+// trailer and every write succeeded. Destroying it unfinished (a failure, a cancel) leaves the
+// target as it was. Every video writer goes through this.
+//
+// Use: avformat_alloc_output_context2(&ctx, ...); ctx->pb = output.context(); write the header,
+// packets and trailer, checking each; output.finish(); and set ctx->pb = nullptr before
+// avformat_free_context (the context belongs to this object).
+class AvFileOutput {
+public:
+    // Throws KeltoError when the temporary file cannot be created.
+    explicit AvFileOutput(const std::string& target);
+    ~AvFileOutput();
+    AvFileOutput(const AvFileOutput&) = delete;
+    AvFileOutput& operator=(const AvFileOutput&) = delete;
+
+    AVIOContext* context() { return m_context; }
+    const std::string& target() const { return m_file.target(); }
+    // Throws the system's reason when a write has failed, naming the file.
+    void checkWrites() const { m_file.checkWrites(); }
+    // Flushes FFmpeg's buffer and puts the file in place; throws KeltoError when anything
+    // written so far failed.
+    void finish();
+
+private:
+    AtomicFile m_file;
+    AVIOContext* m_context = nullptr;
+};
+
+} // namespace kelto
