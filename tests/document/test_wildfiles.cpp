@@ -278,6 +278,20 @@ TEST(WildFiles, DamagedBackgroundsOfAnotherSizeAreRefused) {
     }
 }
 
+// Tiny pictures extended to a large animation hold far more than the file's bytes; what they
+// hold counts towards what a load may take, so such a file is refused as too large to open
+// rather than taking memory without bound.
+TEST(WildFiles, ExtendedBackgroundsCountTowardsTheLoadLimit) {
+    V4 file;
+    file.width = 8192;
+    file.height = 8192;
+    file.backgrounds = {bitmapRecord(2, 2), bitmapRecord(2, 2), bitmapRecord(2, 2)};
+    const std::string message = errorOf([&] { readKelFile(compressStream(file.bytes())); });
+    EXPECT_TRUE(startsWith(message, kMsgKelTooLarge)) << message;
+    file.backgrounds.resize(1);
+    EXPECT_EQ(readKelFile(compressStream(file.bytes())).background(1).bitmap().width(), 8192);
+}
+
 // Shrinking one side while the other grows passes through a middle size; it must never be one
 // that no picture may hold (here 32767 x 32767).
 TEST(WildFiles, BackgroundsChangeSizeThroughASmallMiddle) {
