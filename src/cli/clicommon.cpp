@@ -113,13 +113,10 @@ int runBatch(const OutputOptions& o, const std::function<void(const std::string&
         } catch (const CliUsageError&) {
             throw;
         } catch (const std::exception& e) {
-            // Messages about a file the output names stand as they are; the others are about
-            // the input, which the user sees named.
+            // Every failure says which input it is about; one about an output names that
+            // file too.
             const std::string message = e.what();
-            const bool named =
-                message.find(input) != std::string::npos ||
-                (!o.out.empty() && message.find(o.out) != std::string::npos) ||
-                message.find(removeExtension(baseNameOf(input))) != std::string::npos;
+            const bool named = message.find(input) != std::string::npos;
             std::fprintf(stderr, "kelto-cli: %s%s\n", named ? "" : (input + ": ").c_str(),
                          message.c_str());
             code = kExitFailed;

@@ -109,6 +109,10 @@ ExportArguments parse(const std::vector<std::string>& args) {
                                 : "export needs -o OUT, or --format EXT to name each output "
                                   "after its input");
     }
+    if (!a.format.empty() && !a.files.out.empty() && !a.files.toStdout()) {
+        throw CliUsageError("--format is for -o - and outputs named after their inputs; "
+                            "OUT's extension says the kind");
+    }
     for (char& c : a.format) {
         c = char(std::tolower(static_cast<unsigned char>(c)));
     }

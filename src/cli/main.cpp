@@ -287,6 +287,10 @@ int runRender(const std::vector<std::string>& args) {
         throw CliUsageError("--frame takes a whole number and --zoom a factor above 0 up to 64");
     }
     const bool named = !files.out.empty() && !files.toStdout();
+    if (named && !format.empty()) {
+        throw CliUsageError("--format is for -o - and outputs named after their inputs; "
+                            "OUT's extension says the kind");
+    }
     const std::string extension =
         !format.empty() ? format : (named ? lowerExtension(files.out) : ".png");
     const PictureKind kind = pictureKindOf(named ? lowerExtension(files.out) : extension);

@@ -250,6 +250,7 @@ ExportResult exportSpriteSheet(const Document& doc, const std::string& sheetPath
     }
 
     BlankFrames blanks(doc, options);
+    int64_t partPixels = 0;
     size_t next = 0; // the first cell of the frame being drawn
     for (int i = 0; i < n; ++i) {
         if (progress.cancelled()) {
@@ -263,6 +264,15 @@ ExportResult exportSpriteSheet(const Document& doc, const std::string& sheetPath
             // A frame with nothing drawn keeps one background pixel, so every cell has a size.
             if (area.w == 0) {
                 area = {0, 0, 1, 1};
+            }
+            // The sheet holds at least the parts' pixels: refuse as soon as they are too many,
+            // before they fill memory.
+            partPixels += int64_t(area.w) * area.h;
+            if (partPixels > kMaxBitmapPixels) {
+                throw KeltoError("The trimmed frames alone hold more pixels than the largest "
+                                 "sprite sheet (" +
+                                 std::to_string(kMaxBitmapPixels / 1000000) +
+                                 " million). Choose a smaller size");
             }
             parts.push_back(cut(picture, area));
             areas.push_back(area);
