@@ -17,6 +17,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 using namespace kelto;
 
@@ -54,6 +62,53 @@ QString writeWalk(const QString& path, int frames, int width = 160, int height =
     }
     saveAnimation(doc, removeExtension(path.toStdString()));
     return path;
+}
+
+// Runs kelto-cli with stderr on a pseudo-terminal, as in an interactive shell; gives what
+// reached the terminal and the exit code.
+std::pair<QByteArray, int> onTerminal(const QStringList& args) {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        return {"openpty failed", -1};
+    }
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
+    std::vector<std::string> strings{KELTO_CLI_PATH};
+    for (const QString& a : args) {
+        strings.push_back(a.toStdString());
+    }
+    std::vector<char*> argv;
+    for (std::string& s : strings) {
+        argv.push_back(s.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, KELTO_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(slave);
+    ::close(devNull);
+    QByteArray seen;
+    if (spawned == 0) {
+        char buffer[4096];
+        // Reading ends when the child has closed the terminal (EIO) or after a minute.
+        pollfd p{master, POLLIN, 0};
+        while (::poll(&p, 1, 60000) > 0) {
+            const ssize_t got = ::read(master, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;
+            }
+            seen.append(buffer, got);
+        }
+    }
+    ::close(master);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return {seen, -1};
+    }
+    return {seen, WEXITSTATUS(status)};
 }
 
 } // namespace
@@ -154,6 +209,16 @@ TEST(CliScripts, ProgressOnlyWhenAskedOrOnATerminal) {
     r = cli({"sheet", kel, "-o", dir.filePath("s.png"), "--progress", "--quiet"});
     ASSERT_EQ(r.code, 0);
     EXPECT_TRUE(r.err.isEmpty());
+
+    // On a terminal the line is drawn in place and cleared at the end; --quiet keeps it quiet.
+    auto [seen, code] = onTerminal({"export", kel, "-o", dir.filePath("t.gif")});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(seen.contains(" of 12, ")) << seen.toStdString();
+    EXPECT_TRUE(seen.contains('\r'));
+    EXPECT_TRUE(seen.endsWith("\r\033[K")) << seen.toStdString();
+    std::tie(seen, code) = onTerminal({"export", kel, "-o", dir.filePath("t.gif"), "--quiet"});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(seen.isEmpty()) << seen.toStdString();
 }
 
 TEST(CliScripts, BatchWritesBesideOrIntoOutDirAndGoesOnAfterAFailure) {
