@@ -32,7 +32,8 @@ const char* const kExportUsage =
     "      --codec NAME                AVI: compress with this FFmpeg encoder (mjpeg, ffv1,\n"
     "                                  mpeg4, libx264 where present); default uncompressed\n"
     "      --frame N                   SVG: the frame to draw (default the last)\n"
-    "      --handles                   SVG: draw the handles too\n";
+    "      --handles                   SVG: draw the handles too\n"
+    "      --threads N                 threads that draw frames, 1..256 (one per core)\n";
 
 namespace {
 
@@ -51,6 +52,7 @@ struct ExportArguments {
     int dither = -1;
     int quality = kJpegQualityRange.fallback;
     int frame = -1;
+    int threads = kExportThreadsRange.fallback;
     std::string codec;
 };
 
@@ -87,6 +89,8 @@ ExportArguments parse(const std::vector<std::string>& args) {
             a.quality = value(kJpegQualityRange.minimum, kJpegQualityRange.maximum);
         } else if (arg == "--frame" && hasValue) {
             a.frame = value(0, 999999);
+        } else if (arg == "--threads" && hasValue) {
+            a.threads = value(1, kExportThreadsRange.maximum);
         } else if (arg == "--codec" && hasValue) {
             a.codec = args[++i];
         } else if (arg == "--palette") {
@@ -189,6 +193,7 @@ int runExport(const std::vector<std::string>& args) {
         ImageSequenceOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.format = extension == ".png"   ? ImageFormat::Png
                          : extension == ".gif" ? ImageFormat::Gif
                                                : ImageFormat::Jpeg;
@@ -200,6 +205,7 @@ int runExport(const std::vector<std::string>& args) {
         GifExportOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.colours = a.colours < 0 ? defaults.colours : ColourReduction(a.colours);
         options.dither = a.dither < 0 ? defaults.dither : DitherMode(a.dither);
         options.optimisePalette = a.palette;
@@ -210,6 +216,7 @@ int runExport(const std::vector<std::string>& args) {
         AviExportOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.compress = !a.codec.empty();
         options.codec = a.codec;
         printFiles(exportAvi(doc, base, options, doc.frameRate, progress));
