@@ -30,11 +30,16 @@ int exportThreadCount(int requested, int frameCount, int64_t perWorkerBytes);
 template <class Result>
 class FramePipeline {
 public:
+    // Frames a worker may run ahead of the consumer, per worker. More than one keeps the others
+    // busy while the thread with the next frame waits for a core on a busy machine.
+    static constexpr int kWindowPerThread = 4;
+
     using Work = std::function<Result(int frame)>;
 
     // makeWork is called threads times on the calling thread before any worker starts.
     FramePipeline(int frameCount, int threads, const std::function<Work()>& makeWork)
-        : m_frameCount(frameCount), m_window(2 * threads), m_slots(size_t(m_window)) {
+        : m_frameCount(frameCount), m_window(kWindowPerThread * threads),
+          m_slots(size_t(m_window)) {
         if (threads <= 1) {
             m_inline = makeWork();
             return;

@@ -67,11 +67,12 @@ public:
     // resultBytesPerPixel: what a prepared frame waiting in the pipeline takes per output pixel.
     Renderers(const Document& doc, const RasterOptions& options, int resultBytesPerPixel)
         : m_doc(doc), m_options(options), m_first(std::make_shared<FrameRenderer>(doc, options)) {
-        // Two waiting results per worker, as the pipeline's window allows.
+        // Waiting results per worker, as many as the pipeline's window allows.
         const int64_t resultBytes =
             int64_t(m_first->outputWidth()) * m_first->outputHeight() * resultBytesPerPixel;
         m_threads = exportThreadCount(options.threads, doc.frameCount(),
-                                      m_first->bufferBytes() + 2 * resultBytes);
+                                      m_first->bufferBytes() +
+                                          FramePipeline<int>::kWindowPerThread * resultBytes);
         if (m_threads > 1) {
             FrameRenderer::prepareBackgrounds(doc);
         }
