@@ -19,6 +19,11 @@ namespace kelto {
 // than there are frames. Always at least 1.
 int exportThreadCount(int requested, int frameCount, int64_t perWorkerBytes);
 
+// Lets the calling thread yield its core to the threads of its process that have not called
+// this. Workers call it so that the one thread that writes the file in order, the stage every
+// frame has to pass, never waits for a core behind them.
+void yieldToWriterThread();
+
 // Prepares per-frame work on worker threads and hands the results to the calling thread in frame
 // order. Each worker owns what makeWork() returned for it (a renderer with its own buffers), so
 // workers share nothing but the read-only document. A worker takes a frame only while fewer than
@@ -50,7 +55,10 @@ public:
         }
         try {
             for (Work& work : works) {
-                m_workers.emplace_back([this, w = std::move(work)]() { runWorker(w); });
+                m_workers.emplace_back([this, w = std::move(work)]() {
+                    yieldToWriterThread();
+                    runWorker(w);
+                });
             }
         } catch (...) {
             stopAndJoin();
