@@ -37,7 +37,8 @@ const char* const kExportUsage =
     "      --frame N                   SVG: the frame to draw (default the last)\n"
     "      --handles                   SVG: draw the handles too\n"
     "      --format EXT                the kind of output when OUT does not say it: for\n"
-    "                                  several inputs, or with -o - (gif, avi, svg, ...)\n";
+    "                                  several inputs, or with -o - (gif, avi, svg, ...)\n"
+    "      --threads N                 threads that draw frames, 1..256 (one per core)\n";
 
 namespace {
 
@@ -56,6 +57,7 @@ struct ExportArguments {
     int dither = -1;
     int quality = kJpegQualityRange.fallback;
     int frame = -1;
+    int threads = kExportThreadsRange.fallback;
     std::string codec;
 };
 
@@ -84,6 +86,8 @@ ExportArguments parse(const std::vector<std::string>& args) {
             a.quality = value(kJpegQualityRange.minimum, kJpegQualityRange.maximum);
         } else if (arg == "--frame" && hasValue) {
             a.frame = value(0, 999999);
+        } else if (arg == "--threads" && hasValue) {
+            a.threads = value(1, kExportThreadsRange.maximum);
         } else if (arg == "--codec" && hasValue) {
             a.codec = args[++i];
         } else if (arg == "--palette") {
@@ -178,6 +182,7 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         ImageSequenceOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.format = extension == ".png"   ? ImageFormat::Png
                          : extension == ".gif" ? ImageFormat::Gif
                                                : ImageFormat::Jpeg;
@@ -189,6 +194,7 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         GifExportOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.colours = a.colours < 0 ? defaults.colours : ColourReduction(a.colours);
         options.dither = a.dither < 0 ? defaults.dither : DitherMode(a.dither);
         options.optimisePalette = a.palette;
@@ -199,6 +205,7 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         AviExportOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.compress = !a.codec.empty();
         options.codec = a.codec;
         result = exportAvi(doc, base, options, doc.frameRate, progress);
