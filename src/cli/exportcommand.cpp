@@ -4,6 +4,8 @@
 #include "document/kelformat.h"
 #include "export/rasterexport.h"
 #include "export/svgexport.h"
+#include "export/videoexport.h"
+#include "export/videowriter.h"
 #include "graphics/imagecodecs.h"
 #include "settings/errorreporter.h"
 
@@ -11,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace kelto {
@@ -19,7 +22,9 @@ const char* const kExportUsage =
     "  export FILE.kel -o OUT [options]\n"
     "                                  OUT.gif: animated GIF; OUT.avi: AVI video;\n"
     "                                  OUT.png/.jpg/.jpeg (or .gif with --sequence): one\n"
-    "                                  numbered picture per frame; OUT.svg: one frame as SVG\n"
+    "                                  numbered picture per frame; OUT.svg: one frame as SVG;\n"
+    "                                  OUT.mp4 (H.264, else MPEG-4 Part 2), OUT.webm (VP9):\n"
+    "                                  video; OUT.apng, OUT.webp: animated picture\n"
     "      --resize PCT                output size in percent, 1..1000 (100)\n"
     "      --supersample K             render K times larger and filter down, 1..4 (2)\n"
     "      --colours N                 GIF colour reduction 0..6 (chosen from the animation)\n"
@@ -27,7 +32,11 @@ const char* const kExportUsage =
     "      --palette                   GIF: drop unused colour-table entries\n"
     "      --merge-frames              GIF: store frames that look alike as one longer frame\n"
     "      --crop                      GIF: store only the changed part of each later frame\n"
-    "      --quality Q                 JPEG quality 0..100 (100)\n"
+    "      --quality Q                 JPEG quality 0..100 (100); WebP quality 0..100 (75)\n"
+    "      --crf N                     MP4/WebM quality, lower is better: H.264 0..51 (23),\n"
+    "                                  VP9 0..63 (32), MPEG-4 Part 2 1..31 (4)\n"
+    "      --lossless                  WebP: keep every pixel exactly\n"
+    "      --no-loop                   APNG/WebP: play once instead of forever\n"
     "      --no-repeats                pictures: no extra copies for repeated frames\n"
     "      --codec NAME                AVI: compress with this FFmpeg encoder (mjpeg, ffv1,\n"
     "                                  mpeg4, libx264 where present); default uncompressed\n"
@@ -49,7 +58,10 @@ struct ExportArguments {
     int superSample = kSuperSampleRange.fallback;
     int colours = -1;
     int dither = -1;
-    int quality = kJpegQualityRange.fallback;
+    int quality = -1; // the format's default
+    int crf = -1;
+    bool lossless = false;
+    bool noLoop = false;
     int frame = -1;
     std::string codec;
 };
@@ -85,6 +97,12 @@ ExportArguments parse(const std::vector<std::string>& args) {
             a.dither = value(0, kDitherModeCount - 1);
         } else if (arg == "--quality" && hasValue) {
             a.quality = value(kJpegQualityRange.minimum, kJpegQualityRange.maximum);
+        } else if (arg == "--crf" && hasValue) {
+            a.crf = value(0, 63);
+        } else if (arg == "--lossless") {
+            a.lossless = true;
+        } else if (arg == "--no-loop") {
+            a.noLoop = true;
         } else if (arg == "--frame" && hasValue) {
             a.frame = value(0, 999999);
         } else if (arg == "--codec" && hasValue) {
@@ -173,8 +191,10 @@ int runExport(const std::vector<std::string>& args) {
     const ExportArguments a = parse(args);
     const std::string extension = lowerExtension(a.out);
     const bool picture = extension == ".png" || extension == ".jpg" || extension == ".jpeg";
-    if (extension != ".gif" && extension != ".avi" && extension != ".svg" && !picture) {
-        throw CliUsageError("OUT must end in .gif, .avi, .png, .jpg, .jpeg or .svg");
+    const std::optional<VideoFormat> video = videoFormatForExtension(extension);
+    if (extension != ".gif" && extension != ".avi" && extension != ".svg" && !picture && !video) {
+        throw CliUsageError(
+            "OUT must end in .gif, .avi, .png, .jpg, .jpeg, .svg, .mp4, .webm, .apng or .webp");
     }
     const Document doc = loadAnimation(a.in);
     if (extension == ".svg") {
@@ -192,9 +212,18 @@ int runExport(const std::vector<std::string>& args) {
         options.format = extension == ".png"   ? ImageFormat::Png
                          : extension == ".gif" ? ImageFormat::Gif
                                                : ImageFormat::Jpeg;
-        options.quality = a.quality;
+        options.quality = a.quality < 0 ? kJpegQualityRange.fallback : a.quality;
         options.saveRepeats = !a.noRepeats;
         printFiles(exportImageSequence(doc, base, options, progress));
+    } else if (video) {
+        VideoExportOptions options;
+        options.resize = a.resize;
+        options.superSample = a.superSample;
+        options.format = *video;
+        options.quality = *video == VideoFormat::WebP ? a.quality : a.crf;
+        options.lossless = a.lossless;
+        options.loop = !a.noLoop;
+        printFiles(exportVideo(doc, base, options, doc.frameRate, progress));
     } else if (extension == ".gif") {
         const GifDefaults defaults = gifDefaultsFor(doc);
         GifExportOptions options;
