@@ -57,4 +57,15 @@ void BM_MoveAllSelected(benchmark::State& state) {
 }
 BENCHMARK(BM_MoveAllSelected)->Arg(100)->Arg(1000);
 
+// An onion-skin lookup of an identity the frame does not hold: the scan that does not rely on
+// ascending identities walks every figure, the worst case of findByID.
+void BM_FindByIDMiss(benchmark::State& state) {
+    Crowd crowd(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(crowd.frame.findByID(-1, 0));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FindByIDMiss)->Arg(100)->Arg(65535);
+
 } // namespace

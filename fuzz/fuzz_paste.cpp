@@ -1,7 +1,8 @@
 // The paste merge on hostile clipboard data into a document that already holds frames, types
 // and identities. Afterwards every frame must still be sound and no identity may lie above the
-// document's counter.
+// document's counter; a paste that is refused or fails leaves the document as it was.
 #include "document/document.h"
+#include "document/kelformat.h"
 #include "model/integrity.h"
 #include "settings/errorreporter.h"
 
@@ -39,9 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Document doc = makeTarget();
     TimelineIndices timeline{{0, 3, 1}, 2};
+    const std::vector<uint8_t> before = writeDocumentRecord(doc);
+    bool pasted = false;
     try {
-        doc.pasteFrames(data + 1, size - 1, data[0] % 6, (data[0] & 0x80) != 0, &timeline);
+        pasted = doc.pasteFrames(data + 1, size - 1, data[0] % 6, (data[0] & 0x80) != 0, &timeline)
+                     .status == PasteStatus::Pasted;
     } catch (const KeltoError&) {
+    }
+    if (!pasted && (writeDocumentRecord(doc) != before || doc.lastFigureID != 3)) {
+        std::abort();
     }
     for (const Figures& frame : doc.frames) {
         if (!verifyFrame(frame, doc.figureTypes()).empty()) {

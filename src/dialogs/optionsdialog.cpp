@@ -1,6 +1,7 @@
 #include "dialogs/optionsdialog.h"
 
 #include "dialogs/spinedit.h"
+#include "document/animationsize.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
@@ -37,8 +38,8 @@ OptionsDialog::OptionsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("OptionsForm"));
 
     m_sizeGroup = new QGroupBox(this);
-    m_width = makeSpinBox(10, 10000, m_sizeGroup);
-    m_height = makeSpinBox(10, 10000, m_sizeGroup);
+    m_width = makeSpinBox(kMinOptionsSide, kMaxOptionsSide, m_sizeGroup);
+    m_height = makeSpinBox(kMinOptionsSide, kMaxOptionsSide, m_sizeGroup);
     m_widthLabel = new QLabel(m_sizeGroup);
     m_heightLabel = new QLabel(m_sizeGroup);
     auto* sizeLayout = new QFormLayout(m_sizeGroup);
@@ -162,9 +163,28 @@ bool OptionsDialog::applySize(AppSettings& settings, int width, int height) {
     return true;
 }
 
+// Each side of the dialog's range is fine, but not every pair: the area is refused before
+// anything is applied, so no document is made that could not be saved and opened again.
+bool OptionsDialog::sizeAllowed(int width, int height) {
+    if (isAnimationSizeAllowed(width, height)) {
+        return true;
+    }
+    const QString message = getPhrase(PhraseType::MAnimSize);
+    if (m_hooks.tell) {
+        m_hooks.tell(message);
+    } else {
+        QMessageBox::information(this, getPhrase(PhraseType::OFormCap), message);
+    }
+    return false;
+}
+
 bool OptionsDialog::applyTo(AppSettings& settings) {
     const int width = sanitizeSpinEdit(*m_width, 500);
     const int height = sanitizeSpinEdit(*m_height, 400);
+    m_sizeRefused = !sizeAllowed(width, height);
+    if (m_sizeRefused) {
+        return false;
+    }
     const int onions = sanitizeSpinEdit(*m_onion, 0);
 
     bool changed = applySize(settings, width, height);
@@ -206,8 +226,11 @@ bool OptionsDialog::applyTo(AppSettings& settings) {
 }
 
 void OptionsDialog::okClicked() {
+    m_sizeRefused = false;
     guarded("OptionsOK", [this] { applyTo(appSettings()); });
-    accept();
+    if (!m_sizeRefused) {
+        accept();
+    }
 }
 
 void OptionsDialog::showEvent(QShowEvent* event) {

@@ -30,7 +30,8 @@ public:
         std::function<bool(const QString& question)> askYesNo;      // captioned "Warning"
         std::function<void(int width, int height)> resizeAnimation; // stops playback first
         std::function<void()> refreshOnions;
-        std::function<void()> redraw; // redraws the canvas unless playback runs
+        std::function<void()> redraw;                     // redraws the canvas unless playback runs
+        std::function<void(const QString& message)> tell; // a message to read
     };
 
     explicit OptionsDialog(QWidget* parent = nullptr);
@@ -48,7 +49,9 @@ public:
     void restoreDefaults();
 
     // Applies the controls to settings as OK does, without hiding the dialog. Saves the
-    // settings file and redraws when anything changed, and returns whether it did.
+    // settings file and redraws when anything changed, and returns whether it did. A size
+    // beyond what an animation may hold is told and nothing at all is applied; OK then keeps
+    // the dialog open so the size can be corrected.
     bool applyTo(AppSettings& settings);
 
     // Takes every caption and hint from the phrase table.
@@ -72,6 +75,8 @@ private:
     void okClicked();
     QSize currentAnimationSize(const AppSettings& settings) const;
     bool applySize(AppSettings& settings, int width, int height);
+    bool sizeAllowed(int width, int height);
+    bool m_sizeRefused = false;
 
     Hooks m_hooks;
     QGroupBox* m_sizeGroup = nullptr;

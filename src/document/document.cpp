@@ -7,6 +7,18 @@
 
 namespace kelto {
 
+void resizeBackground(ImageGeneral& picture, int32_t width, int32_t height) {
+    // The dimension that shrinks goes first: setting the width first could pass through the
+    // new width times the old height, which may be beyond what a picture may hold.
+    if (height < picture.height()) {
+        picture.setHeight(height);
+        picture.setWidth(width);
+    } else {
+        picture.setWidth(width);
+        picture.setHeight(height);
+    }
+}
+
 Document::Document(int32_t animWidth, int32_t animHeight)
     : m_animWidth(animWidth), m_animHeight(animHeight) {
     m_types.resize(kBuiltInFigureTypes);
@@ -93,9 +105,11 @@ int Document::findBackground(const std::string& name) const {
 }
 
 void Document::setAnimationDimensions(int32_t width, int32_t height) {
+    if (!isAnimationSizeAllowed(width, height)) {
+        throw KeltoError(kMsgAnimationSize);
+    }
     for (size_t slot = 1; slot < m_backgrounds.size(); ++slot) {
-        m_backgrounds[slot].setWidth(width);
-        m_backgrounds[slot].setHeight(height);
+        resizeBackground(m_backgrounds[slot], width, height);
     }
     m_animWidth = width;
     m_animHeight = height;
@@ -134,6 +148,10 @@ Figures Document::newDocument() {
 }
 
 void Document::adoptLoaded(Document&& loaded) {
+    if (!loaded.frameRateKnown) {
+        loaded.frameRate = frameRate;
+        loaded.frameRateKnown = true;
+    }
     FigureType working = std::move(m_types[0]);
     std::vector<DocumentObserver*> observers = std::move(m_observers);
     *this = std::move(loaded);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/animationsize.h"
 #include "graphics/imagegeneral.h"
 #include "model/figures.h"
 
@@ -19,6 +20,10 @@ inline constexpr int kDefaultFrameRate = 80;   // milliseconds per frame period
 inline constexpr int kMinFrameRate = 30;
 inline constexpr int kMaxFrameRate = 150;
 inline const char* const kStickmanName = "Default";
+
+// Cuts or extends a background to a size (anchored top-left, not scaled), through a middle
+// size no larger than the old and the new one.
+void resizeBackground(ImageGeneral& picture, int32_t width, int32_t height);
 
 // What changed in a document, for the views that mirror it (pickers, timeline).
 enum class DocumentChange {
@@ -66,6 +71,9 @@ class Document {
 public:
     std::vector<Figures> frames;
     int32_t frameRate = kDefaultFrameRate;
+    // False for a document read from a record that stores no frame rate (version 2): its
+    // frameRate is only the default, and adopting it or pasting it keeps the current rate.
+    bool frameRateKnown = true;
     int32_t lastFigureID = 0;
     bool documentSaved = true;
     std::string currentFileName;
@@ -114,7 +122,8 @@ public:
 
     bool canAddFrame() const { return frameCount() < kMaxFrames; }
 
-    // Brings every background to the new size (cut or extended, not scaled).
+    // Brings every background to the new size (cut or extended, not scaled). Throws
+    // KeltoError(kMsgAnimationSize), changing nothing, for a size outside the limits.
     void setAnimationDimensions(int32_t width, int32_t height);
 
     // Empties the document: no frames, the two built-in types, slot 0, LastFigureID 0. The
@@ -126,18 +135,21 @@ public:
     // frame to edit. Asking to save first is the caller's part.
     Figures newDocument();
     // Takes over a document that was read from a file, keeping this one's working type and
-    // observers, and tells the observers.
+    // observers, and tells the observers. A loaded document without a stored frame rate keeps
+    // this one's rate.
     void adoptLoaded(Document&& loaded);
 
     // The paste merge of frames copied as a document record (the bytes may run on past the
-    // record). Damaged data throws KeltoError and leaves the document as it was; a refused
-    // paste says why in the result. ownClipboard: the frames were copied from this document,
-    // so their identities are kept.
+    // record). Damaged data throws KeltoError and a paste refused at a limit says why in the
+    // result; either way the document is left exactly as it was and observers hear nothing.
+    // ownClipboard: the frames were copied from this document, so their identities are kept;
+    // otherwise they are shifted above every identity the document holds.
     PasteResult pasteFrames(const uint8_t* data, size_t size, int position, bool ownClipboard,
                             TimelineIndices* timeline = nullptr);
 
-    // Identity for a new figure.
-    int32_t nextFigureID() { return ++lastFigureID; }
+    // Identity for a new figure. At the top of the range the last identity is handed out
+    // again rather than wrapping round: lookups by identity cope with repeats.
+    int32_t nextFigureID() { return lastFigureID = followingFigureID(lastFigureID); }
     // Raises lastFigureID to the largest identity any frame holds.
     void raiseLastFigureID();
 
@@ -148,6 +160,10 @@ private:
     void notify(DocumentChange change, int index) const;
     int matchingBackground(const Document& source, int slot, int limit) const;
     int matchingFigureType(const Document& source, int index, int limit) const;
+    struct PastePlan;
+    PastePlan planPaste(Document& pasted) const;
+    PasteStatus pasteRefusal(const PastePlan& plan, int pastedFrames) const;
+    void addPastedEntries(Document& pasted, PastePlan& plan);
 
     FigureTypeList m_types;
     std::vector<std::string> m_typeNames; // entry 0 unused

@@ -56,6 +56,31 @@ int64_t identityShift(const Document& pasted, int32_t lastID) {
     return shift;
 }
 
+const char* limitMessage(PasteStatus status) {
+    switch (status) {
+    case PasteStatus::TooManyBackgrounds:
+        return kMsgTooManyBackgrounds;
+    case PasteStatus::TooManyFigureTypes:
+        return kMsgTooManyFigureTypes;
+    case PasteStatus::TooManyFrames:
+        return kMsgTooManyFrames;
+    default:
+        return "";
+    }
+}
+
+// Frames inserted before the timeline's entries move them up.
+void shiftTimeline(TimelineIndices& timeline, int position, int count) {
+    for (int& entry : timeline.selection) {
+        if (entry >= position) {
+            entry += count;
+        }
+    }
+    if (timeline.editFrameIndex >= position) {
+        timeline.editFrameIndex += count;
+    }
+}
+
 } // namespace
 
 int Document::matchingBackground(const Document& source, int slot, int limit) const {
@@ -78,6 +103,86 @@ int Document::matchingFigureType(const Document& source, int index, int limit) c
     return -1;
 }
 
+// What a paste will do, worked out before the document changes: the pasted backgrounds and
+// types mapped to the document's (-1: joins the document) and whether the size is adopted.
+struct Document::PastePlan {
+    std::vector<int> backgroundMap;
+    std::vector<int> typeMap;
+    int newBackgrounds = 0;
+    int newTypes = 0;
+    bool adoptSize = false;
+};
+
+Document::PastePlan Document::planPaste(Document& pasted) const {
+    PastePlan plan;
+    const bool sizeDiffers =
+        pasted.animWidth() != m_animWidth || pasted.animHeight() != m_animHeight;
+    plan.adoptSize = sizeDiffers && frames.empty() && backgroundCount() == 1;
+    if (sizeDiffers && !plan.adoptSize) {
+        // The pasted pictures are cut or extended to this document's size, not scaled.
+        pasted.setAnimationDimensions(m_animWidth, m_animHeight);
+    }
+    plan.backgroundMap.assign(pasted.backgroundCount(), 0);
+    for (int i = 1; i < pasted.backgroundCount(); ++i) {
+        plan.backgroundMap[i] = matchingBackground(pasted, i, backgroundCount());
+        plan.newBackgrounds += plan.backgroundMap[i] < 0;
+    }
+    plan.typeMap = {0, 1};
+    plan.typeMap.resize(pasted.figureTypeCount());
+    for (int i = kBuiltInFigureTypes; i < pasted.figureTypeCount(); ++i) {
+        plan.typeMap[i] = matchingFigureType(pasted, i, figureTypeCount());
+        plan.newTypes += plan.typeMap[i] < 0;
+    }
+    return plan;
+}
+
+// The limit a paste would pass, in the order the limits are checked; Pasted when none.
+PasteStatus Document::pasteRefusal(const PastePlan& plan, int pastedFrames) const {
+    if (backgroundCount() + plan.newBackgrounds > kMaxBackgrounds) {
+        return PasteStatus::TooManyBackgrounds;
+    }
+    if (figureTypeCount() + plan.newTypes > kMaxFigureTypes) {
+        return PasteStatus::TooManyFigureTypes;
+    }
+    if (int64_t(frameCount()) + pastedFrames > kMaxFrames) {
+        return PasteStatus::TooManyFrames;
+    }
+    return PasteStatus::Pasted;
+}
+
+void Document::addPastedEntries(Document& pasted, PastePlan& plan) {
+    const int t0 = figureTypeCount();
+    const int b0 = backgroundCount();
+    const int32_t w0 = m_animWidth;
+    const int32_t h0 = m_animHeight;
+    try {
+        if (plan.adoptSize) {
+            setAnimationDimensions(pasted.animWidth(), pasted.animHeight());
+        }
+        for (int i = 1; i < pasted.backgroundCount(); ++i) {
+            if (plan.backgroundMap[i] < 0) {
+                plan.backgroundMap[i] =
+                    addBackground(std::move(pasted.m_backgrounds[i]), pasted.backgroundName(i));
+            }
+        }
+        for (int i = kBuiltInFigureTypes; i < pasted.figureTypeCount(); ++i) {
+            if (plan.typeMap[i] < 0) {
+                plan.typeMap[i] =
+                    addFigureType(std::move(pasted.m_types[i]), pasted.figureTypeName(i));
+            }
+        }
+    } catch (...) {
+        // The limits were checked, so only running out of memory gets here: take back what
+        // was added.
+        removeFigureTypesFrom(t0);
+        removeBackgroundsFrom(b0);
+        if (plan.adoptSize) {
+            setAnimationDimensions(w0, h0);
+        }
+        throw;
+    }
+}
+
 PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position, bool ownClipboard,
                                   TimelineIndices* timeline) {
     PasteResult result;
@@ -86,92 +191,42 @@ PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position
         result.message = kMsgKelNotCompatible;
         return result;
     }
-    // Everything is read and checked before the document changes at all.
+    // Everything is read, matched and checked against the limits before the document changes
+    // at all, so a refusal leaves it exactly as it was.
     Document pasted = readDocumentRecord(data, size);
     const int64_t shift = ownClipboard ? 0 : identityShift(pasted, lastFigureID);
-
-    const int l0 = frameCount();
-    const int t0 = figureTypeCount();
-    const int b0 = backgroundCount();
-    const int32_t m0 = lastFigureID;
-
-    if (pasted.animWidth() != m_animWidth || pasted.animHeight() != m_animHeight) {
-        if (l0 == 0 && b0 == 1) {
-            setAnimationDimensions(pasted.animWidth(), pasted.animHeight());
-            result.dimensionsAdopted = true;
-        } else {
-            // The pasted pictures are cut or extended to this document's size, not scaled.
-            pasted.setAnimationDimensions(m_animWidth, m_animHeight);
-        }
-    }
-
-    std::vector<uint8_t> backgroundMap(pasted.backgroundCount(), 0);
-    for (int i = 1; i < pasted.backgroundCount(); ++i) {
-        int slot = matchingBackground(pasted, i, b0);
-        if (slot < 0) {
-            if (!canAddBackground()) {
-                removeBackgroundsFrom(b0);
-                result.status = PasteStatus::TooManyBackgrounds;
-                result.message = kMsgTooManyBackgrounds;
-                return result;
-            }
-            slot = addBackground(pasted.background(i), pasted.backgroundName(i));
-        }
-        backgroundMap[i] = static_cast<uint8_t>(slot);
-    }
-
-    std::vector<uint16_t> typeMap(pasted.figureTypeCount());
-    typeMap[0] = 0;
-    typeMap[1] = 1;
-    for (int i = kBuiltInFigureTypes; i < pasted.figureTypeCount(); ++i) {
-        int index = matchingFigureType(pasted, i, t0);
-        if (index < 0) {
-            if (!canAddFigureType()) {
-                removeFigureTypesFrom(t0);
-                result.status = PasteStatus::TooManyFigureTypes;
-                result.message = kMsgTooManyFigureTypes;
-                return result;
-            }
-            index = addFigureType(pasted.figureType(i), pasted.figureTypeName(i));
-        }
-        typeMap[i] = static_cast<uint16_t>(index);
-    }
-
+    PastePlan plan = planPaste(pasted);
     const int f = pasted.frameCount();
-    if (int64_t(l0) + f > kMaxFrames) {
-        result.status = PasteStatus::TooManyFrames;
-        result.message = kMsgTooManyFrames;
+    result.status = pasteRefusal(plan, f);
+    if (result.status != PasteStatus::Pasted) {
+        result.message = limitMessage(result.status);
         return result;
     }
 
-    int32_t highest = m0;
+    const int l0 = frameCount();
+    addPastedEntries(pasted, plan);
+    result.dimensionsAdopted = plan.adoptSize;
+    int32_t highest = lastFigureID;
     for (Figures& frame : pasted.frames) {
-        frame.backgroundIndex = backgroundMap[frame.backgroundIndex];
+        frame.backgroundIndex = static_cast<uint8_t>(plan.backgroundMap[frame.backgroundIndex]);
         frame.timelineSelected = 0;
         for (Figure& fig : frame.figures) {
-            fig.typeIndex = typeMap[fig.typeIndex];
+            fig.typeIndex = static_cast<uint16_t>(plan.typeMap[fig.typeIndex]);
             fig.figureID = static_cast<int32_t>(fig.figureID + shift);
             highest = std::max(highest, fig.figureID);
         }
     }
-
     const int p = std::clamp(position, 0, l0);
     frames.insert(frames.begin() + p, std::make_move_iterator(pasted.frames.begin()),
                   std::make_move_iterator(pasted.frames.end()));
     if (timeline && p < l0) {
-        for (int& entry : timeline->selection) {
-            if (entry >= p) {
-                entry += f;
-            }
-        }
-        if (timeline->editFrameIndex >= p) {
-            timeline->editFrameIndex += f;
-        }
+        shiftTimeline(*timeline, p, f);
     }
-    if (l0 == 0) {
+    if (l0 == 0 && pasted.frameRateKnown) {
         frameRate = pasted.frameRate;
     }
-    // Later figures must never share an identity with pasted ones.
+    // The counter ends at the largest identity held after the shift, so later figures never
+    // take an identity at or below a pasted one.
     lastFigureID = highest;
     documentSaved = false;
     result.firstFrame = p;

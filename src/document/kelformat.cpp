@@ -29,12 +29,8 @@ constexpr double kOldAngleLimit = 100;
 }
 
 // Backgrounds are held at the animation size, so the size bounds what a file can make us hold.
-constexpr int32_t kMaxSide = 32767;
-constexpr int64_t kMaxArea = int64_t(1) << 26;
-
 void checkSize(int32_t width, int32_t height) {
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide ||
-        int64_t(width) * height > kMaxArea) {
+    if (!isAnimationSizeAllowed(width, height)) {
         badRecord("animation size out of range");
     }
 }
@@ -95,6 +91,10 @@ public:
     explicit RecordWriter(const Document& doc) : m_doc(doc) { m_out.bytes().reserve(estimate()); }
 
     void writeHeader() {
+        // Never write what the reader would refuse.
+        if (!isAnimationSizeAllowed(m_doc.animWidth(), m_doc.animHeight())) {
+            throw KeltoError(kMsgAnimationSize);
+        }
         m_out.put<uint8_t>(kKelVersion);
         m_out.put<int32_t>(m_doc.animWidth());
         m_out.put<int32_t>(m_doc.animHeight());
@@ -234,6 +234,8 @@ private:
         const int32_t height = m_in.get<int32_t>();
         checkSize(width, height);
         Document doc(width, height);
+        // The record stores no rate: loading it keeps the current one.
+        doc.frameRateKnown = false;
         if (hasBackground) {
             const size_t start = m_in.pos();
             ImageGeneral picture = readBackground(doc);
@@ -285,17 +287,31 @@ private:
         }
     }
 
-    // Every background has the animation's size. One that does not would have to be cut or
-    // extended to it, and an extension is memory the file's bytes do not justify: refused.
+    // A picture is read at its own size, which passes the same limit as any picture, and is
+    // then cut or extended to the animation size as changing the animation size would do, so
+    // every background of the document has the animation's size. The animation size bounds
+    // what an extension costs; cutting at once keeps one oversized picture in memory at most.
+    // An extended picture holds more than its record's bytes, which is all the caller charges
+    // to the load budget; the difference is charged here.
     ImageGeneral readBackground(const Document& doc) {
         ImageGeneral picture;
+        const size_t start = m_in.pos();
+        bool resized = false;
         try {
             readBackgroundRecord(m_in, picture);
+            if (picture.width() != doc.animWidth() || picture.height() != doc.animHeight()) {
+                resizeBackground(picture, doc.animWidth(), doc.animHeight());
+                resized = true;
+            }
         } catch (const KeltoError& e) {
             badRecord(std::string("background: ") + e.what());
         }
-        if (picture.width() != doc.animWidth() || picture.height() != doc.animHeight()) {
-            badRecord("background size differs from the animation size");
+        const size_t held = picture.imageKind() == ImageGeneral::kJpegKind
+                                ? picture.jpegData().size()
+                                : picture.bitmap().byteCount();
+        const size_t recordBytes = m_in.pos() - start;
+        if (resized && held > recordBytes) {
+            m_budget.chargeBytes(held - recordBytes);
         }
         return picture;
     }

@@ -19,6 +19,10 @@ inline constexpr const char* kMsgV2Conversion =
     "Some data had to be modified when converting to the Kelto V2 STK format";
 inline constexpr const char* kMsgNoFramesToSave =
     "You must create at least one frame before saving an animation";
+// Kept in step with the animation size limits of document.h (a test checks the numbers).
+inline constexpr const char* kMsgAnimationSize =
+    "Animation dimensions must be 1 to 32767 pixels per side and at most 67108864 pixels in "
+    "all (8192 x 8192)";
 // Damaged files: one clear message whatever the detail.
 inline constexpr const char* kMsgBadStkFile = "That .stk file is damaged";
 inline constexpr const char* kMsgBadKelFile = "That .kel file is damaged";

@@ -1,5 +1,7 @@
 #include "document/picturerecords.h"
 
+#include "settings/multilang.h"
+
 namespace kelto {
 
 void writeSpriteRecord(ByteWriter& out, const Sprite& sprite) {
@@ -23,8 +25,9 @@ void readBackgroundRecord(ByteReader& in, ImageGeneral& background) {
 }
 
 std::string version2BackgroundName(const ImageGeneral& background) {
-    return background.imageKind() == ImageGeneral::kJpegKind ? "Background1.jpg"
-                                                             : "Background1.bmp";
+    // The phrase is taken when the file is read, so the name is in the language of the moment.
+    const std::string word = getPhrase(PhraseType::MBackground).toStdString();
+    return word + (background.imageKind() == ImageGeneral::kJpegKind ? "1.jpg" : "1.bmp");
 }
 
 } // namespace kelto

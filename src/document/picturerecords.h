@@ -20,7 +20,8 @@ namespace kelto {
 // from the start of the document record, which is where the reader's position 0 lies).
 void writeBackgroundRecord(ByteWriter& out, const ImageGeneral& background);
 void readBackgroundRecord(ByteReader& in, ImageGeneral& background);
-// The name a version-2 file's one background gets: "Background1.jpg" or "Background1.bmp".
+// The name a version-2 file's one background gets: the current language's phrase for
+// "Background" followed by "1.jpg" or "1.bmp".
 std::string version2BackgroundName(const ImageGeneral& background);
 
 } // namespace kelto

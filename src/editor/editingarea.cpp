@@ -11,6 +11,17 @@ EditingArea computeEditingArea(int boxWidth, int boxHeight, int animWidth, int a
     EditingArea area;
     area.canvasWidth = std::max(boxWidth - 8, animWidth);
     area.canvasHeight = std::max(boxHeight - 8, animHeight);
+    // The layers are canvas-sized bitmaps. An animation near the size limit gets no margin
+    // that would take them past what a bitmap may hold: height first, then width.
+    const auto fits = [&] {
+        return int64_t(area.canvasWidth) * area.canvasHeight <= kMaxBitmapPixels;
+    };
+    if (!fits()) {
+        area.canvasHeight = int(std::max<int64_t>(animHeight, kMaxBitmapPixels / area.canvasWidth));
+    }
+    if (!fits()) {
+        area.canvasWidth = int(std::max<int64_t>(animWidth, kMaxBitmapPixels / area.canvasHeight));
+    }
     // Both differences are never negative, so the division truncates as intended.
     area.areaOffset.x = std::max((area.canvasWidth - animWidth) / 2, 0);
     area.areaOffset.y = std::max((area.canvasHeight - animHeight) / 2, 0);

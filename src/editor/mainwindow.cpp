@@ -119,6 +119,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
                 drawFigures();
             }
         },
+        [](const QString& message) { prompter().tell(message); },
     });
     m_builder = new FigureBuilderForm(m_doc, this);
     // The picker cell comes with the document's notice; the new type also goes on the canvas.

@@ -1,6 +1,7 @@
 // The main window's commands that bring pictures and figure-type files into the document, and
 // the choice of a frame's background.
 #include "dialogs/prompter.h"
+#include "document/animationsize.h"
 #include "document/filenames.h"
 #include "document/stkformat.h"
 #include "editor/mainwindow.h"
@@ -72,6 +73,16 @@ FigureType spriteType(const Bitmap& bitmap) {
     seg.isStatic = 0;
     type.rebuildJoints();
     return type;
+}
+
+// Whether an empty animation may take a picture's size. A picture too large for an animation
+// is said so up front instead of offering its size, and then covers the area as after No.
+bool canAdoptPictureSize(const ImageGeneral& picture) {
+    if (isAnimationSizeAllowed(picture.width(), picture.height())) {
+        return true;
+    }
+    prompter().tell(getPhrase(PhraseType::MAnimSize));
+    return false;
 }
 
 } // namespace
@@ -198,7 +209,7 @@ void MainWindow::loadBackground1Click() {
         const int animW = m_doc.animWidth();
         const int animH = m_doc.animHeight();
         if (picture.width() != animW || picture.height() != animH) {
-            if (m_doc.frameCount() == 0 &&
+            if (m_doc.frameCount() == 0 && canAdoptPictureSize(picture) &&
                 prompter().ask(getPhrase(PhraseType::MBackAnimDim)) == Answer::Yes) {
                 setAnimationDimensions(picture.width(), picture.height());
             } else {

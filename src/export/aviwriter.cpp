@@ -123,13 +123,9 @@ struct AviWriter::State {
 
 AviWriter::AviWriter() = default;
 
-AviWriter::~AviWriter() {
-    try {
-        close();
-    } catch (...) {
-        // A destructor must not throw; close() was the caller's chance to hear about it.
-    }
-}
+// An unclosed video (a cancelled or failed export) is dropped with its state: a cut-off file
+// never takes the target's name.
+AviWriter::~AviWriter() = default;
 
 bool AviWriter::isOpen() const {
     return m_state != nullptr;

@@ -302,8 +302,10 @@ ExportResult exportAvi(const Document& doc, const std::string& baseName, AviExpo
     const int n = doc.frameCount();
     for (int i = 0; i < n; ++i) {
         if (progress.cancelled()) {
+            // The writer, left unclosed, drops its file: a cut-off video is not kept.
             result.cancelled = true;
-            break;
+            result.files.clear();
+            return result;
         }
         const Bitmap* picture = &renderer.render(i);
         if (padded) {

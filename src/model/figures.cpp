@@ -353,7 +353,7 @@ DuplicateResult Figures::duplicateSelection(int32_t& lastFigureID) {
         drawOrder.push_back(static_cast<uint16_t>(copy));
         figures[copy].assign(figures[source]);
         figures[copy].orderPos = static_cast<uint16_t>(copy);
-        figures[copy].figureID = ++lastFigureID;
+        figures[copy].figureID = lastFigureID = followingFigureID(lastFigureID);
         figures[copy].move(20, 20);
         copyOf[source] = copy;
     }
@@ -582,20 +582,22 @@ void Figures::rebuildJoinLists() {
 }
 
 int Figures::findByID(int32_t id, int hint) const {
-    int low = 0;
-    int high = figureCount() - 1;
-    int probe = (hint >= 0 && hint < figureCount()) ? hint : (low + high) / 2;
-    while (low <= high) {
-        const int32_t found = figures[probe].figureID;
-        if (found == id) {
-            return probe;
+    // A plain scan, not a binary search: identities ascend only in frames this program made
+    // from scratch, and knowing that a frame ascends would take a scan of its own.
+    const int n = figureCount();
+    const int start = std::clamp(hint, 0, std::max(n - 1, 0));
+    for (int d = 0; d < n; ++d) {
+        const int below = start - d;
+        const int above = start + d;
+        if (below < 0 && above >= n) {
+            break;
         }
-        if (found < id) {
-            low = probe + 1;
-        } else {
-            high = probe - 1;
+        if (below >= 0 && figures[below].figureID == id) {
+            return below;
         }
-        probe = (low + high) / 2;
+        if (above < n && d > 0 && figures[above].figureID == id) {
+            return above;
+        }
     }
     return -1;
 }

@@ -2,6 +2,7 @@
 
 #include "model/figure.h"
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -11,6 +12,12 @@ using FigureTypeList = std::vector<FigureType>;
 
 inline constexpr int kMaxFiguresPerFrame = 65535;
 
+// The identity after id for a new figure; the top of the range is handed out again rather
+// than wrapping round to identities far below.
+constexpr int32_t followingFigureID(int32_t id) {
+    return id < INT32_MAX ? id + 1 : id;
+}
+
 struct HitResult {
     int handle = kNoHandle; // segment number, kMainHandle or kNoHandle
     int figure = -1;
@@ -19,7 +26,8 @@ struct HitResult {
 enum class DuplicateResult { Done, NothingSelected, TooManyFigures };
 
 // The figure set of one frame: figures, draw order, selection, joins, background and repeat
-// count. Figures stay in ascending FigureID order.
+// count. New and duplicated figures take identities above all others and are appended, but
+// frames read from files or pasted may hold identities in any order, repeats included.
 class Figures {
 public:
     std::vector<Figure> figures;
@@ -68,6 +76,10 @@ public:
     // i and every figure hanging on it, directly or further down, breadth first.
     std::vector<uint16_t> collectJoined(int i) const;
 
+    // The figure holding identity id, or -1. Works whatever the order of the identities: the
+    // hint (usually the figure's number in the frame the identity comes from) is tried first,
+    // then the figures nearest to it, so with repeated identities the one closest to the
+    // hint wins and on a tie the lower number.
     int findByID(int32_t id, int hint) const;
 
     void recomputeOrderPositions();

@@ -199,6 +199,7 @@
     X(PFormCap, "Saving Animation") \
     X(BFigNameChars, "The name holds characters that cannot be stored in an animation file. Please use Western European letters, digits and signs only") \
     X(MNoViewer, "No program could be started to show this file:") \
+    X(MAnimSize, "Animation dimensions must be 1 to 32767 pixels per side and at most 67108864 pixels in all (8192 x 8192)") \
     X(ExMp4, "MP4 Video") \
     X(ExWebM, "WebM Video") \
     X(ExApng, "Animated PNG") \

@@ -1,5 +1,6 @@
 #include "settings/settingsfile.h"
 
+#include "document/animationsize.h"
 #include "settings/datafolders.h"
 #include "settings/errorreporter.h"
 #include "settings/inifile.h"
@@ -48,8 +49,13 @@ AppSettings fromIni(const IniFile& ini) {
     const SettingsReader read(ini);
     const AppSettings defaults = defaultSettings();
     AppSettings s;
-    s.animWidth = read.integer("DimX", defaults.animWidth, 10, 10000);
-    s.animHeight = read.integer("DimY", defaults.animHeight, 10, 10000);
+    s.animWidth = read.integer("DimX", defaults.animWidth, kMinOptionsSide, kMaxOptionsSide);
+    s.animHeight = read.integer("DimY", defaults.animHeight, kMinOptionsSide, kMaxOptionsSide);
+    if (!isAnimationSizeAllowed(s.animWidth, s.animHeight)) {
+        // Each side fits but together they are more than an animation may hold.
+        s.animWidth = defaults.animWidth;
+        s.animHeight = defaults.animHeight;
+    }
     s.numOnion = read.integer("NumOnion", defaults.numOnion, 0, 9);
     s.onionAhead = read.boolean("OnionAhead", defaults.onionAhead);
     s.language = read.string("Language", defaults.language);

@@ -119,6 +119,6 @@ TEST(CliVideo, QualityOptions) {
     EXPECT_EQ(exportCli({kel, "-o", dir.filePath("x.mp4"), "--crf", "64"}).code, 2);
     const CliRun r = exportCli({kel, "-o", dir.filePath("x.mp4"), "--crf", "60"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.startsWith("kelto-cli: The quality must be ")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("The quality must be 0 to ")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("x.mp4")));
 }

@@ -1,6 +1,7 @@
 #include "document/kelformat.h"
 #include "document/stkformat.h"
 #include "document/zstream.h"
+#include "graphics/bytestream.h"
 #include "gui/mainwindowfixture.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
@@ -194,6 +195,39 @@ private Q_SLOTS:
         QVERIFY(!w->document().documentSaved);
         QVERIFY(currentFile(*w).isEmpty());
         w->document().documentSaved = true;
+    }
+
+    // A version-2 file stores no frame rate: opening it keeps the rate the window plays at,
+    // while a newer file brings its own.
+    void aVersion2FileKeepsThePlaybackRate() {
+        auto w = m_fx.startedWindow();
+        auto* rate = w->findChild<QScrollBar*>("RateScrollBar");
+        QVERIFY(rate != nullptr);
+        rate->setValue(120);
+        ByteWriter old;
+        old.put<uint8_t>(2);
+        old.put<uint8_t>(0);
+        old.put<int32_t>(64);
+        old.put<int32_t>(48);
+        old.put<uint8_t>(2);
+        old.put<int32_t>(1);
+        old.put<uint8_t>(0);
+        m_fx.writeBytes(m_fx.path("old.kel"), compressStream(old.bytes()));
+        m_fx.prompter.openNames = {{m_fx.path("old.kel")}};
+        w->openAnimation1Click();
+        QCOMPARE(w->document().frameCount(), 1);
+        QCOMPARE(w->document().animWidth(), 64);
+        QCOMPARE(rate->value(), 120);
+        QCOMPARE(w->document().frameRate, 120);
+
+        Document newer = Document(64, 48);
+        newer.frames.emplace_back();
+        newer.frameRate = 45;
+        m_fx.writeBytes(m_fx.path("new.kel"), writeKelFile(newer));
+        m_fx.prompter.openNames = {{m_fx.path("new.kel")}};
+        w->openAnimation1Click();
+        QCOMPARE(rate->value(), 45);
+        QCOMPARE(w->document().frameRate, 45);
     }
 
     void theSaveQuestionOffersCancelOnlyWhenClosing() {

@@ -1,3 +1,4 @@
+#include "document/kelformat.h"
 #include "document/stkformat.h"
 #include "editor/clipboard.h"
 #include "editor/mainwindow.h"
@@ -241,6 +242,71 @@ private Q_SLOTS:
         QCOMPARE(doc.animWidth(), 320);
         QCOMPARE(doc.animHeight(), 90);
         QCOMPARE(doc.background(1).bitmap().pixel32(319, 89), kBlue);
+    }
+
+    // The longest side an animation may have comes from a picture's size; the animation is
+    // saved with its background and opens again at that size.
+    void theLongestPictureSideBecomesTheAnimationSizeAndReopens() {
+        auto window = m_fx.startedWindow();
+        Document& doc = window->document();
+        m_fx.prompter.answers.push_back(Answer::Yes);
+        m_fx.prompter.openNames.push_back({pngFile("strip.png", kMaxAnimationSide, 2, 7)});
+        window->loadBackground1Click();
+        QCOMPARE(m_fx.prompter.questions.size(), 1);
+        QCOMPARE(doc.animWidth(), kMaxAnimationSide);
+        QCOMPARE(doc.animHeight(), 2);
+        window->nextFrameButtonClick();
+        m_fx.prompter.saveNames.push_back(m_fx.path("strip.kel"));
+        window->saveAs1Click();
+        const Document back = loadAnimation(m_fx.path("strip.kel").toStdString());
+        QCOMPARE(back.animWidth(), kMaxAnimationSide);
+        QCOMPARE(back.animHeight(), 2);
+        QCOMPARE(back.background(1).decoded().pixel32(6, 1), kRed);
+        QCOMPARE(back.background(1).decoded().pixel32(kMaxAnimationSide - 1, 1), kBlue);
+    }
+
+    // A picture longer than any animation may be is said so up front, with the limit, instead
+    // of offering its size; it then covers the area as after No.
+    void aPictureTooLongForAnAnimationIsToldAndCoversTheArea() {
+        auto window = m_fx.startedWindow();
+        Document& doc = window->document();
+        window->setAnimationDimensions(200, 200);
+        m_fx.prompter.openNames.push_back({pngFile("long.png", kMaxAnimationSide + 1, 300, 3)});
+        window->loadBackground1Click();
+        QVERIFY(m_fx.prompter.questions.isEmpty());
+        QCOMPARE(m_fx.prompter.messages,
+                 QStringList{QString::fromLatin1(
+                     "Animation dimensions must be 1 to 32767 pixels per side and at most "
+                     "67108864 pixels in all (8192 x 8192)")});
+        QCOMPARE(doc.animWidth(), 200);
+        QCOMPARE(doc.backgroundCount(), 2);
+        QCOMPARE(doc.background(1).width(), 200);
+        QCOMPARE(doc.background(1).decoded().pixel32(0, 199), kRed);
+        QCOMPARE(doc.background(1).decoded().pixel32(199, 0), kBlue);
+    }
+
+    // Frames copied from an animation of the longest side go into an empty document, which
+    // takes that size, saves and opens again.
+    void aPasteOfTheLongestSideIntoAnEmptyDocumentSavesAndReopens() {
+        auto window = m_fx.startedWindow();
+        Document source(kMaxAnimationSide, 3);
+        source.frames.push_back(source.newEditFrame());
+        source.frames[0].timelineSelected = 1;
+        const std::vector<uint8_t> bytes = writeSelectedFramesRecord(source, {0});
+        auto* data = new QMimeData;
+        data->setData(
+            FrameClipboard::mimeType(),
+            QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+        QGuiApplication::clipboard()->setMimeData(data);
+        window->pasteFrameButtonClick();
+        Document& doc = window->document();
+        QCOMPARE(doc.frameCount(), 1);
+        QCOMPARE(doc.animWidth(), kMaxAnimationSide);
+        m_fx.prompter.saveNames.push_back(m_fx.path("pasted.kel"));
+        window->saveAs1Click();
+        const Document back = loadAnimation(m_fx.path("pasted.kel").toStdString());
+        QCOMPARE(back.animWidth(), kMaxAnimationSide);
+        QCOMPARE(back.animHeight(), 3);
     }
 
     void aBackgroundLeftUnusedMayBeRemovedAndLaterSlotsCloseUp() {

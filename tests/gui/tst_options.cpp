@@ -1,5 +1,6 @@
 #include "dialogs/languagedialog.h"
 #include "dialogs/optionsdialog.h"
+#include "document/kelformat.h"
 #include "gui/mainwindowfixture.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
@@ -102,6 +103,47 @@ private Q_SLOTS:
         QFile::remove(settingsFilePath());
         QVERIFY(!dialog.applyTo(appSettings()));
         QVERIFY(!QFile::exists(settingsFilePath()));
+    }
+
+    // Each side may go up to 10000, but not every pair fits an animation: OK with too large an
+    // area tells the limit, applies nothing and keeps the dialog open. The largest pair that
+    // fits is applied, and an animation of that size saves and opens again.
+    void anAreaBeyondTheLimitIsRefusedAndTheLargestSavesAndReopens() {
+        OptionsDialog dialog;
+        QStringList told;
+        Document doc(500, 400);
+        doc.frames.push_back(doc.newEditFrame());
+        OptionsDialog::Hooks hooks;
+        hooks.animationSize = [&] { return QSize(doc.animWidth(), doc.animHeight()); };
+        hooks.hasFrames = [] { return false; };
+        hooks.resizeAnimation = [&](int w, int h) { doc.setAnimationDimensions(w, h); };
+        hooks.tell = [&](const QString& message) { told << message; };
+        dialog.setHooks(hooks);
+        dialog.show();
+        QCOMPARE(dialog.widthEdit()->maximum(), 10000);
+        dialog.widthEdit()->setValue(10000);
+        dialog.heightEdit()->setValue(6711);
+        dialog.onionEdit()->setValue(3);
+        dialog.okButton()->click();
+        QCOMPARE(told, QStringList{"Animation dimensions must be 1 to 32767 pixels per side and "
+                                   "at most 67108864 pixels in all (8192 x 8192)"});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(doc.animWidth(), 500);
+        QCOMPARE(appSettings().numOnion, 0);
+        QVERIFY(!QFile::exists(settingsFilePath()));
+
+        dialog.heightEdit()->setValue(6710);
+        dialog.okButton()->click();
+        QCOMPARE(told.size(), 1);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(doc.animWidth(), 10000);
+        QCOMPARE(doc.animHeight(), 6710);
+        QCOMPARE(readSettings(settingsFilePath()).animHeight, 6710);
+        const QString path = m_fx.path("wide.kel");
+        saveAnimation(doc, removeExtension(path.toStdString()));
+        const Document back = loadAnimation(path.toStdString());
+        QCOMPARE(back.animWidth(), 10000);
+        QCOMPARE(back.animHeight(), 6710);
     }
 
     void emptyOrNegativeTextTakesTheFieldDefault() {

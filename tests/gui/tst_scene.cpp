@@ -69,6 +69,18 @@ private Q_SLOTS:
         QCOMPARE(small.canvasWidth, 500);
         QCOMPARE(small.canvasHeight, 400);
         QCOMPARE(small.areaOffset, (PixelPos{0, 0}));
+
+        // The largest animations get no margin that would take the layers past what a bitmap
+        // may hold: the longest side with a tall window, the largest square in a wide one.
+        const EditingArea strip = computeEditingArea(1000, 2200, 32767, 2048);
+        QCOMPARE(strip.canvasWidth, 32767);
+        QCOMPARE(strip.canvasHeight, 2048);
+        const EditingArea square = computeEditingArea(9000, 700, 8192, 8192);
+        QCOMPARE(square.canvasWidth, 8192);
+        QCOMPARE(square.canvasHeight, 8192);
+        const EditingArea roomy = computeEditingArea(1000, 2200, 32767, 1000);
+        QCOMPARE(roomy.canvasHeight, int(kMaxBitmapPixels / 32767));
+        QCOMPARE(roomy.areaOffset.y, (int(kMaxBitmapPixels / 32767) - 1000) / 2);
     }
 
     void onionTransparencyFollowsDistance() {

@@ -315,7 +315,7 @@ TEST_F(FiguresTest, UnjoinAndRebuildJoinLists) {
     EXPECT_TRUE(frameIsSound(frame, types));
 }
 
-TEST_F(FiguresTest, FindByIdUsesTheHintAndBinarySearch) {
+TEST_F(FiguresTest, FindByIdUsesTheHintThenTheNearestFigure) {
     for (int k = 0; k < 7; ++k) {
         add(10 * k, 10);
     }
@@ -325,6 +325,22 @@ TEST_F(FiguresTest, FindByIdUsesTheHintAndBinarySearch) {
     EXPECT_EQ(frame.findByID(7, 0), 5);
     EXPECT_EQ(frame.findByID(4, 2), -1);
     EXPECT_EQ(frame.findByID(99, 100), -1);
+
+    // Identities from elsewhere may fall and repeat: ids 9 2 9 4 9 2. Of repeats the one
+    // nearest the hint wins, the lower number on a tie.
+    const int32_t ids[] = {9, 2, 9, 4, 9, 2};
+    for (int i = 0; i < 6; ++i) {
+        frame.figures[i].figureID = ids[i];
+    }
+    EXPECT_EQ(frame.findByID(9, 2), 2);
+    EXPECT_EQ(frame.findByID(9, 3), 2);
+    EXPECT_EQ(frame.findByID(9, 5), 4);
+    EXPECT_EQ(frame.findByID(2, 3), 1);
+    EXPECT_EQ(frame.findByID(2, 4), 5);
+    EXPECT_EQ(frame.findByID(4, 0), 3);
+    EXPECT_EQ(frame.findByID(2, 1000), 5);
+    EXPECT_EQ(frame.findByID(3, 0), -1);
+    EXPECT_EQ(Figures{}.findByID(0, 0), -1);
 }
 
 TEST_F(FiguresTest, CentreSelection) {

@@ -129,14 +129,19 @@ TEST_F(SettingsFileTest, OutOfRangeValuesTakeTheirDefaults) {
     EXPECT_EQ(lower.frameRate, 30);
     EXPECT_EQ(lower.minHandleSize, 2);
     EXPECT_EQ(lower.maxHandleSize, 2);
-    const AppSettings upper = readBody("DimX=10000\nDimY=10000\nNumOnion=9\nFrameRate=150\n"
+    const AppSettings upper = readBody("DimX=10000\nDimY=6710\nNumOnion=9\nFrameRate=150\n"
                                        "MinHandleSize=30\nMaxHandleSize=30\n");
     EXPECT_EQ(upper.animWidth, 10000);
-    EXPECT_EQ(upper.animHeight, 10000);
+    EXPECT_EQ(upper.animHeight, 6710);
     EXPECT_EQ(upper.numOnion, 9);
     EXPECT_EQ(upper.frameRate, 150);
     EXPECT_EQ(upper.minHandleSize, 30);
     EXPECT_EQ(upper.maxHandleSize, 30);
+
+    // Each side in range but together more than an animation may hold: both defaults.
+    const AppSettings tooMuch = readBody("DimX=10000\nDimY=6711\n");
+    EXPECT_EQ(tooMuch.animWidth, 500);
+    EXPECT_EQ(tooMuch.animHeight, 400);
 }
 
 TEST_F(SettingsFileTest, UnreadableValuesTakeTheirDefaults) {
