@@ -46,7 +46,8 @@ const char* const kExportUsage =
     "      --frame N                   SVG: the frame to draw (default the last)\n"
     "      --handles                   SVG: draw the handles too\n"
     "      --format EXT                the kind of output when OUT does not say it: for\n"
-    "                                  several inputs, or with -o - (gif, avi, svg, ...)\n";
+    "                                  several inputs, or with -o - (gif, avi, svg, ...)\n"
+    "      --threads N                 threads that draw frames, 1..256 (one per core)\n";
 
 namespace {
 
@@ -68,6 +69,7 @@ struct ExportArguments {
     bool lossless = false;
     bool noLoop = false;
     int frame = -1;
+    int threads = kExportThreadsRange.fallback;
     std::string codec;
 };
 
@@ -102,6 +104,8 @@ ExportArguments parse(const std::vector<std::string>& args) {
             a.noLoop = true;
         } else if (arg == "--frame" && hasValue) {
             a.frame = value(0, 999999);
+        } else if (arg == "--threads" && hasValue) {
+            a.threads = value(1, kExportThreadsRange.maximum);
         } else if (arg == "--codec" && hasValue) {
             a.codec = args[++i];
         } else if (arg == "--palette") {
@@ -197,6 +201,7 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         ImageSequenceOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.format = extension == ".png"   ? ImageFormat::Png
                          : extension == ".gif" ? ImageFormat::Gif
                                                : ImageFormat::Jpeg;
@@ -217,6 +222,7 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         GifExportOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.colours = a.colours < 0 ? defaults.colours : ColourReduction(a.colours);
         options.dither = a.dither < 0 ? defaults.dither : DitherMode(a.dither);
         options.optimisePalette = a.palette;
@@ -227,6 +233,7 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         AviExportOptions options;
         options.resize = a.resize;
         options.superSample = a.superSample;
+        options.threads = a.threads;
         options.compress = !a.codec.empty();
         options.codec = a.codec;
         result = exportAvi(doc, base, options, doc.frameRate, progress);

@@ -19,16 +19,21 @@ struct OptionRange {
 inline constexpr OptionRange kResizeRange{1, 1000, 100};     // percent
 inline constexpr OptionRange kSuperSampleRange{1, 4, 2};     // render k times larger
 inline constexpr OptionRange kJpegQualityRange{0, 100, 100}; // percent
+inline constexpr OptionRange kExportThreadsRange{0, 256, 0}; // 0: one per core
 
 // The shared part of every raster export: the output is round(size x resize/100) and is
 // rendered superSample times larger, then box-filtered down.
 struct RasterOptions {
     int resize = kResizeRange.fallback;
     int superSample = kSuperSampleRange.fallback;
+    // Threads that draw and prepare frames beside the one that writes the file; 1 does all of it
+    // on the calling thread. The output is the same for every count.
+    int threads = kExportThreadsRange.fallback;
 
     void sanitise() {
         resize = kResizeRange.clamp(resize);
         superSample = kSuperSampleRange.clamp(superSample);
+        threads = kExportThreadsRange.clamp(threads);
     }
 };
 
