@@ -341,3 +341,20 @@ TEST(VideoExportChecks, LowerCrfGivesALargerFile) {
     const qint64 fine = QFileInfo(QString::fromStdString(exportTo(dir, doc, options))).size();
     EXPECT_GT(fine, coarse);
 }
+
+// Frames drawn on worker threads give the same file as frames drawn one by one.
+TEST(VideoExportChecks, TheSameBytesForEveryThreadCount) {
+    const Document doc = walkingDocument();
+    for (VideoFormat format :
+         {VideoFormat::Mp4, VideoFormat::WebM, VideoFormat::Apng, VideoFormat::WebP}) {
+        std::vector<QByteArray> files;
+        for (int threads : {1, 3}) {
+            QTemporaryDir dir;
+            VideoExportOptions options = optionsFor(format);
+            options.threads = threads;
+            files.push_back(readAll(QString::fromStdString(exportTo(dir, doc, options))));
+        }
+        EXPECT_FALSE(files[0].isEmpty());
+        EXPECT_TRUE(files[0] == files[1]) << videoExtension(format);
+    }
+}
