@@ -4,6 +4,8 @@
 #include "document/kelformat.h"
 #include "export/rasterexport.h"
 #include "export/svgexport.h"
+#include "export/videoexport.h"
+#include "export/videowriter.h"
 #include "graphics/imagecodecs.h"
 #include "settings/errorreporter.h"
 
@@ -13,6 +15,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace kelto {
@@ -22,7 +25,9 @@ const char* const kExportUsage =
     "  export FILE.kel... --format EXT [--out-dir DIR] [options]\n"
     "                                  OUT.gif: animated GIF; OUT.avi: AVI video;\n"
     "                                  OUT.png/.jpg/.jpeg (or .gif with --sequence): one\n"
-    "                                  numbered picture per frame; OUT.svg: one frame as SVG\n"
+    "                                  numbered picture per frame; OUT.svg: one frame as SVG;\n"
+    "                                  OUT.mp4 (H.264, else MPEG-4 Part 2), OUT.webm (VP9):\n"
+    "                                  video; OUT.apng, OUT.webp: animated picture\n"
     "      --resize PCT                output size in percent, 1..1000 (100)\n"
     "      --supersample K             render K times larger and filter down, 1..4 (2)\n"
     "      --colours N                 GIF colour reduction 0..6 (chosen from the animation)\n"
@@ -30,7 +35,11 @@ const char* const kExportUsage =
     "      --palette                   GIF: drop unused colour-table entries\n"
     "      --merge-frames              GIF: store frames that look alike as one longer frame\n"
     "      --crop                      GIF: store only the changed part of each later frame\n"
-    "      --quality Q                 JPEG quality 0..100 (100)\n"
+    "      --quality Q                 JPEG quality 0..100 (100); WebP quality 0..100 (75)\n"
+    "      --crf N                     MP4/WebM quality, lower is better: H.264 0..51 (23),\n"
+    "                                  VP9 0..63 (32), MPEG-4 Part 2 1..31 (4)\n"
+    "      --lossless                  WebP: keep every pixel exactly\n"
+    "      --no-loop                   APNG/WebP: play once instead of forever\n"
     "      --no-repeats                pictures: no extra copies for repeated frames\n"
     "      --codec NAME                AVI: compress with this FFmpeg encoder (mjpeg, ffv1,\n"
     "                                  mpeg4, libx264 where present); default uncompressed\n"
@@ -55,7 +64,10 @@ struct ExportArguments {
     int superSample = kSuperSampleRange.fallback;
     int colours = -1;
     int dither = -1;
-    int quality = kJpegQualityRange.fallback;
+    int quality = -1; // the format's default
+    int crf = -1;
+    bool lossless = false;
+    bool noLoop = false;
     int frame = -1;
     int threads = kExportThreadsRange.fallback;
     std::string codec;
@@ -84,6 +96,12 @@ ExportArguments parse(const std::vector<std::string>& args) {
             a.dither = value(0, kDitherModeCount - 1);
         } else if (arg == "--quality" && hasValue) {
             a.quality = value(kJpegQualityRange.minimum, kJpegQualityRange.maximum);
+        } else if (arg == "--crf" && hasValue) {
+            a.crf = value(0, 63);
+        } else if (arg == "--lossless") {
+            a.lossless = true;
+        } else if (arg == "--no-loop") {
+            a.noLoop = true;
         } else if (arg == "--frame" && hasValue) {
             a.frame = value(0, 999999);
         } else if (arg == "--threads" && hasValue) {
@@ -159,8 +177,9 @@ bool isPicture(const std::string& extension) {
 std::string outputKind(const ExportArguments& a) {
     const std::string extension = a.format.empty() ? lowerExtension(a.files.out) : a.format;
     if (extension != ".gif" && extension != ".avi" && extension != ".svg" &&
-        !isPicture(extension)) {
-        throw CliUsageError("OUT must end in .gif, .avi, .png, .jpg, .jpeg or .svg");
+        !isPicture(extension) && !videoFormatForExtension(extension)) {
+        throw CliUsageError(
+            "OUT must end in .gif, .avi, .png, .jpg, .jpeg, .svg, .mp4, .webm, .apng or .webp");
     }
     return extension;
 }
@@ -186,9 +205,18 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         options.format = extension == ".png"   ? ImageFormat::Png
                          : extension == ".gif" ? ImageFormat::Gif
                                                : ImageFormat::Jpeg;
-        options.quality = a.quality;
+        options.quality = a.quality < 0 ? kJpegQualityRange.fallback : a.quality;
         options.saveRepeats = !a.noRepeats;
         result = exportImageSequence(doc, base, options, progress);
+    } else if (const std::optional<VideoFormat> video = videoFormatForExtension(extension)) {
+        VideoExportOptions options;
+        options.resize = a.resize;
+        options.superSample = a.superSample;
+        options.format = *video;
+        options.quality = *video == VideoFormat::WebP ? a.quality : a.crf;
+        options.lossless = a.lossless;
+        options.loop = !a.noLoop;
+        result = exportVideo(doc, base, options, doc.frameRate, progress);
     } else if (extension == ".gif") {
         const GifDefaults defaults = gifDefaultsFor(doc);
         GifExportOptions options;

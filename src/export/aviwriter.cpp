@@ -19,12 +19,6 @@ namespace kelto {
 
 namespace {
 
-std::string avErrorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-    av_strerror(code, text, sizeof(text));
-    return text;
-}
-
 void check(int result, const char* what) {
     if (result < 0) {
         throw KeltoError(std::string("Could not write the AVI file (") + what + ": " +

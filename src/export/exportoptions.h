@@ -67,6 +67,18 @@ struct AviExportOptions : RasterOptions {
     std::string codec; // FFmpeg encoder name used when compressing; empty: the first offered
 };
 
+// Videos and animated pictures, each written by the FFmpeg libraries.
+enum class VideoFormat { Mp4, WebM, Apng, WebP };
+
+struct VideoExportOptions : RasterOptions {
+    VideoFormat format = VideoFormat::Mp4;
+    // On the encoder's own scale (videoQualityScale): the CRF of H.264 and VP9, the quantiser of
+    // MPEG-4 Part 2, 0..100 for WebP; -1 leaves the encoder's default. APNG is always lossless.
+    int quality = -1;
+    bool loop = true;      // APNG and WebP: play forever rather than once
+    bool lossless = false; // WebP: store every pixel exactly
+};
+
 // What a running export reports to and asks of its caller (progress window or terminal).
 class ExportProgress {
 public:

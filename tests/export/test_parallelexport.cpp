@@ -201,7 +201,7 @@ TEST_F(ParallelExport, CancelStopsAtTheSameFrameAsOneThread) {
     EXPECT_EQ(gifResult.framesDone, 5);
     EXPECT_TRUE(filesIn(gifDir).empty()); // no partial GIF
 
-    // A cancelled video leaves no file, whatever the thread count: a cut-off video is not kept.
+    // A cancelled video is dropped whatever the thread count: no cut-off file stays.
     AviExportOptions avi;
     auto cancelledVideo = [&](int threads) {
         avi.threads = threads;
