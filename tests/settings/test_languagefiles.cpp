@@ -17,9 +17,9 @@ namespace kelto {
 namespace {
 
 QString shippedLanguage(const char* name) {
-    const std::filesystem::path here = std::filesystem::path(__FILE__).parent_path();
+    const std::filesystem::path source = KELTO_SOURCE_DIR;
     return QString::fromStdString(
-        (here / ".." / ".." / "resources" / "languages" / (std::string(name) + ".ini"))
+        (source / "resources" / "languages" / (std::string(name) + ".ini"))
             .lexically_normal()
             .string());
 }
