@@ -199,5 +199,14 @@
     X(PFormCap, "Saving Animation") \
     X(BFigNameChars, "The name holds characters that cannot be stored in an animation file. Please use Western European letters, digits and signs only") \
     X(MNoViewer, "No program could be started to show this file:") \
-    X(MAnimSize, "Animation dimensions must be 1 to 32767 pixels per side and at most 67108864 pixels in all (8192 x 8192)")
+    X(MAnimSize, "Animation dimensions must be 1 to 32767 pixels per side and at most 67108864 pixels in all (8192 x 8192)") \
+    X(MUndoAddFrame, "Add Frame") \
+    X(MUndoInsertFrame, "Insert Frame") \
+    X(MUndoDeleteFrame, "Delete Frame") \
+    X(MUndoDeleteFrames, "Delete Frames") \
+    X(MUndoPasteFrames, "Paste Frames") \
+    X(MUndoRepeat, "Repeat") \
+    X(MUndoRemoveFigType, "Remove Figure Type") \
+    X(MUndoRemoveBack, "Remove Background") \
+    X(OUndoDepth, "Undo steps")
 // clang-format on

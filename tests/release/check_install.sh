@@ -52,9 +52,9 @@ done < <(find "$data/animations" "$data/stick figures" -type f -print0)
 
 # The English template is complete: one line per phrase key.
 keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/English.ini")
-((keys == 195)) || fail "English.ini holds $keys keys, not 195"
+((keys == 204)) || fail "English.ini holds $keys keys, not 204"
 keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/Deutsch.ini")
-((keys == 195)) || fail "Deutsch.ini holds $keys keys, not 195"
+((keys == 204)) || fail "Deutsch.ini holds $keys keys, not 204"
 
 # Desktop entry, icons and MIME types.
 desktop="$prefix/share/applications/kelto.desktop"
