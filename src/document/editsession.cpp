@@ -132,8 +132,9 @@ private:
 
 class CanvasStep : public SessionStep {
 public:
+    // The new frame is not stored in the file, so its edits leave the document saved.
     CanvasStep(EditSession& session, PhraseType action, int frame, FrameDelta delta)
-        : SessionStep(session, action, delta.contentChanged), m_frame(frame),
+        : SessionStep(session, action, delta.contentChanged && frame >= 0), m_frame(frame),
           m_delta(std::move(delta)) {}
     void undo() override { apply(m_delta.before); }
     void redo() override { apply(m_delta.after); }
@@ -389,6 +390,32 @@ private:
     std::string m_name;
 };
 
+class ReplaceFramesStep : public SessionStep {
+public:
+    ReplaceFramesStep(EditSession& session, PhraseType action,
+                      std::vector<std::pair<int, Figures>> after)
+        : SessionStep(session, action), m_after(std::move(after)) {
+        for (const auto& entry : m_after) {
+            m_before.emplace_back(entry.first, session.frameAt(entry.first));
+        }
+    }
+    void redo() override { apply(m_after); }
+    void undo() override { apply(m_before); }
+
+private:
+    void apply(const std::vector<std::pair<int, Figures>>& frames) {
+        for (const auto& [index, content] : frames) {
+            Figures& frame = m_session.frameAt(index);
+            const uint8_t mark = frame.timelineSelected;
+            frame = content;
+            frame.timelineSelected = mark;
+        }
+        doc().notifyObservers(DocumentChange::FramesChanged, 0);
+    }
+    std::vector<std::pair<int, Figures>> m_before;
+    std::vector<std::pair<int, Figures>> m_after;
+};
+
 const SessionStep* stepAt(const QUndoStack& history, int index) {
     return dynamic_cast<const SessionStep*>(history.command(index));
 }
@@ -397,7 +424,6 @@ const SessionStep* stepAt(const QUndoStack& history, int index) {
 
 EditSession::EditSession(Document doc) : m_doc(std::move(doc)) {
     m_history.setUndoLimit(kDefaultUndoDepth);
-    m_newFrame = m_doc.newEditFrame();
     takeBaseline();
 }
 
@@ -513,7 +539,11 @@ bool EditSession::canvasEditPending() const {
 
 bool EditSession::recordCanvasEdit(PhraseType action) {
     FrameDelta delta = diffFrames(m_baseline, editFrame());
-    if (delta.empty) {
+    if (!delta.contentChanged) {
+        // Selecting is no step of its own: the selection is kept with the next step.
+        if (!delta.empty) {
+            takeBaseline();
+        }
         return false;
     }
     m_history.push(new CanvasStep(*this, action, m_editIndex, std::move(delta)));
@@ -689,6 +719,23 @@ bool EditSession::removeBackground(int slot) {
         recordCanvasEdit(PhraseType::BUndoMove);
     }
     m_history.push(new RemoveBackgroundStep(*this, slot));
+    takeBaseline();
+    return true;
+}
+
+bool EditSession::replaceFrames(PhraseType action, std::vector<std::pair<int, Figures>> frames) {
+    if (frames.empty()) {
+        return false;
+    }
+    if (canvasEditPending()) {
+        recordCanvasEdit(PhraseType::BUndoMove);
+    }
+    for (auto& entry : frames) {
+        if (entry.first < 0 || entry.first >= frameCount()) {
+            entry.first = -1;
+        }
+    }
+    m_history.push(new ReplaceFramesStep(*this, action, std::move(frames)));
     takeBaseline();
     return true;
 }

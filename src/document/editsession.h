@@ -71,7 +71,8 @@ public:
     // ---- canvas edits --------------------------------------------------------------------
     // The window changes editFrame() directly and then records the step: the command keeps
     // only what differs from the state at the previous step (changed figures, order,
-    // selection). Nothing is recorded when nothing changed; returns whether a step was.
+    // selection). Nothing is recorded when no content changed (a new selection alone is
+    // taken as the recorded state); returns whether a step was.
     bool recordCanvasEdit(PhraseType action);
     // Puts the edited frame back as it was at the last recorded step.
     void revertCanvasEdits();
@@ -98,6 +99,9 @@ public:
     // Removes a loaded type (or picture) no frame uses; later numbers close up.
     bool removeFigureType(int index);
     bool removeBackground(int slot);
+    // Document-wide edits (figures deleted from every frame): the given frames take the new
+    // content as one step. Index -1 is the new frame.
+    bool replaceFrames(PhraseType action, std::vector<std::pair<int, Figures>> frames);
 
     // ---- playback ------------------------------------------------------------------------
     void startPlayback(int fromFrame);

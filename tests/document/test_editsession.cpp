@@ -134,8 +134,11 @@ TEST(EditSession, CanvasStepsKeepOnlyChangedFigures) {
     s.editFrame().moveFigure(30, 5, 5);
     ASSERT_TRUE(s.recordCanvasEdit(PhraseType::BUndoMove));
     s.editFrame().select(4, true);
-    ASSERT_TRUE(s.recordCanvasEdit(PhraseType::MUndoSelect));
+    EXPECT_FALSE(s.recordCanvasEdit(PhraseType::MUndoSelect)) << "selecting is no step";
+    s.editFrame().moveFigure(4, 1, 0);
+    ASSERT_TRUE(s.recordCanvasEdit(PhraseType::BUndoMove));
     ASSERT_TRUE(s.undo());
+    EXPECT_EQ(s.editFrame().selection, std::vector<uint16_t>{4});
     ASSERT_TRUE(s.undo());
     EXPECT_EQ(record(s), many);
     EXPECT_EQ(s.editFrame().selectedCount(), 0);
@@ -150,8 +153,9 @@ TEST(EditSession, RevisionAndSavedState) {
     EXPECT_FALSE(s.isModified()) << "clicking through frames is no change";
     s.setEditFrame(1);
     s.editFrame().select(0, true);
-    s.recordCanvasEdit(PhraseType::MUndoSelect);
+    EXPECT_FALSE(s.recordCanvasEdit(PhraseType::MUndoSelect));
     EXPECT_FALSE(s.isModified()) << "selecting is no change to the content";
+    EXPECT_FALSE(s.undo()) << "nor a step";
     EXPECT_FALSE(s.setRepeatCount({1}, 1)) << "storing an unchanged value records nothing";
     const int saved = s.revision();
     s.editFrame().moveFigure(0, 1, 1);
@@ -165,6 +169,12 @@ TEST(EditSession, RevisionAndSavedState) {
     EXPECT_FALSE(s.isModified());
     s.undo();
     EXPECT_TRUE(s.isModified());
+    s.markSaved();
+    s.newFrame() = s.document().frames[0];
+    s.setEditFrame(-1);
+    s.editFrame().moveFigure(0, 3, 0);
+    EXPECT_TRUE(s.recordCanvasEdit(PhraseType::BUndoMove));
+    EXPECT_FALSE(s.isModified()) << "the new frame is not in the file until added";
 }
 
 TEST(EditSession, DepthLimitsTheHistory) {
