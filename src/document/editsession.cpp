@@ -62,17 +62,38 @@ struct FrameSide {
         joinMode = frame.joinMode;
     }
 
-    void applyTo(Figures& frame) const {
-        frame.figures.resize(size_t(count));
-        for (const auto& [i, figure] : figures) {
-            frame.figures[i] = figure;
+    // Exchanges this side with the frame, which holds the other side: the figures this side
+    // keeps, and those only the frame has, change places. One side is all a step keeps.
+    void swapWith(Figures& frame) {
+        FrameSide current;
+        current.takeFields(frame);
+        for (auto& entry : figures) {
+            if (entry.first < current.count) {
+                current.figures.emplace_back(entry.first, std::move(frame.figures[entry.first]));
+            }
         }
-        frame.drawOrder = drawOrder;
-        frame.selection = selection;
+        for (int i = count; i < current.count; ++i) {
+            current.figures.emplace_back(uint16_t(i), std::move(frame.figures[size_t(i)]));
+        }
+        frame.figures.resize(size_t(count));
+        for (auto& [i, figure] : figures) {
+            frame.figures[i] = std::move(figure);
+        }
+        frame.drawOrder = std::move(drawOrder);
+        frame.selection = std::move(selection);
         frame.selectionCentre = selectionCentre;
         frame.backgroundIndex = backgroundIndex;
         frame.repeatCount = repeatCount;
         frame.joinMode = joinMode;
+        *this = std::move(current);
+        // Figures outside the step may carry a selection made since; the list decides.
+        for (Figure& f : frame.figures) {
+            f.selectionPos = -1;
+        }
+        std::erase_if(frame.selection, [&](uint16_t i) { return i >= frame.figures.size(); });
+        for (size_t k = 0; k < frame.selection.size(); ++k) {
+            frame.figures[frame.selection[k]].selectionPos = int32_t(k);
+        }
     }
 };
 
@@ -133,19 +154,28 @@ private:
 class CanvasStep : public SessionStep {
 public:
     // The new frame is not stored in the file, so its edits leave the document saved.
+    // Only the side before the edit is kept; the frame holds the other one, and undo and
+    // redo exchange them.
     CanvasStep(EditSession& session, PhraseType action, int frame, FrameDelta delta)
         : SessionStep(session, action, delta.contentChanged && frame >= 0), m_frame(frame),
-          m_delta(std::move(delta)) {}
-    void undo() override { apply(m_delta.before); }
-    void redo() override { apply(m_delta.after); }
+          m_other(std::move(delta.before)) {}
+    void undo() override { exchange(); }
+    void redo() override {
+        if (m_done) {
+            m_done = false; // the first redo is the edit itself, already made
+            return;
+        }
+        exchange();
+    }
 
 private:
-    void apply(const FrameSide& side) {
+    void exchange() {
         m_session.showFrame(m_frame);
-        side.applyTo(m_session.frameAt(m_frame));
+        m_other.swapWith(m_session.frameAt(m_frame));
     }
     int m_frame;
-    FrameDelta m_delta;
+    FrameSide m_other;
+    bool m_done = true;
 };
 
 class AddFrameStep : public SessionStep {

@@ -137,8 +137,15 @@ TEST(EditSession, CanvasStepsKeepOnlyChangedFigures) {
     EXPECT_FALSE(s.recordCanvasEdit(PhraseType::MUndoSelect)) << "selecting is no step";
     s.editFrame().moveFigure(4, 1, 0);
     ASSERT_TRUE(s.recordCanvasEdit(PhraseType::BUndoMove));
+    s.editFrame().select(7, true); // a selection made since the step
     ASSERT_TRUE(s.undo());
     EXPECT_EQ(s.editFrame().selection, std::vector<uint16_t>{4});
+    int marked = 0;
+    for (const Figure& f : s.editFrame().figures) {
+        marked += f.selectionPos >= 0 ? 1 : 0;
+    }
+    EXPECT_EQ(marked, 1) << "the figures agree with the selection list";
+    EXPECT_EQ(s.editFrame().figures[4].selectionPos, 0);
     ASSERT_TRUE(s.undo());
     EXPECT_EQ(record(s), many);
     EXPECT_EQ(s.editFrame().selectedCount(), 0);
