@@ -119,6 +119,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
             }
         },
         [](const QString& message) { prompter().tell(message); },
+        [this](int steps) {
+            m_session.setUndoDepth(steps); // a new depth starts a new history
+            showUndoCaptions();
+        },
     });
     m_builder = new FigureBuilderForm(m_doc, this);
     // The picker cell comes with the document's notice; the new type also goes on the canvas.
@@ -575,6 +579,7 @@ void MainWindow::newProject() {
         destroyProject();
         m_scene.clearLayers();
         m_doc.lastFigureID = 0;
+        m_session.setUndoDepth(appSettings().undoDepth);
         Figures first = m_doc.newEditFrame();
         first.figures[0].colour = 0;
         m_session.resetHistory(std::move(first));

@@ -1,3 +1,4 @@
+#include "dialogs/optionsdialog.h"
 #include "editor/canvas.h"
 #include "editor/mainwindow.h"
 #include "gui/mainwindowfixture.h"
@@ -179,6 +180,44 @@ private Q_SLOTS:
         w->deleteFiguresOutsideArea1Click();
         w->selectFrame(1);
         QCOMPARE(w->document().frames[0].figureCount(), 1);
+    }
+
+    void frameOperationsUndoAcrossFramesAndMarkOnlyChanges() {
+        auto w = shownWindow(3);
+        w->setSavedState(true);
+        w->selectFrame(0);
+        w->selectFrame(2);
+        w->selectFrame(-1);
+        QVERIFY(w->document().documentSaved); // clicking through frames changes nothing
+        w->selectFrame(1);
+        w->flipButtonClick();
+        QVERIFY(!w->document().documentSaved);
+        w->setPopupFrame(0);
+        m_fx.prompter.answers.push_back(Answer::Yes);
+        w->delete1Click();
+        QCOMPARE(w->document().frameCount(), 2);
+        QCOMPARE(w->action("Undo1")->text(), QString("Undo Delete Frame"));
+        w->selectFrame(-1);
+        w->undo1Click();
+        QCOMPARE(w->document().frameCount(), 3);
+        QCOMPARE(w->editFrameIndex(), 0);
+        QCOMPARE(w->action("Undo1")->text(), QString("Undo Flip"));
+        w->undo1Click();
+        QCOMPARE(w->editFrameIndex(), 1);
+        QVERIFY(w->document().documentSaved); // back at the saved revision
+        QCOMPARE(w->action("Redo1")->text(), QString("Redo Flip"));
+    }
+
+    void undoDepthComesFromTheOptions() {
+        auto w = shownWindow(0);
+        w->optionsDialog()->showValues(appSettings());
+        w->optionsDialog()->undoDepthEdit()->setValue(3);
+        QVERIFY(w->optionsDialog()->applyTo(appSettings()));
+        QCOMPARE(appSettings().undoDepth, 3);
+        for (int i = 0; i < 6; ++i) {
+            w->flipButtonClick();
+        }
+        QCOMPARE(undoSteps(*w), 3);
     }
 };
 
