@@ -146,6 +146,11 @@ MainWindow::~MainWindow() {
     // Closing the window takes the focus from the scale box, whose "editing finished" would
     // otherwise reach the figures after they are gone.
     disconnect(m_scaleSpinEdit, nullptr, this, nullptr);
+    // The key preview and the number boxes' filter call into this window: the focus leaving
+    // the widgets as they are taken down must not reach it.
+    delete findChild<QObject*>(QStringLiteral("CanvasKeyPreview"), Qt::FindDirectChildrenOnly);
+    m_scaleSpinEdit->removeEventFilter(this);
+    m_repeatSpinEdit->removeEventFilter(this);
     multiLang().setApplyHandler({});
 }
 

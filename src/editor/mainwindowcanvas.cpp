@@ -52,7 +52,9 @@ uint8_t arrowBit(int key) {
 class CanvasKeyPreview : public QObject {
 public:
     CanvasKeyPreview(QObject* parent, std::function<bool(QEvent*)> handler)
-        : QObject(parent), m_handler(std::move(handler)) {}
+        : QObject(parent), m_handler(std::move(handler)) {
+        setObjectName(QStringLiteral("CanvasKeyPreview"));
+    }
     bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
 
 private:
