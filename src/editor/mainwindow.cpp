@@ -352,7 +352,10 @@ void MainWindow::buildMenus() {
 
     m_editMenu = menuBar()->addMenu(QString());
     addCommand(m_editMenu, "Undo1", &MainWindow::undo1Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    addCommand(m_editMenu, "Redo1", &MainWindow::redo1Click, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    QAction* redo = addCommand(m_editMenu, "Redo1", &MainWindow::redo1Click,
+                               QKeySequence(Qt::CTRL | Qt::Key_Y));
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_editMenu->addSeparator();
     addCommand(m_editMenu, "SelectAll1", &MainWindow::selectAll1Click,
                QKeySequence(Qt::CTRL | Qt::Key_A));

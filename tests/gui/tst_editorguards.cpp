@@ -218,6 +218,10 @@ private Q_SLOTS:
             w->flipButtonClick();
         }
         QCOMPARE(undoSteps(*w), 3);
+        const QList<QKeySequence> keys = w->action("Redo1")->shortcuts();
+        QVERIFY(keys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+        QVERIFY(keys.contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
+        QCOMPARE(w->action("Undo1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
     }
 };
 
