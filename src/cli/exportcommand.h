@@ -1,20 +1,17 @@
 #pragma once
 
-#include <stdexcept>
+#include "cli/clicommon.h"
+
 #include <string>
 #include <vector>
 
 namespace kelto {
 
-// Bad command-line use: the caller prints the message and the usage text, and exits with 2.
-struct CliUsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 extern const char* const kExportUsage;
 
-// kelto-cli export FILE.kel -o OUT [options]: the kind follows OUT's extension. Prints the
-// files written, one per line. Throws CliUsageError or KeltoError.
+// kelto-cli export FILE.kel... [-o OUT | --format EXT [--out-dir DIR]] [options]: the kind
+// follows OUT's extension (or --format). Prints the files written, one per line, unless the
+// output goes to standard output. Returns the exit code; throws CliUsageError.
 int runExport(const std::vector<std::string>& args);
 
 } // namespace kelto

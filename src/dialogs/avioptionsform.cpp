@@ -56,9 +56,9 @@ bool AviOptionsForm::beforeExport() {
     return codec.has_value(); // cancelled before any file was made
 }
 
-void AviOptionsForm::runExport() {
+ExportResult AviOptionsForm::runExport() {
     showProgress();
-    exportAvi(*m_job.doc, m_job.baseName, options(), m_job.frameInterval, m_progress);
+    return exportAvi(*m_job.doc, m_job.baseName, options(), m_job.frameInterval, m_progress);
 }
 
 } // namespace kelto

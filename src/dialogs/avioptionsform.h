@@ -29,7 +29,7 @@ public:
 
 protected:
     bool beforeExport() override;
-    void runExport() override;
+    ExportResult runExport() override;
 
 private:
     // The encoder to compress with, asked of the user; nothing when cancelled.

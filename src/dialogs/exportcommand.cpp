@@ -7,7 +7,9 @@
 #include "dialogs/prompter.h"
 #include "document/document.h"
 #include "document/kelformat.h"
+#include "export/exportcheck.h"
 #include "export/svgexport.h"
+#include "export/videowriter.h"
 #include "settings/appsettings.h"
 #include "settings/datafolders.h"
 #include "settings/errorreporter.h"
@@ -51,6 +53,23 @@ private:
     bool m_hadCursor = false;
 };
 
+VideoFormat videoFormatOf(int kind) {
+    switch (kind) {
+    case ExportCommand::WebM:
+        return VideoFormat::WebM;
+    case ExportCommand::Apng:
+        return VideoFormat::Apng;
+    case ExportCommand::WebP:
+        return VideoFormat::WebP;
+    default:
+        return VideoFormat::Mp4;
+    }
+}
+
+bool isVideo(int kind) {
+    return kind >= ExportCommand::Mp4 && kind <= ExportCommand::WebP;
+}
+
 // Whether the export would replace a file: the name as chosen, and for a GIF or a video also
 // the one file it writes. A bare name gets the dialog's default extension, so without the
 // second test an existing GIF or video would be replaced unasked. Numbered pictures are
@@ -62,8 +81,26 @@ bool targetExists(const QString& chosen, const std::string& base, int kind) {
     if (kind == ExportCommand::SeparateImages) {
         return false;
     }
-    const char* extension = kind == ExportCommand::Avi ? ".avi" : ".gif";
+    const char* extension = kind == ExportCommand::Avi ? ".avi"
+                            : isVideo(kind)            ? videoExtension(videoFormatOf(kind))
+                                                       : ".gif";
     return QFileInfo::exists(QString::fromStdString(base + extension));
+}
+
+// "Written: walk.gif (35.2 kB)", or for pictures the count and the first and last name.
+QString writtenLine(const ExportResult& result) {
+    if (result.files.empty()) {
+        return {};
+    }
+    const QString first = QFileInfo(QString::fromStdString(result.files.front())).fileName();
+    if (result.files.size() == 1) {
+        const qint64 bytes = QFileInfo(QString::fromStdString(result.files.front())).size();
+        return getPhrase(PhraseType::ExWrote)
+            .arg(first + " (" + QString::fromStdString(humanBytes(uint64_t(bytes))) + ")");
+    }
+    return getPhrase(PhraseType::ExWroteFiles)
+        .arg(result.files.size())
+        .arg(first, QFileInfo(QString::fromStdString(result.files.back())).fileName());
 }
 
 QString startFolder() {
@@ -81,11 +118,13 @@ ExportCommand::ExportCommand(QWidget* mainWindow) : m_mainWindow(mainWindow) {
     m_image = new ImageOptionsForm(*m_progress, mainWindow);
     m_gif = new GifOptionsForm(*m_progress, mainWindow);
     m_avi = new AviOptionsForm(*m_progress, mainWindow);
+    m_video = new VideoOptionsForm(*m_progress, mainWindow);
 }
 
 ExportCommand::~ExportCommand() {
     // Windows without a parent are ours; with one, the main window deletes them.
     if (m_mainWindow == nullptr) {
+        delete m_video.data();
         delete m_avi.data();
         delete m_gif.data();
         delete m_image.data();
@@ -94,7 +133,28 @@ ExportCommand::~ExportCommand() {
 }
 
 QString ExportCommand::dialogFilter() {
-    return QStringLiteral("Gif (*.gif);;AVI Video (*.avi);;Separate Images (*.bmp *.jpg)");
+    return QStringLiteral("Gif (*.gif);;AVI Video (*.avi);;Separate Images (*.png *.jpg *.bmp)") +
+           ";;" + videoFormatLabel(VideoFormat::Mp4) + " (*.mp4);;" +
+           videoFormatLabel(VideoFormat::WebM) + " (*.webm);;" +
+           videoFormatLabel(VideoFormat::Apng) + " (*.apng);;" +
+           videoFormatLabel(VideoFormat::WebP) + " (*.webp)";
+}
+
+ExportCommand::Kind ExportCommand::kindForName(const QString& name, int filterKind) {
+    const QString extension = QFileInfo(name).suffix().toLower();
+    if (extension == "gif") {
+        return Gif;
+    }
+    if (extension == "avi") {
+        return Avi;
+    }
+    if (extension == "png" || extension == "jpg" || extension == "jpeg" || extension == "bmp") {
+        return SeparateImages;
+    }
+    if (const auto video = videoFormatForExtension("." + extension.toStdString())) {
+        return Kind(Mp4 + int(*video));
+    }
+    return filterKind >= Gif && filterKind <= WebP ? Kind(filterKind) : Gif;
 }
 
 void ExportCommand::applyLanguage() {
@@ -102,10 +162,12 @@ void ExportCommand::applyLanguage() {
     m_image->applyLanguage();
     m_gif->applyLanguage();
     m_avi->applyLanguage();
+    m_video->applyLanguage();
 }
 
-void ExportCommand::exportAnimation(const Document& doc, int frameInterval,
-                                    const std::function<void()>& stopPlayback) {
+QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
+                                       const std::function<void()>& stopPlayback) {
+    QString written;
     guarded("Export1Click", [&] {
         if (doc.frameCount() == 0) {
             prompter().tell(getPhrase(PhraseType::MNoFrames));
@@ -114,13 +176,23 @@ void ExportCommand::exportAnimation(const Document& doc, int frameInterval,
         if (stopPlayback) {
             stopPlayback();
         }
-        int kind = Gif;
+        int filter = Gif;
         // No name: every export starts with an empty name.
         const QString chosen =
             prompter().saveFileName(plainCaption(PhraseType::MFExport), startFolder(),
-                                    dialogFilter(), QStringLiteral("kel"), &kind);
+                                    dialogFilter(), QStringLiteral("kel"), &filter);
         if (chosen.isEmpty()) {
             return;
+        }
+        const Kind kind = kindForName(chosen, filter);
+        if (isVideo(kind)) {
+            // Said before anything else is asked or any file is made.
+            try {
+                requireVideoEncoder(videoFormatOf(kind));
+            } catch (const KeltoError& e) {
+                prompter().tell(QString::fromStdString(e.what()));
+                return;
+            }
         }
         const std::string base = removeExtension(chosen.toStdString());
         if (targetExists(chosen, base, kind) &&
@@ -130,15 +202,30 @@ void ExportCommand::exportAnimation(const Document& doc, int frameInterval,
         BusyCursor busy(m_mainWindow);
         ExportJob job{&doc, base, frameInterval};
         m_progress->clearCancel();
-        ExportOptionsForm* form = kind == Avi ? static_cast<ExportOptionsForm*>(m_avi)
-                                  : kind == SeparateImages
-                                      ? static_cast<ExportOptionsForm*>(m_image)
-                                      : static_cast<ExportOptionsForm*>(m_gif);
+        ExportOptionsForm* form = m_gif;
+        if (kind == Avi) {
+            form = m_avi;
+        } else if (kind == SeparateImages) {
+            // A typed .png or .jpg chooses the picture format; .bmp keeps the last choice.
+            const QString extension = QFileInfo(chosen).suffix().toLower();
+            if (extension == "png") {
+                m_image->chooseFormat(ImageFormat::Png);
+            } else if (extension == "jpg" || extension == "jpeg") {
+                m_image->chooseFormat(ImageFormat::Jpeg);
+            }
+            form = m_image;
+        } else if (isVideo(kind)) {
+            m_video->setFormat(videoFormatOf(kind));
+            form = m_video;
+        }
         form->setJob(job);
-        form->exec();
+        if (form->exec() == QDialog::Accepted) {
+            written = writtenLine(form->lastResult());
+        }
         // The document may change after this; the window must not keep pointing at it.
         form->setJob({});
     });
+    return written;
 }
 
 QString saveSvgCommand(const Document& doc, const Figures& editFigures, int editFrameIndex,

@@ -4,6 +4,7 @@
 #include "dialogs/gifoptionsform.h"
 #include "dialogs/imageoptionsform.h"
 #include "dialogs/progressform.h"
+#include "dialogs/videooptionsform.h"
 
 #include <QPointer>
 #include <QString>
@@ -23,7 +24,11 @@ class Figures;
 class ExportCommand {
 public:
     // Filter indexes of the export dialog.
-    enum Kind { Gif = 0, Avi = 1, SeparateImages = 2 };
+    enum Kind { Gif = 0, Avi = 1, SeparateImages = 2, Mp4 = 3, WebM = 4, Apng = 5, WebP = 6 };
+
+    // What a chosen name exports: its extension decides (frames.png is a picture sequence,
+    // walk.mp4 a video); a name without a known extension follows the chosen filter.
+    static Kind kindForName(const QString& name, int filterKind);
 
     // The windows belong to mainWindow (may be null in tests; then this object deletes them).
     explicit ExportCommand(QWidget* mainWindow);
@@ -33,8 +38,10 @@ public:
 
     // The whole command. frameInterval: the playback milliseconds per frame period;
     // stopPlayback is called first when given (it should do nothing while playback is off).
-    void exportAnimation(const Document& doc, int frameInterval,
-                         const std::function<void()>& stopPlayback = {});
+    // Returns a short line saying what was written ("Written: walk.mp4 (35.2 kB)"), empty
+    // when nothing was.
+    QString exportAnimation(const Document& doc, int frameInterval,
+                            const std::function<void()>& stopPlayback = {});
 
     // Every caption through the phrase table; called when the language changes.
     void applyLanguage();
@@ -46,6 +53,7 @@ public:
     ImageOptionsForm& imageOptions() const { return *m_image; }
     GifOptionsForm& gifOptions() const { return *m_gif; }
     AviOptionsForm& aviOptions() const { return *m_avi; }
+    VideoOptionsForm& videoOptions() const { return *m_video; }
 
 private:
     QWidget* m_mainWindow;
@@ -53,6 +61,7 @@ private:
     QPointer<ImageOptionsForm> m_image;
     QPointer<GifOptionsForm> m_gif;
     QPointer<AviOptionsForm> m_avi;
+    QPointer<VideoOptionsForm> m_video;
 };
 
 // The onion-skin settings the SVG export draws ghosts with.

@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -43,20 +44,31 @@ ExportOptionsForm::ExportOptionsForm(ProgressForm& progress, QWidget* parent)
 
     m_ok = new QPushButton(this);
     m_ok->setDefault(true);
+    m_cancel = new QPushButton(this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+    buttons->addStretch();
     m_body = new QVBoxLayout;
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(m_body);
-    layout->addWidget(m_ok, 0, Qt::AlignHCenter);
+    layout->addLayout(buttons);
     // The window follows its content, so showing or hiding a group resizes it.
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(m_ok, &QPushButton::clicked, this, &ExportOptionsForm::okClicked);
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        m_result = {};
+        reject();
+    });
 }
 
 void ExportOptionsForm::applyLanguage() {
     m_resizeLabel->setText(getPhrase(PhraseType::Resize));
     m_superSampleLabel->setText(getPhrase(PhraseType::SuperSample));
     m_ok->setText(getPhrase(PhraseType::OKBitCap));
+    m_cancel->setText(getPhrase(PhraseType::CancelBitCap));
 }
 
 void ExportOptionsForm::watchField(QSpinBox* box, int defaultValue) {
@@ -88,13 +100,14 @@ void ExportOptionsForm::showProgress() {
 void ExportOptionsForm::okClicked() {
     sanitiseFields();
     m_ok->setEnabled(false);
+    m_result = {};
     guarded("ExportOK", [this] {
         if (m_job.doc == nullptr) {
             throw KeltoError("There is no animation to export");
         }
         if (beforeExport()) {
             setEnabled(false);
-            runExport();
+            m_result = runExport();
         }
     });
     // The same clean-up whether the export finished, was cancelled or failed.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/rasterexport.h"
+
 #include <QDialog>
 
 #include <string>
@@ -22,9 +24,10 @@ struct ExportJob {
     int frameInterval = 0; // playback milliseconds per frame period
 };
 
-// The part the three export options windows share: "Resize" and "Super Sample", the OK button
-// that runs the export, and the fall-back to the default when a numeric field is left empty.
-// The window is created once; its values stay between exports.
+// The part the export options windows share: "Resize" and "Super Sample", the OK button that
+// runs the export, Cancel, which closes the window with nothing written, and the fall-back to
+// the default when a numeric field is left empty. The window is created once; its values stay
+// between exports.
 class ExportOptionsForm : public QDialog {
     Q_OBJECT
 public:
@@ -38,10 +41,13 @@ public:
     QSpinBox* resizeEdit() const { return m_resize; }
     QSpinBox* superSampleEdit() const { return m_superSample; }
     QPushButton* okButton() const { return m_ok; }
+    QPushButton* cancelButton() const { return m_cancel; }
+    // What the last OK wrote; empty after Cancel or a failure.
+    const ExportResult& lastResult() const { return m_result; }
 
 protected:
     // The export itself, run by OK after the fields are made valid. Throws on failure.
-    virtual void runExport() = 0;
+    virtual ExportResult runExport() = 0;
     // Questions that come before the export while the window is still enabled; false ends the
     // export with nothing written.
     virtual bool beforeExport() { return true; }
@@ -67,6 +73,8 @@ private:
     QSpinBox* m_resize = nullptr;
     QSpinBox* m_superSample = nullptr;
     QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+    ExportResult m_result;
     QBoxLayout* m_body = nullptr;
     std::vector<std::pair<QSpinBox*, int>> m_watched;
 };

@@ -119,9 +119,9 @@ GifExportOptions GifOptionsForm::options() const {
     return options;
 }
 
-void GifOptionsForm::runExport() {
+ExportResult GifOptionsForm::runExport() {
     showProgress();
-    exportGif(*m_job.doc, m_job.baseName, options(), m_job.frameInterval, m_progress);
+    return exportGif(*m_job.doc, m_job.baseName, options(), m_job.frameInterval, m_progress);
 }
 
 } // namespace kelto

@@ -31,7 +31,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void runExport() override;
+    ExportResult runExport() override;
 
 private:
     QPushButton* m_advanced = nullptr;

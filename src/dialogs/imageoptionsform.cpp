@@ -72,14 +72,22 @@ ImageSequenceOptions ImageOptionsForm::options() const {
     return options;
 }
 
+void ImageOptionsForm::chooseFormat(ImageFormat format) {
+    QRadioButton* button = format == ImageFormat::Png    ? m_png
+                           : format == ImageFormat::Jpeg ? m_jpeg
+                                                         : m_gif;
+    button->setChecked(true);
+    m_quality->setEnabled(format == ImageFormat::Jpeg);
+}
+
 void ImageOptionsForm::sanitiseFields() {
     ExportOptionsForm::sanitiseFields();
     sanitizeSpinEdit(*m_quality, kJpegQualityRange.fallback);
 }
 
-void ImageOptionsForm::runExport() {
+ExportResult ImageOptionsForm::runExport() {
     showProgress();
-    exportImageSequence(*m_job.doc, m_job.baseName, options(), m_progress);
+    return exportImageSequence(*m_job.doc, m_job.baseName, options(), m_progress);
 }
 
 } // namespace kelto

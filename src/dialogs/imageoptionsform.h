@@ -19,6 +19,8 @@ public:
     void applyLanguage() override;
     // The options as the fields stand (not sanitised).
     ImageSequenceOptions options() const;
+    // Checks the format's button, as clicking it would.
+    void chooseFormat(ImageFormat format);
 
     QRadioButton* pngButton() const { return m_png; }
     QRadioButton* jpegButton() const { return m_jpeg; }
@@ -27,7 +29,7 @@ public:
     QSpinBox* qualityEdit() const { return m_quality; }
 
 protected:
-    void runExport() override;
+    ExportResult runExport() override;
     void sanitiseFields() override;
 
 private:

@@ -1,8 +1,8 @@
 #include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
 #include "editor/screenshot.h"
-#include "settings/atomicfile.h"
 #include "editor/userfiles.h"
+#include "settings/atomicfile.h"
 #include "settings/errorreporter.h"
 
 #include <QApplication>

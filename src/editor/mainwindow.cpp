@@ -45,6 +45,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -796,7 +797,11 @@ void MainWindow::export1Click() {
     guarded("Export", [this] {
         stopButtonClick();
         storeEditedFrame();
-        m_export->exportAnimation(m_doc, m_rateScrollBar->value(), [this] { stopButtonClick(); });
+        const QString written = m_export->exportAnimation(m_doc, m_rateScrollBar->value(),
+                                                          [this] { stopButtonClick(); });
+        if (!written.isEmpty()) {
+            statusBar()->showMessage(written, 15000);
+        }
     });
 }
 

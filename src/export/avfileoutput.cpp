@@ -46,6 +46,12 @@ int64_t seekFile(void* opaque, int64_t offset, int whence) {
 
 } // namespace
 
+std::string avErrorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(code, text, sizeof(text));
+    return text;
+}
+
 AvFileOutput::AvFileOutput(const std::string& target) : m_file(target) {
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
     if (buffer) {
@@ -67,9 +73,7 @@ void AvFileOutput::finish() {
     avio_flush(m_context);
     m_file.checkWrites();
     if (m_context->error < 0) {
-        char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-        av_strerror(m_context->error, text, sizeof(text));
-        throw KeltoError("Could not write " + target() + ": " + text);
+        throw KeltoError("Could not write " + target() + ": " + avErrorText(m_context->error));
     }
     m_file.commit();
 }

@@ -8,6 +8,9 @@ struct AVIOContext;
 
 namespace kelto {
 
+// FFmpeg's text for one of its error codes.
+std::string avErrorText(int code);
+
 // Where an FFmpeg muxer writes a file: an AtomicFile behind a custom AVIOContext, so the muxer
 // writes and seeks in a temporary file and the target changes only in finish(), after the
 // trailer and every write succeeded. Destroying it unfinished (a failure, a cancel) leaves the

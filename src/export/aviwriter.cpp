@@ -19,12 +19,6 @@ namespace kelto {
 
 namespace {
 
-std::string avErrorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-    av_strerror(code, text, sizeof(text));
-    return text;
-}
-
 void check(int result, const char* what) {
     if (result < 0) {
         throw KeltoError(std::string("Could not write the AVI file (") + what + ": " +
@@ -129,13 +123,9 @@ struct AviWriter::State {
 
 AviWriter::AviWriter() = default;
 
-AviWriter::~AviWriter() {
-    try {
-        close();
-    } catch (...) {
-        // A destructor must not throw; close() was the caller's chance to hear about it.
-    }
-}
+// An unclosed video (a cancelled or failed export) is dropped with its state: a cut-off file
+// never takes the target's name.
+AviWriter::~AviWriter() = default;
 
 bool AviWriter::isOpen() const {
     return m_state != nullptr;

@@ -2,11 +2,13 @@
 
 #include "document/document.h"
 #include "export/aviwriter.h"
+#include "export/videowriter.h"
 #include "graphics/bitmap.h"
 #include "settings/errorreporter.h"
 
 #include <sys/statvfs.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -161,6 +163,42 @@ ExportPlan planAvi(const Document& doc, const std::string& baseName, AviExportOp
         const uint64_t parts = data / (uint64_t(1) << 30) + 1;
         plan.size = {16384 + parts * 64 + data, false};
     }
+    plan.folder = folderOf(baseName);
+    return plan;
+}
+
+ExportPlan planVideo(const Document& doc, const std::string& baseName, VideoExportOptions options) {
+    options.sanitise();
+    // Before anything else: without the encoder nothing else matters.
+    requireVideoEncoder(options.format);
+    ExportPlan plan;
+    plan.geometry = exportGeometry(doc.animWidth(), doc.animHeight(), options);
+    const ExportGeometry& g = plan.geometry;
+    const VideoSize size = videoFrameSize(options.format, g.outputWidth, g.outputHeight);
+    const int maxSide = maxVideoSide(options.format);
+    if (size.width > maxSide || size.height > maxSide) {
+        std::string name = videoFormatName(options.format);
+        name[0] = char(std::toupper(static_cast<unsigned char>(name[0])));
+        throw KeltoError(name + " can be at most " + std::to_string(maxSide) +
+                         " pixels wide and high here, but the export would be " +
+                         sizeText(size.width, size.height) + ". Choose a smaller Resize.");
+    }
+    const QualityScale scale = videoQualityScale(videoEncoderFor(options.format));
+    if (options.quality >= 0 && !scale.empty() &&
+        (options.quality < scale.minimum || options.quality > scale.maximum)) {
+        throw KeltoError("The quality must be " + std::to_string(scale.minimum) + " to " +
+                         std::to_string(scale.maximum) + " for " + videoFormatName(options.format) +
+                         ".");
+    }
+    // Every stored frame is one encoded frame however long it is held. What each costs at
+    // least: its entry in the container's index or its frame header.
+    uint64_t perFrame = 8; // an MP4 sample's size and time entries, a WebM block header
+    if (options.format == VideoFormat::Apng) {
+        perFrame = 38 + 12; // frame control and frame data chunks
+    } else if (options.format == VideoFormat::WebP) {
+        perFrame = 24; // the animation frame chunk
+    }
+    plan.size = {64 + uint64_t(doc.frameCount()) * perFrame, true};
     plan.folder = folderOf(baseName);
     return plan;
 }

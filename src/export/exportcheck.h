@@ -45,6 +45,8 @@ ExportPlan planImageSequence(const Document& doc, const std::string& baseName,
                              ImageSequenceOptions options);
 ExportPlan planGif(const Document& doc, const std::string& baseName, GifExportOptions options);
 ExportPlan planAvi(const Document& doc, const std::string& baseName, AviExportOptions options);
+// Also throws, in one sentence, when the installed FFmpeg libraries cannot write the format.
+ExportPlan planVideo(const Document& doc, const std::string& baseName, VideoExportOptions options);
 
 // The room left for an ordinary user on the file system that holds `folder`; nothing when it
 // cannot be found out.

@@ -19,16 +19,21 @@ struct OptionRange {
 inline constexpr OptionRange kResizeRange{1, 1000, 100};     // percent
 inline constexpr OptionRange kSuperSampleRange{1, 4, 2};     // render k times larger
 inline constexpr OptionRange kJpegQualityRange{0, 100, 100}; // percent
+inline constexpr OptionRange kExportThreadsRange{0, 256, 0}; // 0: one per core
 
 // The shared part of every raster export: the output is round(size x resize/100) and is
 // rendered superSample times larger, then box-filtered down.
 struct RasterOptions {
     int resize = kResizeRange.fallback;
     int superSample = kSuperSampleRange.fallback;
+    // Threads that draw and prepare frames beside the one that writes the file; 1 does all of it
+    // on the calling thread. The output is the same for every count.
+    int threads = kExportThreadsRange.fallback;
 
     void sanitise() {
         resize = kResizeRange.clamp(resize);
         superSample = kSuperSampleRange.clamp(superSample);
+        threads = kExportThreadsRange.clamp(threads);
     }
 };
 
@@ -60,6 +65,18 @@ struct GifExportOptions : RasterOptions {
 struct AviExportOptions : RasterOptions {
     bool compress = false;
     std::string codec; // FFmpeg encoder name used when compressing; empty: the first offered
+};
+
+// Videos and animated pictures, each written by the FFmpeg libraries.
+enum class VideoFormat { Mp4, WebM, Apng, WebP };
+
+struct VideoExportOptions : RasterOptions {
+    VideoFormat format = VideoFormat::Mp4;
+    // On the encoder's own scale (videoQualityScale): the CRF of H.264 and VP9, the quantiser of
+    // MPEG-4 Part 2, 0..100 for WebP; -1 leaves the encoder's default. APNG is always lossless.
+    int quality = -1;
+    bool loop = true;      // APNG and WebP: play forever rather than once
+    bool lossless = false; // WebP: store every pixel exactly
 };
 
 // What a running export reports to and asks of its caller (progress window or terminal).

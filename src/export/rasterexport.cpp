@@ -4,6 +4,7 @@
 #include "document/kelformat.h"
 #include "export/aviwriter.h"
 #include "export/colourreduction.h"
+#include "export/framepipeline.h"
 #include "export/gifoptimiser.h"
 #include "export/gifwriter.h"
 #include "graphics/drawing.h"
@@ -17,7 +18,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <utility>
 
 namespace kelto {
 
@@ -56,6 +59,42 @@ std::string numbered(int number, int width) {
     }
     return digits;
 }
+
+// The renderers of one export: one made first, which tells the output size and what a worker
+// costs, then one more for each further worker thread.
+class Renderers {
+public:
+    // resultBytesPerPixel: what a prepared frame waiting in the pipeline takes per output pixel.
+    Renderers(const Document& doc, const RasterOptions& options, int resultBytesPerPixel)
+        : m_doc(doc), m_options(options), m_first(std::make_shared<FrameRenderer>(doc, options)) {
+        // Waiting results per worker, as many as the pipeline's window allows.
+        const int64_t resultBytes =
+            int64_t(m_first->outputWidth()) * m_first->outputHeight() * resultBytesPerPixel;
+        m_threads = exportThreadCount(options.threads, doc.frameCount(),
+                                      m_first->bufferBytes() +
+                                          FramePipeline<int>::kWindowPerThread * resultBytes);
+        if (m_threads > 1) {
+            FrameRenderer::prepareBackgrounds(doc);
+        }
+    }
+
+    const FrameRenderer& first() const { return *m_first; }
+    int threads() const { return m_threads; }
+
+    // The first renderer, then new ones.
+    std::shared_ptr<FrameRenderer> take() {
+        if (m_first) {
+            return std::exchange(m_first, nullptr);
+        }
+        return std::make_shared<FrameRenderer>(m_doc, m_options);
+    }
+
+private:
+    const Document& m_doc;
+    RasterOptions m_options;
+    std::shared_ptr<FrameRenderer> m_first;
+    int m_threads = 1;
+};
 
 } // namespace
 
@@ -109,6 +148,26 @@ void FrameRenderer::drawBackground(int slot) {
     m_doc.background(slot).stretchDraw(m_background,
                                        Rect{0, 0, m_render.width(), m_render.height()});
     m_backgroundDrawn = slot;
+}
+
+int64_t FrameRenderer::bufferBytes() const {
+    int64_t bytes = 0;
+    for (const Bitmap* b : {&m_render, &m_background, &m_output}) {
+        bytes += int64_t(b->rowBytes()) * b->height();
+    }
+    return bytes;
+}
+
+void FrameRenderer::prepareBackgrounds(const Document& doc) {
+    std::vector<bool> done(size_t(std::max(0, doc.backgroundCount())), false);
+    for (const Figures& frame : doc.frames) {
+        const int slot = frame.backgroundIndex;
+        if (slot != 0 && slot < doc.backgroundCount() && !done[size_t(slot)]) {
+            // Reading the pixels compresses a pending change and keeps the decoded picture.
+            static_cast<void>(doc.background(slot).decoded());
+            done[size_t(slot)] = true;
+        }
+    }
 }
 
 const Bitmap& FrameRenderer::render(int frameIndex) {
@@ -169,38 +228,50 @@ ExportResult exportImageSequence(const Document& doc, const std::string& baseNam
     // before anything is drawn or written.
     requireRoom(planImageSequence(doc, baseName, options));
     ExportResult result;
-    FrameRenderer renderer(doc, options);
     const std::string stem = removeExtension(baseName);
     const int n = doc.frameCount();
     const int width = frameNumberWidth(n);
     const char* extension = options.format == ImageFormat::Png    ? ".png"
                             : options.format == ImageFormat::Jpeg ? ".jpg"
                                                                   : ".gif";
+    // Workers draw and encode; the calling thread writes the files in order.
+    struct Encoded {
+        std::vector<uint8_t> bytes;
+        IndexedImage indexed;
+    };
+    Renderers renderers(doc, options, 1);
+    const ImageFormat format = options.format;
+    const int quality = options.quality;
+    FramePipeline<Encoded> frames(n, renderers.threads(), [&]() {
+        return [renderer = renderers.take(), format, quality](int i) {
+            const Bitmap& picture = renderer->render(i);
+            Encoded encoded;
+            if (format == ImageFormat::Png) {
+                encoded.bytes = encodePng(picture);
+            } else if (format == ImageFormat::Jpeg) {
+                encoded.bytes = encodeJpeg(picture, quality);
+            } else {
+                encoded.indexed = mapToPalette(spanOf(picture), webPalette(), DitherMode::Nearest);
+                dropUnusedColours(encoded.indexed);
+            }
+            return encoded;
+        };
+    });
     for (int i = 0; i < n; ++i) {
         if (progress.cancelled()) {
             result.cancelled = true;
             break;
         }
-        const Bitmap& picture = renderer.render(i);
-        std::vector<uint8_t> bytes;
-        IndexedImage indexed;
-        if (options.format == ImageFormat::Png) {
-            bytes = encodePng(picture);
-        } else if (options.format == ImageFormat::Jpeg) {
-            bytes = encodeJpeg(picture, options.quality);
-        } else {
-            indexed = mapToPalette(spanOf(picture), webPalette(), DitherMode::Nearest);
-            dropUnusedColours(indexed);
-        }
+        const Encoded encoded = frames.next();
         const int copies = options.saveRepeats ? std::max<int>(1, doc.frames[i].repeatCount) : 1;
         for (int j = 0; j < copies; ++j) {
             const std::string path =
                 stem + numbered(i, width) + (j == 0 ? "" : "rep" + std::to_string(j)) + extension;
             try {
-                if (options.format == ImageFormat::Gif) {
-                    writeGifImage(QString::fromStdString(path), indexed);
+                if (format == ImageFormat::Gif) {
+                    writeGifImage(QString::fromStdString(path), encoded.indexed);
                 } else {
-                    writeFileReplacing(path, bytes);
+                    writeFileReplacing(path, encoded.bytes);
                 }
             } catch (const KeltoError& e) {
                 sequenceFailed(e.what(), result.files);
@@ -220,16 +291,30 @@ ExportResult exportGif(const Document& doc, const std::string& baseName, GifExpo
     // before anything is drawn or written.
     requireRoom(planGif(doc, baseName, options));
     ExportResult result;
-    FrameRenderer renderer(doc, options);
+    Renderers renderers(doc, options, 1);
+    const int outputWidth = renderers.first().outputWidth();
+    const int outputHeight = renderers.first().outputHeight();
     const int unit = roundedQuotient(frameInterval, 10);
     const std::string path = baseName + ".gif";
     GifWriter writer;
-    writer.open(QString::fromStdString(path), renderer.outputWidth(), renderer.outputHeight());
+    writer.open(QString::fromStdString(path), outputWidth, outputHeight);
+    // Workers draw and reduce the colours; the calling thread compares frames and compresses
+    // them, which has to happen in order.
+    FramePipeline<IndexedImage> frames(doc.frameCount(), renderers.threads(), [&]() {
+        return [renderer = renderers.take(), options](int i) {
+            IndexedImage indexed =
+                reduceColours(spanOf(renderer->render(i)), options.colours, options.dither);
+            if (options.optimisePalette) {
+                dropUnusedColours(indexed);
+            }
+            return indexed;
+        };
+    });
     // Without merging or cropping every frame goes to the writer as it is.
     std::optional<GifFrameOptimiser> optimiser;
     if (options.mergeFrames || options.crop) {
         optimiser.emplace(
-            writer, renderer.outputWidth(), renderer.outputHeight(),
+            writer, outputWidth, outputHeight,
             GifOptimisation{options.mergeFrames, options.crop, options.optimisePalette});
     }
     const int n = doc.frameCount();
@@ -239,11 +324,7 @@ ExportResult exportGif(const Document& doc, const std::string& baseName, GifExpo
             result.cancelled = true;
             return result;
         }
-        const Bitmap& picture = renderer.render(i);
-        IndexedImage indexed = reduceColours(spanOf(picture), options.colours, options.dither);
-        if (options.optimisePalette) {
-            dropUnusedColours(indexed);
-        }
+        const IndexedImage indexed = frames.next();
         const int delay = doc.frames[i].repeatCount * unit;
         if (optimiser) {
             optimiser->addFrame(indexed, delay);
@@ -268,17 +349,13 @@ ExportResult exportAvi(const Document& doc, const std::string& baseName, AviExpo
     // before anything is drawn or written.
     requireRoom(planAvi(doc, baseName, options));
     ExportResult result;
-    FrameRenderer renderer(doc, options);
-    const int w = renderer.outputWidth();
-    const int h = renderer.outputHeight();
+    Renderers renderers(doc, options, 4);
+    const int w = renderers.first().outputWidth();
+    const int h = renderers.first().outputHeight();
     const int paddedWidth = (w + 3) / 4 * 4;
     const int paddedHeight = (h + 3) / 4 * 4;
     const PixelPos offset{(paddedWidth - w) / 2, (paddedHeight - h) / 2};
     const bool padded = paddedWidth != w || paddedHeight != h;
-    Bitmap canvas;
-    if (padded) {
-        canvas = Bitmap(paddedWidth, paddedHeight, PixelFormat::Bits32); // black
-    }
 
     AviOptions avi;
     avi.width = paddedWidth;
@@ -299,20 +376,30 @@ ExportResult exportAvi(const Document& doc, const std::string& baseName, AviExpo
     AviWriter writer;
     writer.open(QString::fromStdString(path), avi);
     result.files.push_back(path);
+    // Workers draw the frames, padded on black; the calling thread encodes them in order.
+    FramePipeline<Bitmap> frames(doc.frameCount(), renderers.threads(), [&]() {
+        return [renderer = renderers.take(), padded, paddedWidth, paddedHeight, offset](int i) {
+            const Bitmap& picture = renderer->render(i);
+            if (!padded) {
+                return picture;
+            }
+            Bitmap canvas(paddedWidth, paddedHeight, PixelFormat::Bits32); // black
+            copyBitmap(picture, canvas, offset);
+            return canvas;
+        };
+    });
     const int n = doc.frameCount();
     for (int i = 0; i < n; ++i) {
         if (progress.cancelled()) {
+            // The writer, left unclosed, drops its file: a cut-off video is not kept.
             result.cancelled = true;
-            break;
+            result.files.clear();
+            return result;
         }
-        const Bitmap* picture = &renderer.render(i);
-        if (padded) {
-            copyBitmap(*picture, canvas, offset);
-            picture = &canvas;
-        }
+        const Bitmap picture = frames.next();
         const int copies = std::max<int>(1, doc.frames[i].repeatCount);
         for (int j = 0; j < copies; ++j) {
-            writer.writeFrame(spanOf(*picture));
+            writer.writeFrame(spanOf(picture));
         }
         result.framesDone = i + 1;
         if (i % 10 == 0) {

@@ -32,8 +32,16 @@ public:
     int outputHeight() const { return m_geometry.outputHeight; }
     // Whether frames are drawn in bands.
     bool banded() const { return m_banded; }
-    // The frame as a 32-bit picture; valid until the next call.
+    // The frame as a 32-bit picture; valid until the next call. Renderers of one document may
+    // draw on different threads at once once prepareBackgrounds() has run.
     const Bitmap& render(int frameIndex);
+    // The memory this renderer's own pictures take.
+    int64_t bufferBytes() const;
+
+    // Puts every background the frames show into the state drawing reads (a JPEG changed since
+    // it was last drawn is compressed and decoded now), so that drawing only reads it. Call on
+    // the thread that owns the document before renderers draw on other threads.
+    static void prepareBackgrounds(const Document& doc);
 
 private:
     void drawBackground(int slot);

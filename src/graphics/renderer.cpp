@@ -299,9 +299,10 @@ void drawSegments(const Figure& figure, const FigureType& type, const CanvasRows
     }
 }
 
-// The one scratch bitmap for transparent figures, resized per use.
+// The scratch bitmap for transparent figures, resized per use; one per thread, since exports
+// draw frames on several threads at once.
 Bitmap& scratchBitmap() {
-    static Bitmap scratch;
+    thread_local Bitmap scratch;
     return scratch;
 }
 

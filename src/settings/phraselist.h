@@ -200,6 +200,18 @@
     X(BFigNameChars, "The name holds characters that cannot be stored in an animation file. Please use Western European letters, digits and signs only") \
     X(MNoViewer, "No program could be started to show this file:") \
     X(MAnimSize, "Animation dimensions must be 1 to 32767 pixels per side and at most 67108864 pixels in all (8192 x 8192)") \
+    X(ExMp4, "MP4 Video") \
+    X(ExWebM, "WebM Video") \
+    X(ExApng, "Animated PNG") \
+    X(ExWebP, "Animated WebP") \
+    X(ExFormCap, "%1 Options") \
+    X(ExLoop, "Loop") \
+    X(ExLossless, "Lossless") \
+    X(ExDefault, "Default") \
+    X(ExLowerBetter, "%1 to %2, lower is better") \
+    X(ExHigherBetter, "%1 to %2, higher is better") \
+    X(ExWrote, "Written: %1") \
+    X(ExWroteFiles, "Written: %1 files, %2 to %3") \
     X(MUndoAddFrame, "Add Frame") \
     X(MUndoInsertFrame, "Insert Frame") \
     X(MUndoDeleteFrame, "Delete Frame") \

@@ -28,15 +28,22 @@ namespace {
 struct InfoRun {
     int code = -1;
     QByteArray out;
-    QString err;
+    QString err; // without the file's name, which a failure starts with
+    bool namesFile = false;
 };
 
 InfoRun info(const QString& path) {
     QProcess p;
     p.start(KELTO_CLI_PATH, {"info", path});
     p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            QString::fromUtf8(p.readAllStandardError()).trimmed()};
+    InfoRun r{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+              QString::fromUtf8(p.readAllStandardError()).trimmed()};
+    const QString named = "kelto-cli: " + path + ": ";
+    if (r.err.startsWith(named)) {
+        r.namesFile = true;
+        r.err = "kelto-cli: " + r.err.mid(named.size());
+    }
+    return r;
 }
 
 // What a streamed run of "info" wrote, summed up as it came, and the child's peak memory.
@@ -170,6 +177,7 @@ TEST(CliInfo, FailuresNameTheFileKindOpened) {
         record[0] = version;
         const InfoRun r = info(write("old.kel", compressStream(record)));
         EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.namesFile) << r.err.toStdString();
         EXPECT_EQ(r.err, notCompatible) << int(version);
     }
     const std::vector<uint8_t> noise = {0xC3, 0x11, 0x8F, 0x42, 0x00, 0x9A, 0x7E, 0x31};

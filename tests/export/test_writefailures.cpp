@@ -2,6 +2,8 @@
 #include "export/aviwriter.h"
 #include "export/rasterexport.h"
 #include "export/svgexport.h"
+#include "export/videoexport.h"
+#include "export/videowriter.h"
 #include "modelfixtures.h"
 #include "settings/atomicfile.h"
 #include "settings/errorreporter.h"
@@ -138,6 +140,20 @@ TEST_P(WriteFailures, AviUncompressedAndCompressed) {
 
 // A sequence that fails part-way says what it wrote; the pictures it had not reached and the
 // one it failed on keep their old contents, and no cut-off picture is left under any name.
+TEST_P(WriteFailures, VideosAndAnimatedPictures) {
+    const Document doc = growingDocument(3, 64, 48);
+    SilentProgress quiet;
+    for (VideoFormat format :
+         {VideoFormat::Mp4, VideoFormat::WebM, VideoFormat::Apng, VideoFormat::WebP}) {
+        const QString name = QString("walk") + videoExtension(format);
+        expectFailureKeepsOldFile(name, [&](const QString& path) {
+            VideoExportOptions options;
+            options.format = format;
+            exportVideo(doc, removeExtension(str(path)), options, 80, quiet);
+        });
+    }
+}
+
 TEST_P(WriteFailures, PictureSequencesStopCleanlyAndSayWhatTheyWrote) {
     const Document doc = growingDocument(4);
     for (ImageFormat format : {ImageFormat::Png, ImageFormat::Jpeg, ImageFormat::Gif}) {

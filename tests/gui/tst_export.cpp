@@ -4,10 +4,13 @@
 #include "dialogs/gifoptionsform.h"
 #include "dialogs/imageoptionsform.h"
 #include "dialogs/progressform.h"
+#include "dialogs/videooptionsform.h"
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/aviwriter.h"
 #include "export/exportcheck.h"
+#include "export/videofiles.h"
+#include "export/videowriter.h"
 #include "gui/scriptedprompter.h"
 #include "settings/errorreporter.h"
 #include "settings/multilang.h"
@@ -18,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -36,6 +40,7 @@
 
 using namespace kelto;
 using kelto::testing::ScriptedPrompter;
+using namespace kelto::testing;
 
 namespace {
 
@@ -97,8 +102,8 @@ private:
     QString out(const QString& name) const { return m_out->filePath(name); }
 
     // Export with the options window of the given kind, clicking its OK after adjust.
-    void runExport(ExportCommand& command, const Document& doc, ExportCommand::Kind kind,
-                   const QString& name, std::function<void(QWidget*)> adjust = {}) {
+    QString runExport(ExportCommand& command, const Document& doc, ExportCommand::Kind kind,
+                      const QString& name, std::function<void(QWidget*)> adjust = {}) {
         m_prompter.saveNames.push_back(name);
         m_prompter.saveFilters.push_back(kind);
         QObject context;
@@ -112,8 +117,9 @@ private:
             }
             form->okButton()->click();
         });
-        command.exportAnimation(doc, 80);
-        QVERIFY(shown);
+        const QString written = command.exportAnimation(doc, 80);
+        [&] { QVERIFY(shown); }();
+        return written;
     }
 
     QByteArray runCli(const QStringList& arguments) {
@@ -249,6 +255,136 @@ private Q_SLOTS:
         QVERIFY(!form.repeatsBox()->isChecked());
     }
 
+    // The typed name decides what is written, whichever filter is chosen.
+    void theTypedExtensionDecidesTheFormat() {
+        QCOMPARE(ExportCommand::kindForName("a/frames.png", ExportCommand::Gif),
+                 ExportCommand::SeparateImages);
+        QCOMPARE(ExportCommand::kindForName("walk.GIF", ExportCommand::SeparateImages),
+                 ExportCommand::Gif);
+        QCOMPARE(ExportCommand::kindForName("walk.webm", ExportCommand::Avi), ExportCommand::WebM);
+        QCOMPARE(ExportCommand::kindForName("walk.kel", ExportCommand::Apng), ExportCommand::Apng);
+        QCOMPARE(ExportCommand::kindForName("walk.v2", 99), ExportCommand::Gif);
+        QVERIFY(ExportCommand::dialogFilter().contains("Separate Images (*.png"));
+        QVERIFY(ExportCommand::dialogFilter().contains("MP4 Video (*.mp4)"));
+
+        ExportCommand command(nullptr);
+        const Document doc = makeDocument(3, {1, 2});
+        QString written = runExport(command, doc, ExportCommand::Gif, out("frames.png"));
+        QCOMPARE(filesIn(*m_out),
+                 (QStringList{"frames0.png", "frames1.png", "frames1rep1.png", "frames2.png"}));
+        QCOMPARE(written, QString("Written: 4 files, frames0.png to frames2.png"));
+
+        // A typed .jpg picks JPEG in the window; it stays picked for the next export.
+        runExport(command, doc, ExportCommand::Gif, out("take.jpg"), [&](QWidget*) {
+            QVERIFY(command.imageOptions().jpegButton()->isChecked());
+            QVERIFY(command.imageOptions().qualityEdit()->isEnabled());
+        });
+        QVERIFY(filesIn(*m_out).contains("take2.jpg"));
+
+        written = runExport(command, doc, ExportCommand::Gif, out("clip.mp4"), [&](QWidget* w) {
+            QCOMPARE(w, static_cast<QWidget*>(&command.videoOptions()));
+            QCOMPARE(w->windowTitle(), QString("MP4 Video Options"));
+        });
+        QVERIFY(QFile::exists(out("clip.mp4")));
+        QVERIFY(!QFile::exists(out("clip.gif")));
+        QVERIFY2(written.startsWith("Written: clip.mp4 ("), qPrintable(written));
+        const DecodedVideoFile video = decodeVideoFile(out("clip.mp4").toStdString());
+        QCOMPARE(int(video.packets.size()), 3);
+        QCOMPARE(video.totalMs, qint64(320));
+    }
+
+    // Each format shows the fields it has, and each keeps its own quality.
+    void videoWindowFollowsTheFormat() {
+        ExportCommand command(nullptr);
+        VideoOptionsForm& form = command.videoOptions();
+        const Document doc = makeDocument(2);
+        runExport(command, doc, ExportCommand::Apng, out("a.apng"), [&](QWidget*) {
+            QVERIFY(!form.qualityEdit()->isVisible());
+            QVERIFY(form.loopBox()->isVisible());
+            QVERIFY(!form.losslessBox()->isVisible());
+            QVERIFY(form.cancelButton()->isVisible());
+            form.loopBox()->setChecked(false);
+        });
+        runExport(command, doc, ExportCommand::WebP, out("a.webp"), [&](QWidget*) {
+            QVERIFY(form.qualityEdit()->isVisible());
+            QCOMPARE(form.qualityEdit()->text(), QString("Default"));
+            QCOMPARE(form.qualityHint()->text(), QString("0 to 100, higher is better"));
+            QVERIFY(form.losslessBox()->isVisible());
+            form.losslessBox()->setChecked(true);
+            QVERIFY(!form.qualityEdit()->isEnabled());
+        });
+        runExport(command, doc, ExportCommand::WebM, out("a.webm"), [&](QWidget*) {
+            QVERIFY(!form.loopBox()->isVisible());
+            QVERIFY(!form.losslessBox()->isVisible());
+            QCOMPARE(form.qualityHint()->text(), QString("0 to 63, lower is better"));
+            form.qualityEdit()->setValue(50);
+        });
+        QCOMPARE(form.options().quality, 50);
+        form.setFormat(VideoFormat::WebP);
+        QCOMPARE(form.options().quality, -1);
+        QVERIFY(form.options().lossless);
+        form.setFormat(VideoFormat::WebM);
+        QCOMPARE(form.options().quality, 50);
+        QVERIFY(!form.options().lossless);
+        // Played once, as chosen: the animation control chunk says one play.
+        for (const Chunk& c : pngChunks(contents(out("a.apng")))) {
+            if (c.type == "acTL") {
+                QCOMPARE(bigEndian32(c.payload, 4), 1u);
+            }
+        }
+        QCOMPARE(filesIn(*m_out), (QStringList{"a.apng", "a.webm", "a.webp"}));
+    }
+
+    void cancelInTheOptionsWindowWritesNothing() {
+        ExportCommand command(nullptr);
+        const struct {
+            ExportCommand::Kind kind;
+            QString name;
+        } cases[] = {{ExportCommand::Gif, "w.gif"},
+                     {ExportCommand::Avi, "w.avi"},
+                     {ExportCommand::SeparateImages, "w.png"},
+                     {ExportCommand::WebP, "w.webp"}};
+        for (const auto& c : cases) {
+            m_prompter.saveNames.push_back(out(c.name));
+            m_prompter.saveFilters.push_back(c.kind);
+            QObject context;
+            QString caption;
+            whenModal(&context, [&](QWidget* window) {
+                auto* form = qobject_cast<ExportOptionsForm*>(window);
+                QVERIFY(form != nullptr);
+                caption = form->cancelButton()->text();
+                form->cancelButton()->click();
+            });
+            QCOMPARE(command.exportAnimation(makeDocument(3), 80), QString());
+            QCOMPARE(caption, QString("&Cancel"));
+        }
+        QCOMPARE(filesIn(*m_out), QStringList());
+        QVERIFY(!command.progressForm().isVisible());
+    }
+
+    // Without the encoder: one plain sentence, no window, no file.
+    void missingEncoderIsToldBeforeAnythingElse() {
+        setEncoderLookupForTesting([](const std::string& name) { return name != "libvpx-vp9"; });
+        ExportCommand command(nullptr);
+        m_prompter.saveNames.push_back(out("walk.webm"));
+        QObject context;
+        bool opened = false;
+        whenModal(&context, [&](QWidget* window) {
+            if (window) {
+                opened = true;
+                window->close();
+            }
+        });
+        const QString written = command.exportAnimation(makeDocument(3), 80);
+        setEncoderLookupForTesting(nullptr);
+        QCOMPARE(written, QString());
+        QVERIFY(!opened);
+        QCOMPARE(m_prompter.messages,
+                 QStringList{"WebM video cannot be written because the installed FFmpeg "
+                             "libraries lack the VP9 encoder (libvpx-vp9)."});
+        QCOMPARE(filesIn(*m_out), QStringList());
+    }
+
     void numericFieldsFallBackToTheirDefaults() {
         ExportCommand command(nullptr);
         ImageOptionsForm& form = command.imageOptions();
@@ -378,11 +514,15 @@ private Q_SLOTS:
         runExport(command, doc, ExportCommand::SeparateImages, out("walk.bmp"));
         QCOMPARE(filesIn(*m_out), (QStringList{"walk00.png", "walk01.png", "walk02.png"}));
 
-        // AVI (progress every tenth frame): a properly closed file with the frames so far.
+        // AVI (progress every tenth frame) and MP4: no cut-off video is kept.
         steps = 0;
         cancelAt = 2;
         runExport(command, doc, ExportCommand::Avi, out("walk.avi"));
-        QCOMPARE(aviTotalFrames(contents(out("walk.avi"))), quint32(11));
+        QVERIFY(!QFile::exists(out("walk.avi")));
+        steps = 0;
+        QCOMPARE(runExport(command, doc, ExportCommand::Mp4, out("walk.mp4")), QString());
+        QCOMPARE(steps, 2);
+        QVERIFY(!QFile::exists(out("walk.mp4")));
     }
 
     void exportFailuresAreReportedAndTheWindowsRecover_data() {
@@ -391,6 +531,7 @@ private Q_SLOTS:
         QTest::newRow("gif") << int(ExportCommand::Gif) << "walk.gif";
         QTest::newRow("avi") << int(ExportCommand::Avi) << "walk.avi";
         QTest::newRow("pictures") << int(ExportCommand::SeparateImages) << "walk.bmp";
+        QTest::newRow("mp4") << int(ExportCommand::Mp4) << "walk.mp4";
     }
 
     void exportFailuresAreReportedAndTheWindowsRecover() {
@@ -420,6 +561,10 @@ private Q_SLOTS:
                              << "walk.avi";
         QTest::newRow("pictures") << int(ExportCommand::SeparateImages) << "walk.bmp"
                                   << "walk0.png";
+        QTest::newRow("mp4") << int(ExportCommand::Mp4) << "walk.mp4"
+                             << "walk.mp4";
+        QTest::newRow("webp") << int(ExportCommand::WebP) << "walk.webp"
+                              << "walk.webp";
     }
 
     void fullDiskIsReportedAndKeepsTheOldFile() {
@@ -529,6 +674,10 @@ private Q_SLOTS:
              "anim.bmp",
              "anim.png",
              {"anim0.png", "anim1.png", "anim1rep1.png", "anim5.png"}},
+            {ExportCommand::Mp4, "anim.mp4", "anim.mp4", {"anim.mp4"}},
+            {ExportCommand::WebM, "anim.webm", "anim.webm", {"anim.webm"}},
+            {ExportCommand::Apng, "anim.apng", "anim.apng", {"anim.apng"}},
+            {ExportCommand::WebP, "anim.webp", "anim.webp", {"anim.webp"}},
         };
         for (const auto& c : cases) {
             QVERIFY(!runCli({"export", kel + ".kel", "-o", out(c.cliOut)}).isEmpty());
@@ -578,7 +727,9 @@ private Q_SLOTS:
         QFile language(multiLang().languagesFolder() + "Deutsch.ini");
         QDir().mkpath(multiLang().languagesFolder());
         QVERIFY(language.open(QIODevice::WriteOnly));
-        language.write("[Language]\nPFormCap=Speichern\nGFormCap=GIF-Optionen\nVCompress=Packen\n");
+        language.write("[Language]\nPFormCap=Speichern\nGFormCap=GIF-Optionen\nVCompress=Packen\n"
+                       "ExFormCap=Optionen für %1\nExMp4=MP4-Video\nExWebM=WebM-Video\n"
+                       "ExLoop=Endlos\n");
         language.close();
         ExportCommand command(nullptr);
         QVERIFY(multiLang().setLanguage("Deutsch"));
@@ -587,6 +738,9 @@ private Q_SLOTS:
         QCOMPARE(command.gifOptions().windowTitle(), QString("GIF-Optionen"));
         QCOMPARE(command.aviOptions().compressBox()->text(), QString("Packen"));
         QCOMPARE(command.imageOptions().windowTitle(), QString("Save as Images Options"));
+        QCOMPARE(command.videoOptions().windowTitle(), QString("Optionen für MP4-Video"));
+        QCOMPARE(command.videoOptions().loopBox()->text(), QString("Endlos"));
+        QVERIFY(ExportCommand::dialogFilter().contains("WebM-Video (*.webm)"));
         QVERIFY(multiLang().setLanguage("English"));
     }
 };

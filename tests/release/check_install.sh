@@ -50,11 +50,12 @@ while IFS= read -r -d '' file; do
 done < <(find "$data/animations" "$data/stick figures" -type f -print0)
 ((count >= 7)) || fail "only $count example files installed"
 
-# The English template is complete: one line per phrase key.
+# The English template is complete: one line per phrase key of the program's phrase list.
+phrases=$(grep -c '^ *X(' "$source_dir/src/settings/phraselist.h")
 keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/English.ini")
-((keys == 204)) || fail "English.ini holds $keys keys, not 204"
+((keys == phrases)) || fail "English.ini holds $keys keys, not $phrases"
 keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/Deutsch.ini")
-((keys == 204)) || fail "Deutsch.ini holds $keys keys, not 204"
+((keys == phrases)) || fail "Deutsch.ini holds $keys keys, not $phrases"
 
 # Desktop entry, icons and MIME types.
 desktop="$prefix/share/applications/kelto.desktop"

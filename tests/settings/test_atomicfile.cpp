@@ -233,6 +233,7 @@ TEST(SettingsWrites, FailedWritesKeepKeltoIniAndTheErrorLog) {
     EXPECT_EQ(fileBytes(ini), settingsBefore);
     EXPECT_EQ(fileBytes(log), logBefore);
     ASSERT_EQ(shown.size(), 1u); // the message itself still reaches the user
-    EXPECT_EQ(shown[0], "The disk is full"); // the user sees the sentence; the log line has the rest
+    EXPECT_EQ(shown[0],
+              "The disk is full"); // the user sees the sentence; the log line has the rest
     EXPECT_EQ(everythingIn(dir.path()), (QStringList{"Kelto.ini", "error_log.txt"}));
 }

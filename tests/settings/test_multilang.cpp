@@ -45,9 +45,11 @@ const char* const documentedKeys =
     "GColMono, GColWinGray, GDithNearest, IFormCap, IFormatBox, IRepeatCap, IQualityCap,"
     "NFormCap, NGiveName, PFormCap,"
     // Added after the original table.
-    "BFigNameChars, MNoViewer, MAnimSize, MUndoAddFrame, MUndoInsertFrame, MUndoDeleteFrame,"
-    "MUndoDeleteFrames, MUndoPasteFrames, MUndoRepeat, MUndoRemoveFigType, MUndoRemoveBack,"
-    "OUndoDepth,";
+    "BFigNameChars, MNoViewer, MAnimSize,"
+    "ExMp4, ExWebM, ExApng, ExWebP, ExFormCap, ExLoop, ExLossless, ExDefault, ExLowerBetter,"
+    "ExHigherBetter, ExWrote, ExWroteFiles,"
+    "MUndoAddFrame, MUndoInsertFrame, MUndoDeleteFrame, MUndoDeleteFrames, MUndoPasteFrames,"
+    "MUndoRepeat, MUndoRemoveFigType, MUndoRemoveBack, OUndoDepth,";
 
 QStringList documentedKeyList() {
     QStringList keys;
@@ -91,9 +93,9 @@ protected:
 
 TEST(PhraseKeys, MatchTheDocumentedListInOrder) {
     const QStringList expected = documentedKeyList();
-    ASSERT_EQ(expected.size(), 205);
-    ASSERT_EQ(kelto::PhraseCount, 205);
-    EXPECT_EQ(QSet<QString>(expected.begin(), expected.end()).size(), 205);
+    ASSERT_EQ(expected.size(), 217);
+    ASSERT_EQ(kelto::PhraseCount, 217);
+    EXPECT_EQ(QSet<QString>(expected.begin(), expected.end()).size(), 217);
     for (int i = 0; i < kelto::PhraseCount; ++i) {
         EXPECT_EQ(keyOf(i), expected[i]) << "value " << i;
         const auto back = kelto::phraseFromKeyName(keyOf(i).toStdString());
@@ -116,7 +118,7 @@ TEST(PhraseKeys, MatchTheDocumentedListInOrder) {
     EXPECT_EQ(static_cast<int>(PhraseType::NGiveName), 191);
     EXPECT_EQ(static_cast<int>(PhraseType::PFormCap), 192);
     EXPECT_FALSE(kelto::phraseFromKeyName("mformcap").has_value());
-    EXPECT_FALSE(kelto::phraseFromValue(205).has_value());
+    EXPECT_FALSE(kelto::phraseFromValue(217).has_value());
     EXPECT_FALSE(kelto::phraseFromValue(-1).has_value());
 }
 
@@ -172,7 +174,7 @@ TEST_F(LanguageFolderTest, OpeningWritesTheEnglishTemplateOnlyWhenMissing) {
     ASSERT_TRUE(QFile::remove(english));
     MultiLang third;
     third.openFolder(m_folder);
-    EXPECT_EQ(kelto::IniFile::load(english)->keys("Language").size(), 205);
+    EXPECT_EQ(kelto::IniFile::load(english)->keys("Language").size(), 217);
 }
 
 TEST_F(LanguageFolderTest, ListsIniFilesByName) {
