@@ -242,7 +242,8 @@ void FigureBuilderForm::createMenus() {
     m_undo1 = m_edit1->addAction(QString(), this, [this] { undo1Click(); });
     m_undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_redo1 = m_edit1->addAction(QString(), this, [this] { redo1Click(); });
-    m_redo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    m_redo1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_edit1->addSeparator();
     m_editMode1 = m_edit1->addAction(QString(), this, [this] { editMode1Click(); });
     m_editMode1->setCheckable(true);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "builder/undoring.h"
+#include "builder/builderhistory.h"
 #include "graphics/bitmap.h"
 #include "model/figure.h"
 #include "settings/phrasetype.h"
@@ -117,7 +117,7 @@ public:
     QString fileName() const { return m_fileName; }
     QString statusText() const;
     const Bitmap& canvasBitmap() const { return m_bitmap; }
-    const BuilderUndoRing& undoRing() const { return m_undo; }
+    const BuilderHistory& history() const { return m_undo; }
     BuilderCanvas* canvas() const { return m_canvas; }
     QLabel* statusLabel() const { return m_label1; }
     QFrame* statusPanel() const { return m_panel2; }
@@ -198,7 +198,7 @@ private:
     uint8_t m_repeatCounter = 0;
     uint8_t m_repeatUp = 1;
     QString m_fileName;
-    BuilderUndoRing m_undo;
+    BuilderHistory m_undo;
     std::function<QString(int)> m_nameAsker;
 
     BuilderCanvas* m_canvas = nullptr;

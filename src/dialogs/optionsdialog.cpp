@@ -65,6 +65,12 @@ OptionsDialog::OptionsDialog(QWidget* parent) : QDialog(parent) {
     handlesLayout->addWidget(m_handles);
     handlesLayout->addWidget(m_autosize);
 
+    m_undoGroup = new QGroupBox(this);
+    m_undoDepth = makeSpinBox(1, 10000, m_undoGroup);
+    m_undoDepth->setObjectName(QStringLiteral("UndoDepthEdit"));
+    auto* undoLayout = new QVBoxLayout(m_undoGroup);
+    undoLayout->addWidget(m_undoDepth);
+
     m_defaults = new QPushButton(this);
     m_ok = new QPushButton(this);
     m_cancel = new QPushButton(this);
@@ -80,6 +86,7 @@ OptionsDialog::OptionsDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_onionGroup);
     layout->addWidget(m_languageGroup);
     layout->addWidget(m_handlesGroup);
+    layout->addWidget(m_undoGroup);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -108,6 +115,7 @@ void OptionsDialog::applyLanguage() {
     m_handles->setToolTip(getPhrase(PhraseType::OHandlesHint) + QStringLiteral(" (Ctrl+H)"));
     m_autosize->setText(getPhrase(PhraseType::OAutosizeCap));
     m_autosize->setToolTip(getPhrase(PhraseType::OAutosizeHint));
+    m_undoGroup->setTitle(getPhrase(PhraseType::OUndoDepth));
 }
 
 void OptionsDialog::setLanguages(const QStringList& names) {
@@ -122,6 +130,7 @@ void OptionsDialog::showValues(const AppSettings& settings) {
     m_width->setValue(size.width());
     m_height->setValue(size.height());
     m_onion->setValue(settings.numOnion);
+    m_undoDepth->setValue(settings.undoDepth);
     m_ahead->setChecked(settings.onionAhead);
     m_language->setCurrentIndex(m_language->findText(QString::fromStdString(settings.language)));
     m_handles->setChecked(settings.showHandles);
@@ -133,6 +142,7 @@ void OptionsDialog::restoreDefaults() {
     m_width->setValue(defaults.animWidth);
     m_height->setValue(defaults.animHeight);
     m_onion->setValue(defaults.numOnion);
+    m_undoDepth->setValue(defaults.undoDepth);
     m_ahead->setChecked(defaults.onionAhead);
     m_language->setCurrentIndex(m_language->findText(MultiLang::english));
     m_handles->setChecked(defaults.showHandles);
@@ -214,6 +224,14 @@ bool OptionsDialog::applyTo(AppSettings& settings) {
         m_autosize->isChecked() != settings.shrinkHandlesClose) {
         settings.showHandles = m_handles->isChecked();
         settings.shrinkHandlesClose = m_autosize->isChecked();
+        changed = true;
+    }
+    const int depth = sanitizeSpinEdit(*m_undoDepth, AppSettings{}.undoDepth);
+    if (depth != settings.undoDepth) {
+        settings.undoDepth = depth;
+        if (m_hooks.undoDepth) {
+            m_hooks.undoDepth(depth);
+        }
         changed = true;
     }
     if (changed) {

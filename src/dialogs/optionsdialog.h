@@ -32,6 +32,7 @@ public:
         std::function<void()> refreshOnions;
         std::function<void()> redraw;                     // redraws the canvas unless playback runs
         std::function<void(const QString& message)> tell; // a message to read
+        std::function<void(int steps)> undoDepth;         // the history's new depth
     };
 
     explicit OptionsDialog(QWidget* parent = nullptr);
@@ -63,6 +64,7 @@ public:
     QCheckBox* aheadBox() const { return m_ahead; }
     QComboBox* languageBox() const { return m_language; }
     QCheckBox* handlesBox() const { return m_handles; }
+    QSpinBox* undoDepthEdit() const { return m_undoDepth; }
     QCheckBox* autosizeBox() const { return m_autosize; }
     QPushButton* defaultsButton() const { return m_defaults; }
     QPushButton* okButton() const { return m_ok; }
@@ -83,6 +85,8 @@ private:
     QGroupBox* m_onionGroup = nullptr;
     QGroupBox* m_languageGroup = nullptr;
     QGroupBox* m_handlesGroup = nullptr;
+    QGroupBox* m_undoGroup = nullptr;
+    QSpinBox* m_undoDepth = nullptr;
     QLabel* m_widthLabel = nullptr;
     QLabel* m_heightLabel = nullptr;
     QSpinBox* m_width = nullptr;

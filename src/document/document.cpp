@@ -57,6 +57,12 @@ void Document::removeFigureType(int index) {
     m_typeNames.erase(m_typeNames.begin() + index);
 }
 
+void Document::insertFigureType(int index, FigureType type, std::string name) {
+    index = std::clamp(index, kBuiltInFigureTypes, figureTypeCount());
+    m_types.insert(m_types.begin() + index, std::move(type));
+    m_typeNames.insert(m_typeNames.begin() + index, std::move(name));
+}
+
 int Document::findFigureType(const std::string& name) const {
     for (int i = 1; i < figureTypeCount(); ++i) {
         if (m_typeNames[i] == name) {
@@ -93,6 +99,12 @@ void Document::removeBackground(int slot) {
     }
     m_backgrounds.erase(m_backgrounds.begin() + slot);
     m_backgroundNames.erase(m_backgroundNames.begin() + slot);
+}
+
+void Document::insertBackground(int slot, ImageGeneral picture, std::string name) {
+    slot = std::clamp(slot, 1, backgroundCount());
+    m_backgrounds.insert(m_backgrounds.begin() + slot, std::move(picture));
+    m_backgroundNames.insert(m_backgroundNames.begin() + slot, std::move(name));
 }
 
 int Document::findBackground(const std::string& name) const {

@@ -105,6 +105,9 @@ public:
     // Removes one loaded type and closes the gap; figures keep their numbers, so the caller
     // renumbers them and updates the pickers. The built-in types are never removed.
     void removeFigureType(int index);
+    // Puts a removed type back at its old index (undo of a removal); figures are renumbered by
+    // the caller.
+    void insertFigureType(int index, FigureType type, std::string name);
     // The first type from index 1 on with exactly this name, or -1.
     int findFigureType(const std::string& name) const;
     bool canAddFigureType() const { return figureTypeCount() < kMaxFigureTypes; }
@@ -116,6 +119,8 @@ public:
     // Removes one loaded picture and closes the gap; frames keep their slot numbers, so the
     // caller renumbers them and updates the picker. Slot 0 is never removed.
     void removeBackground(int slot);
+    // Puts a removed picture back at its old slot (undo of a removal).
+    void insertBackground(int slot, ImageGeneral picture, std::string name);
     // The first slot from 1 on with exactly this name, or -1.
     int findBackground(const std::string& name) const;
     bool canAddBackground() const { return backgroundCount() < kMaxBackgrounds; }
@@ -155,6 +160,8 @@ public:
 
     void addObserver(DocumentObserver* observer);
     void removeObserver(DocumentObserver* observer);
+    // Tells the observers about a change made from outside (an undo step).
+    void notifyObservers(DocumentChange change, int index) const { notify(change, index); }
 
 private:
     void notify(DocumentChange change, int index) const;

@@ -110,7 +110,14 @@ void MainWindow::loadProject(const QString& path) {
         setAnimationDimensions(m_doc.animWidth(), m_doc.animHeight());
         m_scene.setSuspended(false);
         m_rateScrollBar->setValue(m_doc.frameRate);
-        m_edit = Figures{};
+        // The editor continues after the last stored frame, from its pose.
+        Figures next;
+        if (!m_doc.frames.empty()) {
+            next.assign(m_doc.frames.back());
+            next.timelineSelected = 0;
+            next.repeatCount = 1;
+        }
+        m_session.resetHistory(std::move(next));
         setEditFrame(-1);
         m_doc.currentFileName = filePath;
         setSavedState(true);
@@ -211,10 +218,12 @@ void MainWindow::pasteFramesAt(int position) {
         BusyCursor busy(*this);
         const QByteArray bytes = m_clipboard->frames();
         const int oldCount = m_doc.frameCount();
-        TimelineIndices indices{m_frameSelection.frames(), m_editFrameIndex};
-        const PasteResult result =
-            m_doc.pasteFrames(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                              size_t(bytes.size()), position, m_clipboard->ownsFrames(), &indices);
+        endDrag();
+        storeEditedFrame(false, false);
+        TimelineIndices indices{m_frameSelection.frames(), m_session.editFrameIndex()};
+        const PasteResult result = m_session.pasteFrames(
+            reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), position,
+            m_clipboard->ownsFrames(), &indices);
         if (result.status != PasteStatus::Pasted) {
             prompter().tell(translatedMessage(result.message));
             return;
@@ -225,7 +234,6 @@ void MainWindow::pasteFramesAt(int position) {
         if (result.firstFrame < oldCount) {
             m_frameSelection.framesInserted(result.firstFrame, result.frameCount);
         }
-        m_editFrameIndex = indices.editFrameIndex;
         if (oldCount == 0) {
             m_rateScrollBar->setValue(m_doc.frameRate);
         }
@@ -236,7 +244,6 @@ void MainWindow::pasteFramesAt(int position) {
         timeline().drawTimeLine();
         positionFrameBevels();
         initUndo();
-        setSavedState(false);
     });
 }
 } // namespace kelto

@@ -120,6 +120,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
             }
         },
         [](const QString& message) { prompter().tell(message); },
+        [this](int steps) {
+            m_session.setUndoDepth(steps); // a new depth starts a new history
+            showUndoCaptions();
+        },
     });
     m_builder = new FigureBuilderForm(m_doc, this);
     // The picker cell comes with the document's notice; the new type also goes on the canvas.
@@ -143,6 +147,11 @@ MainWindow::~MainWindow() {
     // Closing the window takes the focus from the scale box, whose "editing finished" would
     // otherwise reach the figures after they are gone.
     disconnect(m_scaleSpinEdit, nullptr, this, nullptr);
+    // The key preview and the number boxes' filter call into this window: the focus leaving
+    // the widgets as they are taken down must not reach it.
+    delete findChild<QObject*>(QStringLiteral("CanvasKeyPreview"), Qt::FindDirectChildrenOnly);
+    m_scaleSpinEdit->removeEventFilter(this);
+    m_repeatSpinEdit->removeEventFilter(this);
     multiLang().setApplyHandler({});
 }
 
@@ -344,7 +353,10 @@ void MainWindow::buildMenus() {
 
     m_editMenu = menuBar()->addMenu(QString());
     addCommand(m_editMenu, "Undo1", &MainWindow::undo1Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    addCommand(m_editMenu, "Redo1", &MainWindow::redo1Click, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    QAction* redo = addCommand(m_editMenu, "Redo1", &MainWindow::redo1Click,
+                               QKeySequence(Qt::CTRL | Qt::Key_Y));
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_editMenu->addSeparator();
     addCommand(m_editMenu, "SelectAll1", &MainWindow::selectAll1Click,
                QKeySequence(Qt::CTRL | Qt::Key_A));
@@ -468,7 +480,7 @@ void MainWindow::applyLanguage() {
 }
 
 void MainWindow::setFrameLabel() {
-    const int number = onionBase(m_editFrameIndex, m_doc.frameCount()) + 1;
+    const int number = onionBase(m_session.editFrameIndex(), m_doc.frameCount()) + 1;
     m_frameLabel->setText(getPhrase(PhraseType::MFrameNum) + QLatin1Char(' ') +
                           QString::number(number));
 }
@@ -559,12 +571,12 @@ bool MainWindow::offerToSave(bool allowCancel) {
 }
 
 void MainWindow::destroyProject() {
+    endDrag(); // the drag's figure goes with the frame
     m_doc.destroy();
     if (m_clipboard) {
         m_clipboard->documentDestroyed();
     }
-    m_editFrameIndex = -1;
-    m_edit = Figures{};
+    m_session.resetHistory(Figures{});
     setSelectedFrameCount(0);
 }
 
@@ -576,8 +588,10 @@ void MainWindow::newProject() {
         destroyProject();
         m_scene.clearLayers();
         m_doc.lastFigureID = 0;
-        m_edit = m_doc.newEditFrame();
-        m_edit.figures[0].colour = 0;
+        m_session.setUndoDepth(appSettings().undoDepth);
+        Figures first = m_doc.newEditFrame();
+        first.figures[0].colour = 0;
+        m_session.resetHistory(std::move(first));
         m_scene.setSuspended(true);
         setAnimationDimensions(appSettings().animWidth, appSettings().animHeight);
         m_scene.setSuspended(false);
@@ -628,6 +642,17 @@ void MainWindow::setEditingArea() {
 }
 
 void MainWindow::setSavedState(bool saved) {
+    if (saved) {
+        m_changedOutsideHistory = false;
+        m_session.markSaved();
+    } else {
+        m_changedOutsideHistory = true;
+    }
+    refreshSavedMark();
+}
+
+void MainWindow::refreshSavedMark() {
+    const bool saved = !m_changedOutsideHistory && !m_session.isModified();
     m_doc.documentSaved = saved;
     const QString caption = getPhrase(PhraseType::MFormCap);
     setWindowTitle(saved ? caption : QStringLiteral("*") + caption);
@@ -664,6 +689,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Comma and full stop step through the frames from the number boxes too; the box takes
+    // what was typed first.
+    if ((watched == m_repeatSpinEdit || watched == m_scaleSpinEdit) &&
+        event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Comma || key->key() == Qt::Key_Period) {
+            static_cast<QSpinBox*>(watched)->interpretText();
+            guarded("FormKeyDown", [&] { frameStepKey(key); });
+            return true;
+        }
+    }
     if (watched == m_client && event->type() == QEvent::Resize) {
         formResize();
     } else if (watched == m_nextFrameButton && event->type() == QEvent::MouseButtonPress) {
@@ -682,8 +718,8 @@ SceneContent MainWindow::sceneContent() const {
     c.frames = &m_doc.frames;
     c.types = &m_doc.figureTypes();
     c.backgrounds = &m_doc.backgrounds();
-    c.edit = &m_edit;
-    c.editFrameIndex = m_editFrameIndex;
+    c.edit = &edit();
+    c.editFrameIndex = m_session.editFrameIndex();
     c.animWidth = m_doc.animWidth();
     c.animHeight = m_doc.animHeight();
     return c;
@@ -779,12 +815,12 @@ void MainWindow::exit1Click() {
 }
 
 void MainWindow::svg1Click() {
-    saveSvgCommand(m_doc, m_edit, m_editFrameIndex,
+    saveSvgCommand(m_doc, edit(), m_session.editFrameIndex(),
                    SvgOnions{appSettings().numOnion, appSettings().onionAhead}, true);
 }
 
 void MainWindow::svgNoHandles1Click() {
-    saveSvgCommand(m_doc, m_edit, m_editFrameIndex,
+    saveSvgCommand(m_doc, edit(), m_session.editFrameIndex(),
                    SvgOnions{appSettings().numOnion, appSettings().onionAhead}, false);
 }
 
@@ -856,24 +892,25 @@ Timeline& MainWindow::timeline() {
 }
 
 void MainWindow::storeEditedFrame(bool clearSelection, bool applyToSelected) {
-    if (m_editFrameIndex < 0 || m_editFrameIndex >= m_doc.frameCount()) {
+    const int index = m_session.editFrameIndex();
+    if (index < 0) {
         return;
     }
-    setSavedState(false);
+    // The frame is edited in place; storing sets the repeat count (and, for a selection,
+    // the background) of the frames it applies to, each an undoable step when it changes.
     const int repeat = sanitizeSpinEdit(*m_repeatSpinEdit, 1);
-    Figures& stored = m_doc.frames[size_t(m_editFrameIndex)];
-    const uint8_t mark = stored.timelineSelected;
-    stored.assign(m_edit);
-    stored.timelineSelected = mark;
-    stored.repeatCount = uint16_t(repeat);
+    std::vector<int> frames{index};
     if (applyToSelected && m_frameSelection.count() > 1) {
         for (int f : m_frameSelection.frames()) {
-            if (f < 0 || f >= m_doc.frameCount()) {
-                continue;
+            if (f >= 0 && f < m_doc.frameCount() && f != index) {
+                frames.push_back(f);
             }
-            m_doc.frames[size_t(f)].repeatCount = uint16_t(repeat);
-            m_doc.frames[size_t(f)].backgroundIndex = m_edit.backgroundIndex;
         }
+    }
+    m_session.setEditFrame(index); // records what the canvas changed
+    m_session.setRepeatCount(frames, repeat);
+    if (frames.size() > 1) {
+        m_session.setBackground(frames, edit().backgroundIndex);
     }
     if (clearSelection) {
         m_frameSelection.clear(m_doc.frames);
@@ -886,42 +923,56 @@ void MainWindow::storeEditedFrame(bool clearSelection, bool applyToSelected) {
 
 void MainWindow::setEditFrame(int index) {
     stopButtonClick();
-    if (index >= m_doc.frameCount()) {
-        index = -1;
+    // The canvas figures are replaced: a drag in progress ends here, never on a freed figure.
+    endDrag();
+    const bool switched = index != m_session.editFrameIndex();
+    m_session.setEditFrame(index);
+    const int shown = m_session.editFrameIndex();
+    if (switched) {
+        // A frame opens with its last figure selected; selecting is no step of the history.
+        edit().clearSelection();
+        if (edit().figureCount() > 0) {
+            edit().select(edit().figureCount() - 1, true);
+        }
     }
-    m_editFrameIndex = index;
-    const Figures* source = nullptr;
-    if (index < 0) {
-        m_repeatSpinEdit->setValue(1);
-        source = m_doc.frames.empty() ? nullptr : &m_doc.frames.back();
-    } else {
-        source = &m_doc.frames[size_t(index)];
-        m_repeatSpinEdit->setValue(source->repeatCount);
+    {
+        const QSignalBlocker block(m_repeatSpinEdit);
+        m_repeatSpinEdit->setValue(shown < 0 ? 1 : edit().repeatCount);
     }
     setFrameLabel();
-    if (source) {
-        m_edit.assign(*source);
-    }
-    m_edit.timelineSelected = 0;
-    if (index < 0) {
+    edit().joinMode = 0;
+    if (shown < 0) {
         m_scene.drawGhost();
     } else {
         m_scene.drawGhostEdit();
     }
-    enableFigureControls(m_edit.figureCount() > 0);
+    enableFigureControls(edit().figureCount() > 0);
     setFigureControls();
     drawFigures();
+}
+
+void MainWindow::showSessionFrame() {
+    const int shown = m_session.editFrameIndex();
+    setEditFrame(shown);
+    timeline().updateScrollBar();
+    if (shown >= 0) {
+        timeline().ensureVisible(shown);
+    }
+    timeline().drawTimeLine();
+    positionFrameBevels();
+    showUndoCaptions();
 }
 
 void MainWindow::selectFrame(int index, Qt::KeyboardModifiers modifiers) {
     const bool ctrl = modifiers & Qt::ControlModifier;
     const bool shift = !ctrl && (modifiers & Qt::ShiftModifier);
-    if (index != m_editFrameIndex) {
-        storeEditedFrame(false, false); // the edits go into the frame being left
+    endDrag(); // its move belongs to the frame being left
+    if (index != m_session.editFrameIndex()) {
+        storeEditedFrame(false, false); // the repeat count goes with the frame being left
     }
     setEditFrame(index);
-    if (m_editFrameIndex >= 0) {
-        m_frameSelection.click(m_doc.frames, m_editFrameIndex, ctrl, shift);
+    if (m_session.editFrameIndex() >= 0) {
+        m_frameSelection.click(m_doc.frames, m_session.editFrameIndex(), ctrl, shift);
     } else {
         m_frameSelection.clear(m_doc.frames);
     }
@@ -932,28 +983,24 @@ void MainWindow::selectFrame(int index, Qt::KeyboardModifiers modifiers) {
 
 void MainWindow::insert1Click() {
     guarded("InsertFrame", [this] {
+        if (m_doc.frames.empty()) {
+            return;
+        }
         if (!m_doc.canAddFrame()) {
             prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
             return;
         }
-        if (m_doc.frames.empty()) {
-            return;
-        }
-        const int d = std::clamp(m_popupFrame, 0, m_doc.frameCount() - 1);
+        endDrag();
+        storeEditedFrame(false, false);
         m_frameSelection.clear(m_doc.frames);
         setSelectedFrameCount(0);
-        // The new frame d duplicates the frame before it (the old first frame at 0).
-        Figures copy;
-        copy.assign(m_doc.frames[size_t(d > 0 ? d - 1 : 0)]);
-        copy.timelineSelected = 0;
-        m_doc.frames.insert(m_doc.frames.begin() + d, std::move(copy));
-        if (m_editFrameIndex >= 0 && d <= m_editFrameIndex) {
-            ++m_editFrameIndex; // the edited frame keeps its identity
-        }
-        timeline().updateScrollBar();
-        timeline().drawTimeLine();
-        setSavedState(false);
-        selectFrame(d);
+        // The new frame duplicates the frame before it (the old first frame at 0).
+        m_session.insertFrame(std::clamp(m_popupFrame, 0, m_doc.frameCount() - 1));
+        showSessionFrame();
+        const int d = m_session.editFrameIndex();
+        m_frameSelection.click(m_doc.frames, d, false, false);
+        setSelectedFrameCount(m_frameSelection.count());
+        positionFrameBevels();
     });
 }
 
@@ -963,25 +1010,19 @@ void MainWindow::delete1Click() {
             prompter().ask(getPhrase(PhraseType::MDel1FrameCheck)) != Answer::Yes) {
             return;
         }
+        endDrag();
+        storeEditedFrame(false, false);
         const int d = std::clamp(m_popupFrame, 0, m_doc.frameCount() - 1);
-        const bool wasEdited = d == m_editFrameIndex;
-        m_doc.frames.erase(m_doc.frames.begin() + d);
-        if (d < m_editFrameIndex) {
-            --m_editFrameIndex;
-        }
-        // The new frame's number moves down too, so the label is always renewed.
-        setFrameLabel();
+        const int edited = m_session.editFrameIndex();
+        m_session.deleteFrame(d);
+        // The edited frame stays on the canvas unless it was the one deleted.
+        m_session.setEditFrame(edited == d ? -1 : (d < edited ? edited - 1 : edited));
         m_frameSelection.frameDeleted(d);
         setSelectedFrameCount(m_frameSelection.count());
-        timeline().updateScrollBar();
-        if (wasEdited) {
-            setEditFrame(-1);
-        } else {
-            m_scene.drawGhostEdit();
-            drawFigures();
+        showSessionFrame();
+        if (m_doc.frames.empty()) {
+            setSavedState(true); // nothing left to lose
         }
-        setSavedState(m_doc.frames.empty());
-        timeline().drawTimeLine();
     });
 }
 
@@ -991,18 +1032,14 @@ void MainWindow::deleteSelFrameButtonClick() {
             prompter().ask(getPhrase(PhraseType::MDelFrameCheck)) != Answer::Yes) {
             return;
         }
-        // A stored frame being edited keeps its edits when it survives the deletion.
+        endDrag();
         storeEditedFrame(false, false);
-        std::erase_if(m_doc.frames, [](const Figures& f) { return f.timelineSelected != 0; });
+        m_session.deleteSelectedFrames();
         setSelectedFrameCount(0);
-        timeline().updateScrollBar();
-        setEditFrame(-1);
+        showSessionFrame();
         if (m_doc.frames.empty()) {
-            m_scene.drawGhostEdit();
-            drawFigures();
+            setSavedState(true); // nothing left to lose
         }
-        setSavedState(m_doc.frames.empty());
-        timeline().drawTimeLine();
     });
 }
 
@@ -1013,26 +1050,20 @@ void MainWindow::tlScrollBarChange(int value) {
 }
 
 void MainWindow::nextFrameButtonClick() {
-    // A stored frame goes back into the document; the new frame is appended and the editor
-    // continues from the same pose.
+    // A stored frame is stored; the new frame is appended and the editor continues from the
+    // same pose.
     guarded("AddFrame", [this] {
         stopButtonClick();
         endDrag(); // a drag in progress ends before its pose is stored
-        if (m_editFrameIndex >= 0) {
+        if (m_session.editFrameIndex() >= 0) {
             storeEditedFrame(true, true);
-            setSavedState(false);
+            showUndoCaptions();
             return;
         }
-        if (!m_doc.canAddFrame()) {
+        if (!m_session.addFrame(sanitizeSpinEdit(*m_repeatSpinEdit, 1))) {
             prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
             return;
         }
-        setSavedState(false);
-        Figures stored;
-        stored.assign(m_edit);
-        stored.timelineSelected = 0;
-        stored.repeatCount = uint16_t(sanitizeSpinEdit(*m_repeatSpinEdit, 1));
-        m_doc.frames.push_back(std::move(stored));
         findOnions();
         m_scene.drawGhost();
         drawFigures();
@@ -1045,6 +1076,7 @@ void MainWindow::nextFrameButtonClick() {
         }
         setFrameLabel();
         m_repeatSpinEdit->setValue(1);
+        showUndoCaptions();
     });
 }
 
@@ -1055,8 +1087,8 @@ void MainWindow::playButtonClick() {
         if (isPlaying() || m_doc.frames.empty()) {
             return;
         }
-        m_playPosition = std::max(m_editFrameIndex, 0);
-        m_playTicks = 0;
+        endDrag();
+        m_session.startPlayback(std::max(m_session.editFrameIndex(), 0));
         m_playRaster.reset(m_doc.animWidth(), m_doc.animHeight(), PixelFormat::Bits32);
         // The canvas shows the background and border without figures until the first tick.
         m_scene.drawGhostBackground();
@@ -1086,31 +1118,25 @@ void MainWindow::stopButtonClick() {
 
 void MainWindow::playTimerTimer() {
     guarded("PlayTimer", [this] {
+        if (m_drag.active || m_drag.boxActive) {
+            endDrag(); // no drag survives into playback
+        }
         if (!isPlaying() || m_doc.frames.empty() || m_playRaster.empty()) {
             stopButtonClick();
             return;
         }
-        if (m_playPosition >= m_doc.frameCount()) {
-            m_playPosition = 0;
-            m_playTicks = 0;
-        }
-        const Figures& frame = m_doc.frames[size_t(m_playPosition)];
-        if (m_playTicks == 0) {
-            drawFrame(m_playRaster, frame, m_doc.figureTypes(), m_doc.backgrounds(),
-                      m_doc.animWidth(), m_doc.animHeight(), 1.0);
+        const PlaybackStep step = m_session.playbackTick(m_repeatCheckBox->isChecked());
+        if (step.frame >= 0) {
+            drawFrame(m_playRaster, m_doc.frames[size_t(step.frame)], m_doc.figureTypes(),
+                      m_doc.backgrounds(), m_doc.animWidth(), m_doc.animHeight(), 1.0);
             m_frameLabel->setText(getPhrase(PhraseType::MFrameNum) + QLatin1Char(' ') +
-                                  QString::number(m_playPosition + 1));
+                                  QString::number(step.frame + 1));
         }
-        ++m_playTicks;
-        if (m_playTicks == frame.repeatCount) {
-            m_playTicks = 0;
-            if (++m_playPosition >= m_doc.frameCount()) {
-                if (!m_repeatCheckBox->isChecked()) {
-                    stopButtonClick();
-                    return;
-                }
-                m_playPosition = 0;
-            }
+        if (step.ended) {
+            copyBitmap(m_playRaster, m_scene.screenBuffer(), m_scene.areaOffset());
+            m_canvas->update();
+            stopButtonClick();
+            return;
         }
         copyBitmap(m_playRaster, m_scene.screenBuffer(), m_scene.areaOffset());
         m_canvas->update();
@@ -1169,10 +1195,10 @@ void MainWindow::addFigureButtonClick() {
 
 void MainWindow::editTypeButtonClick() {
     guarded("EditFigureType", [this] {
-        if (m_edit.selectedCount() == 0) {
+        if (edit().selectedCount() == 0) {
             return;
         }
-        const Figure& primary = m_edit.figures[m_edit.selection[0]];
+        const Figure& primary = edit().figures[edit().selection[0]];
         if (primary.typeIndex < m_doc.figureTypeCount()) {
             m_builder->editFigureType(m_doc.figureType(primary.typeIndex));
         }
@@ -1199,21 +1225,23 @@ void MainWindow::recomputeThumbnailSlots() {
 }
 
 bool MainWindow::frameStepKey(QKeyEvent* event) {
-    int target = m_editFrameIndex;
+    int target = m_session.editFrameIndex();
     if (event->key() == Qt::Key_Comma) {
-        if (m_editFrameIndex < 0 && !m_doc.frames.empty()) {
+        if (m_session.editFrameIndex() < 0 && !m_doc.frames.empty()) {
             target = m_doc.frameCount() - 1;
-        } else if (m_editFrameIndex > 0) {
-            target = m_editFrameIndex - 1;
+        } else if (m_session.editFrameIndex() > 0) {
+            target = m_session.editFrameIndex() - 1;
         }
     } else if (event->key() == Qt::Key_Period) {
-        if (m_editFrameIndex >= 0) {
-            target = m_editFrameIndex + 1 < m_doc.frameCount() ? m_editFrameIndex + 1 : -1;
+        if (m_session.editFrameIndex() >= 0) {
+            target = m_session.editFrameIndex() + 1 < m_doc.frameCount()
+                         ? m_session.editFrameIndex() + 1
+                         : -1;
         }
     } else {
         return false;
     }
-    if (target != m_editFrameIndex) {
+    if (target != m_session.editFrameIndex()) {
         selectFrame(target);
         timeline().ensureVisible(target);
     }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "document/document.h"
+#include "document/editsession.h"
 #include "editor/canvasediting.h"
 #include "editor/scene.h"
 #include "editor/timeline.h"
-#include "editor/undoring.h"
 #include "model/figures.h"
 
 #include <QMainWindow>
@@ -54,8 +54,9 @@ public:
     ~MainWindow() override;
 
     Document& document() { return m_doc; }
-    Figures& editFigures() { return m_edit; }
-    int editFrameIndex() const { return m_editFrameIndex; }
+    Figures& editFigures() { return edit(); }
+    int editFrameIndex() const { return m_session.editFrameIndex(); }
+    EditSession& session() { return m_session; }
     Scene& scene() { return m_scene; }
     Canvas* canvas() const { return m_canvas; }
     QScrollArea* editingScrollBox() const { return m_scrollBox; }
@@ -137,7 +138,7 @@ public:
     const FrameSelection& frameSelection() const { return m_frameSelection; }
     Timeline& timeline();
     QTimer* playTimer() const { return m_playTimer; }
-    int playPosition() const { return m_playPosition; }
+    int playPosition() const { return m_session.playPosition(); }
 
     void documentChanged(DocumentChange change, int index) override;
 
@@ -233,16 +234,22 @@ private:
     void deleteFigureType(int typeIndex);
     bool figureTypeInUse(int typeIndex) const;
 
-    Document m_doc;
-    Figures m_edit;
+    // The session owns the document and the frame being edited; the window shows them.
+    EditSession m_session;
+    Document& m_doc = m_session.document();
+    Figures& edit() { return m_session.editFrame(); }
+    const Figures& edit() const { return m_session.editFrame(); }
+    // A change outside the history (pictures loaded, size, rate) keeps the unsaved mark.
+    bool m_changedOutsideHistory = false;
+    void refreshSavedMark();
+    // Redraws the frame panel, timeline and canvas after the session changed frames.
+    void showSessionFrame();
     // Canvas editing: the gesture in progress, the arrow-key move and the undo history.
     CanvasDrag m_drag;
     bool m_keyMoved = false;
     int m_lastEnable = -1;
-    EditUndoRing m_undo;
     QRubberBand* m_selectBox = nullptr;
     QTimer* m_selectBoxTimer = nullptr;
-    int m_editFrameIndex = -1;
     Scene m_scene;
     int m_supersampleFactor = 1;
     bool m_firstActivation = true;
@@ -310,8 +317,6 @@ private:
     FrameClipboard* m_clipboard = nullptr;
     int m_popupFrame = 0;
     Bitmap m_playRaster;
-    int m_playPosition = 0;
-    uint16_t m_playTicks = 0;
 };
 
 } // namespace kelto

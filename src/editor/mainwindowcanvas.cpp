@@ -52,7 +52,9 @@ uint8_t arrowBit(int key) {
 class CanvasKeyPreview : public QObject {
 public:
     CanvasKeyPreview(QObject* parent, std::function<bool(QEvent*)> handler)
-        : QObject(parent), m_handler(std::move(handler)) {}
+        : QObject(parent), m_handler(std::move(handler)) {
+        setObjectName(QStringLiteral("CanvasKeyPreview"));
+    }
     bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
 
 private:
@@ -100,14 +102,17 @@ void MainWindow::initUndo() {
         auto* opacity = new QLabel(m_selectedGroup);
         opacity->setObjectName(QStringLiteral("OpacityLabel"));
         opacity->show();
+        showOpacity(m_transScrollBar->value());
         // Without keyboard tracking the value changes only on the arrows (by exactly 1), Enter
         // and leaving the box, which are when a typed scale applies.
         m_scaleSpinEdit->setKeyboardTracking(false);
+        m_scaleSpinEdit->installEventFilter(this);
+        m_repeatSpinEdit->installEventFilter(this);
         connect(m_scaleSpinEdit, &QSpinBox::valueChanged, this, &MainWindow::scaleSpinEditChange);
         // A drag of the opacity bar's thumb records one undo point when it is let go.
         connect(m_transScrollBar, &QScrollBar::sliderReleased, this, [this] {
             guarded("Transparency", [this] {
-                if (m_edit.selectedCount() > 0) {
+                if (edit().selectedCount() > 0) {
                     assignUndo(PhraseType::MUndoTrans);
                 }
             });
@@ -142,12 +147,11 @@ void MainWindow::initUndo() {
         m_scrollBox->installEventFilter(preview);
         m_scrollBox->viewport()->installEventFilter(preview);
     }
-    m_undo.init(m_edit);
     showUndoCaptions();
 }
 
 void MainWindow::assignUndo(PhraseType action) {
-    m_undo.assign(m_edit, action);
+    m_session.recordCanvasEdit(action);
     showUndoCaptions();
 }
 
@@ -156,59 +160,59 @@ void MainWindow::showUndoCaptions() {
     QAction* redo = action(QStringLiteral("Redo1"));
     const QString undoWord = getPhrase(PhraseType::Undo);
     const QString redoWord = getPhrase(PhraseType::Redo);
+    const auto undoAction = m_session.undoAction();
+    const auto redoAction = m_session.redoAction();
     if (undo) {
-        undo->setEnabled(m_undo.canUndo());
-        undo->setText(m_undo.canUndo() ? undoWord + ' ' + getPhrase(m_undo.undoAction())
-                                       : undoWord);
+        undo->setEnabled(undoAction.has_value());
+        undo->setText(undoAction ? undoWord + ' ' + getPhrase(*undoAction) : undoWord);
     }
     if (redo) {
-        redo->setEnabled(m_undo.canRedo());
-        redo->setText(m_undo.canRedo() ? redoWord + ' ' + getPhrase(m_undo.redoAction())
-                                       : redoWord);
+        redo->setEnabled(redoAction.has_value());
+        redo->setText(redoAction ? redoWord + ' ' + getPhrase(*redoAction) : redoWord);
     }
+    refreshSavedMark();
 }
 
 void MainWindow::afterHistoryStep() {
-    showUndoCaptions();
-    m_scene.drawGhostEdit();
-    setFigureControls();
-    enableFigureControls(m_edit.figureCount() > 0);
-    drawFigures();
+    // A step may have changed any frame, the size (a paste into an empty document) and the
+    // pickers (the observers heard of those); the editor shows the frame the step changed.
+    setEditingArea();
+    showSessionFrame();
 }
 
 void MainWindow::undo1Click() {
     guarded("Undo", [this] {
         endDrag();
-        if (!m_undo.canUndo()) {
-            return;
-        }
         if (isPlaying()) {
             stopButtonClick();
         }
-        m_undo.undo(m_edit);
-        afterHistoryStep();
+        m_frameSelection.clear(m_doc.frames); // its numbers may not hold after the step
+        setSelectedFrameCount(0);
+        if (m_session.undo()) {
+            afterHistoryStep();
+        }
     });
 }
 
 void MainWindow::redo1Click() {
     guarded("Redo", [this] {
         endDrag();
-        if (!m_undo.canRedo()) {
-            return;
-        }
         if (isPlaying()) {
             stopButtonClick();
         }
-        m_undo.redo(m_edit);
-        afterHistoryStep();
+        m_frameSelection.clear(m_doc.frames);
+        setSelectedFrameCount(0);
+        if (m_session.redo()) {
+            afterHistoryStep();
+        }
     });
 }
 
 // ---- figure controls ----------------------------------------------------------------------
 
 void MainWindow::setFigureControls() {
-    if (m_edit.figureCount() > 0 && m_edit.selectedCount() > 0) {
-        const Figure& primary = m_edit.figures[m_edit.selection[0]];
+    if (edit().figureCount() > 0 && edit().selectedCount() > 0) {
+        const Figure& primary = edit().figures[edit().selection[0]];
         setScaleEditFromScale(primary.scale);
         {
             const QSignalBlocker block(m_transScrollBar);
@@ -216,20 +220,20 @@ void MainWindow::setFigureControls() {
         }
         showOpacity(primary.transparency);
         const QSignalBlocker block(m_joinButton);
-        if (m_edit.selectedCount() > 1 || m_edit.figureCount() == 1) {
+        if (edit().selectedCount() > 1 || edit().figureCount() == 1) {
             m_joinButton->setChecked(false);
             m_joinButton->setEnabled(false);
         } else {
             m_joinButton->setChecked(primary.isJoined != 0);
             m_joinButton->setEnabled(m_lastEnable != 0);
         }
-        m_edit.joinMode = 0;
+        edit().joinMode = 0;
     }
     findOnions();
 }
 
 void MainWindow::enableFigureControls(bool on) {
-    if ((on && m_edit.figureCount() == 0) || int(on) == m_lastEnable) {
+    if ((on && edit().figureCount() == 0) || int(on) == m_lastEnable) {
         return;
     }
     m_lastEnable = on ? 1 : 0;
@@ -240,7 +244,7 @@ void MainWindow::enableFigureControls(bool on) {
     for (QWidget* w : controls) {
         w->setEnabled(on);
     }
-    m_joinButton->setEnabled(on && m_edit.selectedCount() <= 1 && m_edit.figureCount() >= 2);
+    m_joinButton->setEnabled(on && edit().selectedCount() <= 1 && edit().figureCount() >= 2);
 }
 
 void MainWindow::setScaleEditFromScale(double scale) {
@@ -259,20 +263,20 @@ void MainWindow::addFigure(int typeIndex) {
         if (typeIndex < 1 || typeIndex >= m_doc.figureTypeCount()) {
             return;
         }
-        if (m_edit.figureCount() >= kMaxFiguresPerFrame) {
+        if (edit().figureCount() >= kMaxFiguresPerFrame) {
             prompter().tell(getPhrase(PhraseType::MNoMoreFig));
             return;
         }
         const FigureType& type = m_doc.figureType(typeIndex);
-        const int n = m_edit.figureCount();
-        m_edit.setCount(n + 1);
-        Figure& figure = m_edit.figures[size_t(n)];
+        const int n = edit().figureCount();
+        edit().setCount(n + 1);
+        Figure& figure = edit().figures[size_t(n)];
         figure.setType(uint16_t(typeIndex), type);
         figure.placeRoot({double(m_doc.animWidth() / 2), double(m_doc.animHeight() / 2)}, type);
         figure.updateBounds(type);
         figure.colour = 0;
         figure.figureID = m_doc.nextFigureID();
-        m_edit.select(n, true);
+        edit().select(n, true);
         if (n == 0) {
             enableFigureControls(true);
         }
@@ -283,90 +287,61 @@ void MainWindow::addFigure(int typeIndex) {
 }
 
 bool MainWindow::figureTypeInUse(int typeIndex) const {
-    auto uses = [typeIndex](const Figures& figures) {
-        return std::any_of(figures.figures.begin(), figures.figures.end(),
-                           [typeIndex](const Figure& f) { return f.typeIndex == typeIndex; });
-    };
-    if (uses(m_edit)) {
-        return true;
-    }
-    for (int i = m_doc.frameCount() - 1; i >= 0; --i) {
-        if (i != m_editFrameIndex && uses(m_doc.frames[size_t(i)])) {
-            return true;
-        }
-    }
-    return false;
+    return m_session.figureTypeInUse(typeIndex);
 }
 
 void MainWindow::deleteFigureButtonClick() {
     guarded("DeleteFigure", [this] {
-        if (m_edit.selectedCount() == 0) {
+        if (edit().selectedCount() == 0) {
             return;
         }
         endDrag();
-        bool typeRemoved = false;
-        for (int n = m_edit.selectedCount(); n > 0 && m_edit.selectedCount() > 0; --n) {
-            const int i = m_edit.selection.back();
-            const int t = m_edit.figures[size_t(i)].typeIndex;
-            m_edit.deleteFigure(i);
-            if (t != 1 && t < m_doc.figureTypeCount() && !figureTypeInUse(t)) {
+        std::vector<int> unusedTypes; // the types to remove, asked about one by one
+        for (int n = edit().selectedCount(); n > 0 && edit().selectedCount() > 0; --n) {
+            const int i = edit().selection.back();
+            const int t = edit().figures[size_t(i)].typeIndex;
+            edit().deleteFigure(i);
+            if (t != 1 && t < m_doc.figureTypeCount() && !figureTypeInUse(t) &&
+                std::find(unusedTypes.begin(), unusedTypes.end(), t) == unusedTypes.end()) {
                 const QString name = m_figurePicker->selector()->caption(t - 1);
                 const QString text = getPhrase(PhraseType::MFigType) + QStringLiteral(" '") + name +
                                      QStringLiteral("' ") + getPhrase(PhraseType::MRemoveFigType);
-                if (prompter().ask(text) == Answer::Yes) {
-                    deleteFigureType(t);
-                    typeRemoved = true;
+                if (prompter().ask(text, false, QuestionCaption::Information) == Answer::Yes) {
+                    unusedTypes.push_back(t);
                 }
             }
         }
-        if (m_edit.figureCount() > 0) {
-            m_edit.select(m_edit.figureCount() - 1, true);
+        if (edit().figureCount() > 0) {
+            edit().select(edit().figureCount() - 1, true);
             setFigureControls();
         } else {
-            m_edit.clearSelection();
+            edit().clearSelection();
             enableFigureControls(false);
         }
-        drawFigures();
-        if (typeRemoved) {
-            initUndo(); // older snapshots hold the old type numbers
-        } else {
-            assignUndo(PhraseType::MUndoDelete);
+        assignUndo(PhraseType::MUndoDelete);
+        // Highest first, so that the numbers still to remove stay valid.
+        std::sort(unusedTypes.rbegin(), unusedTypes.rend());
+        for (int t : unusedTypes) {
+            deleteFigureType(t);
         }
+        drawFigures();
+        showUndoCaptions();
     });
 }
 
 void MainWindow::deleteFigureType(int typeIndex) {
-    // The type's picker entry and the type go; every later type number closes up.
-    m_figurePicker->selector()->remove(typeIndex - 1);
-    m_doc.removeFigureType(typeIndex);
-    auto renumber = [typeIndex](Figures& figures) {
-        for (Figure& f : figures.figures) {
-            if (f.typeIndex >= typeIndex) {
-                --f.typeIndex;
-            }
-        }
-    };
-    renumber(m_edit);
-    for (int i = 0; i < m_doc.frameCount(); ++i) {
-        if (i != m_editFrameIndex) {
-            renumber(m_doc.frames[size_t(i)]);
-        }
-    }
-    if (m_editFrameIndex >= 0 && m_editFrameIndex < m_doc.frameCount()) {
-        Figures& stored = m_doc.frames[size_t(m_editFrameIndex)];
-        const uint8_t timelineSelected = stored.timelineSelected; // the timeline's, not ours
-        stored.assign(m_edit);
-        stored.timelineSelected = timelineSelected;
-        setSavedState(false);
-    }
+    // The deletion so far is one step, the removal (with every later type number closing
+    // up, in all frames) the next; the pickers follow the document.
+    m_session.recordCanvasEdit(PhraseType::MUndoDelete);
+    m_session.removeFigureType(typeIndex);
 }
 
 void MainWindow::centerButtonClick() {
     guarded("Center", [this] {
-        if (m_edit.selectedCount() == 0) {
+        if (edit().selectedCount() == 0) {
             return;
         }
-        m_edit.centreSelection(m_doc.animWidth(), m_doc.animHeight());
+        edit().centreSelection(m_doc.animWidth(), m_doc.animHeight());
         drawFigures();
         assignUndo(PhraseType::MUndoCenter);
     });
@@ -374,7 +349,7 @@ void MainWindow::centerButtonClick() {
 
 void MainWindow::flipButtonClick() {
     guarded("Flip", [this] {
-        m_edit.flipSelection(m_doc.figureTypes());
+        edit().flipSelection(m_doc.figureTypes());
         drawFigures();
         assignUndo(PhraseType::MUndoFlip);
     });
@@ -382,15 +357,15 @@ void MainWindow::flipButtonClick() {
 
 void MainWindow::colorButtonClick() {
     guarded("Colour", [this] {
-        if (m_edit.selectedCount() == 0) {
+        if (edit().selectedCount() == 0) {
             return;
         }
-        const auto colour = prompter().chooseColour(m_edit.figures[m_edit.selection[0]].colour);
+        const auto colour = prompter().chooseColour(edit().figures[edit().selection[0]].colour);
         if (!colour) {
             return;
         }
-        for (uint16_t i : m_edit.selection) {
-            m_edit.figures[i].colour = *colour;
+        for (uint16_t i : edit().selection) {
+            edit().figures[i].colour = *colour;
         }
         drawFigures();
         assignUndo(PhraseType::MUndoColor);
@@ -400,7 +375,7 @@ void MainWindow::colorButtonClick() {
 void MainWindow::frontButtonClick() {
     guarded("Raise", [this] {
         const bool oneStep = QApplication::keyboardModifiers() & Qt::ControlModifier;
-        if (m_edit.raise(oneStep)) {
+        if (edit().raise(oneStep)) {
             drawFigures();
             assignUndo(PhraseType::MUndoRaise);
         }
@@ -410,7 +385,7 @@ void MainWindow::frontButtonClick() {
 void MainWindow::backButtonClick() {
     guarded("Lower", [this] {
         const bool oneStep = QApplication::keyboardModifiers() & Qt::ControlModifier;
-        if (m_edit.lower(oneStep)) {
+        if (edit().lower(oneStep)) {
             drawFigures();
             assignUndo(PhraseType::MUndoLower);
         }
@@ -419,7 +394,7 @@ void MainWindow::backButtonClick() {
 
 void MainWindow::duplicateButtonClick() {
     guarded("Duplicate", [this] {
-        if (m_edit.duplicateSelection(m_doc.lastFigureID) == DuplicateResult::Done) {
+        if (edit().duplicateSelection(m_doc.lastFigureID) == DuplicateResult::Done) {
             setFigureControls();
         }
         drawFigures();
@@ -429,18 +404,18 @@ void MainWindow::duplicateButtonClick() {
 
 void MainWindow::joinButtonClick() {
     guarded("Join", [this] {
-        if (m_edit.selectedCount() != 1) {
+        if (edit().selectedCount() != 1) {
             return;
         }
-        const int primary = m_edit.selection[0];
+        const int primary = edit().selection[0];
         if (m_joinButton->isChecked()) {
-            m_edit.beginJoin(primary);
+            edit().beginJoin(primary);
             drawFigures();
             return;
         }
-        m_edit.joinMode = 0;
-        if (m_edit.figures[size_t(primary)].isJoined) {
-            m_edit.unjoin(primary);
+        edit().joinMode = 0;
+        if (edit().figures[size_t(primary)].isJoined) {
+            edit().unjoin(primary);
             drawFigures();
             assignUndo(PhraseType::MUndoUnjoin);
         } else {
@@ -451,16 +426,16 @@ void MainWindow::joinButtonClick() {
 
 void MainWindow::transScrollBarChange(int value) {
     guarded("Transparency", [&] {
-        if (m_edit.selectedCount() == 0) {
+        if (edit().selectedCount() == 0) {
             return;
         }
-        for (uint16_t i : m_edit.selection) {
-            m_edit.figures[i].transparency = uint8_t(std::clamp(value, 0, 255));
+        for (uint16_t i : edit().selection) {
+            edit().figures[i].transparency = uint8_t(std::clamp(value, 0, 255));
         }
         showOpacity(value);
-        if (m_edit.selectedCount() == 1) {
-            const int i = m_edit.selection[0];
-            reDrawFigure(i, m_edit.figures[size_t(i)].bounds);
+        if (edit().selectedCount() == 1) {
+            const int i = edit().selection[0];
+            reDrawFigure(i, edit().figures[size_t(i)].bounds);
         } else {
             drawFigures();
         }
@@ -473,26 +448,26 @@ void MainWindow::transScrollBarChange(int value) {
 
 void MainWindow::scaleSpinEditChange() {
     guarded("Scale", [this] {
-        if (m_edit.figureCount() == 0 || m_edit.selectedCount() == 0) {
+        if (edit().figureCount() == 0 || edit().selectedCount() == 0) {
             return;
         }
         const double scale = scaleFromText(m_scaleSpinEdit->text(), m_scaleSpinEdit->maximum());
         if (scale < 0) {
             return;
         }
-        const int primary = m_edit.selection[0];
-        Figure& figure = m_edit.figures[size_t(primary)];
+        const int primary = edit().selection[0];
+        Figure& figure = edit().figures[size_t(primary)];
         if (float(scale) == figure.scale) {
             return;
         }
-        if (m_edit.selectedCount() == 1) {
+        if (edit().selectedCount() == 1) {
             const Rect old = figure.bounds;
             figure.setScale(float(scale), m_doc.figureType(figure.typeIndex));
-            m_edit.reattachJoined(primary);
+            edit().reattachJoined(primary);
             figure.updateBounds(m_doc.figureType(figure.typeIndex));
             reDrawFigure(primary, old);
         } else {
-            m_edit.scaleSelection(m_doc.figureTypes(), float(scale));
+            edit().scaleSelection(m_doc.figureTypes(), float(scale));
             drawFigures();
         }
         assignUndo(PhraseType::MUndoScale);
@@ -504,7 +479,7 @@ void MainWindow::selectAll1Click() {
         if (isPlaying()) {
             stopButtonClick();
         }
-        m_edit.selectAll();
+        edit().selectAll();
         setFigureControls();
         drawFigures();
     });
@@ -513,24 +488,36 @@ void MainWindow::selectAll1Click() {
 void MainWindow::deleteFiguresOutsideArea1Click() {
     guarded("DeleteFiguresOutsideArea", [this] {
         setCursor(Qt::WaitCursor);
+        endDrag();
         const Rect area{0, 0, m_doc.animWidth(), m_doc.animHeight()};
-        bool deleted = false;
-        for (Figures& frame : m_doc.frames) {
+        std::vector<std::pair<int, Figures>> changed;
+        for (int f = 0; f < m_doc.frameCount(); ++f) {
+            const Figures& frame = m_doc.frames[size_t(f)];
+            std::optional<Figures> copy;
             for (int i = frame.figureCount() - 1; i >= 0; --i) {
                 const Rect& b = frame.figures[size_t(i)].bounds;
                 const bool touches = b.left <= area.right && b.right >= area.left &&
                                      b.top <= area.bottom && b.bottom >= area.top;
                 if (!touches) {
-                    frame.deleteFigure(i);
-                    deleted = true;
+                    if (!copy) {
+                        copy = frame;
+                    }
+                    copy->deleteFigure(i);
                 }
             }
+            if (copy) {
+                changed.emplace_back(f, std::move(*copy));
+            }
+        }
+        // One step for all frames, the one on the canvas included: it is edited in place.
+        if (m_session.replaceFrames(PhraseType::MUndoDelete, std::move(changed))) {
+            setFigureControls();
+            enableFigureControls(edit().figureCount() > 0);
+            drawFigures();
+            timeline().drawTimeLine();
+            showUndoCaptions();
         }
         setCursor(Qt::ArrowCursor);
-        // Removing figures from stored frames is a change to the document like any other.
-        if (deleted) {
-            setSavedState(false);
-        }
     });
 }
 
@@ -538,8 +525,8 @@ void MainWindow::deleteFiguresOutsideArea1Click() {
 
 void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
     m_scrollBox->setFocus();
-    if (!m_selectBoxTimer) {
-        return; // no document yet
+    if (!m_selectBoxTimer || isPlaying()) {
+        return; // no document yet, or playback, which never edits
     }
     guarded("EditPaintBoxMouseDown", [&] {
         if (m_scaleSpinEdit->hasFocus()) {
@@ -553,27 +540,27 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
         m_drag.pendingSelect = -1;
         m_drag.active = false;
         const PointF p{double(pos.x() - offset.x), double(pos.y() - offset.y)};
-        const HitResult hit = m_edit.hitTest(m_doc.figureTypes(), p);
+        const HitResult hit = edit().hitTest(m_doc.figureTypes(), p);
         m_drag.handle = hit.handle;
         m_drag.figure = hit.figure;
         if (hit.handle == kNoHandle) {
             m_drag.boxActive = true;
             m_drag.boxX = pos.x();
             m_drag.boxY = pos.y();
-            m_drag.inside.assign(size_t(m_edit.figureCount()), 0);
+            m_drag.inside.assign(size_t(edit().figureCount()), 0);
             m_selectBox->setGeometry(pos.x(), pos.y(), 0, 0);
             m_selectBox->show();
             m_selectBoxTimer->start();
             return;
         }
-        if (m_joinButton->isChecked() && m_edit.selectedCount() > 0 &&
-            !m_edit.figures[m_edit.selection[0]].isJoined) {
-            const Figure& target = m_edit.figures[size_t(hit.figure)];
+        if (m_joinButton->isChecked() && edit().selectedCount() > 0 &&
+            !edit().figures[edit().selection[0]].isJoined) {
+            const Figure& target = edit().figures[size_t(hit.figure)];
             const int joint =
                 hit.handle == kMainHandle
                     ? 0
                     : m_doc.figureType(target.typeIndex).segments[size_t(hit.handle)].endJoint;
-            if (m_edit.join(m_edit.selection[0], hit.figure, joint)) {
+            if (edit().join(edit().selection[0], hit.figure, joint)) {
                 setFigureControls();
                 drawFigures();
             }
@@ -582,25 +569,25 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
             return;
         }
         m_drag.last = p;
-        Figure& f = m_edit.figures[size_t(hit.figure)];
+        Figure& f = edit().figures[size_t(hit.figure)];
         const bool selected = f.selectionPos >= 0;
         bool changed = false;
         if (!(event->modifiers() & Qt::ShiftModifier)) {
             if (!selected) {
-                m_edit.select(hit.figure, true);
+                edit().select(hit.figure, true);
                 changed = true;
             } else {
                 m_drag.pendingSelect = hit.figure;
             }
             m_drag.active = true;
         } else if (!selected) {
-            m_edit.select(hit.figure, false);
+            edit().select(hit.figure, false);
             changed = true;
             m_drag.active = true;
-        } else if (m_edit.selectedCount() == 1) {
+        } else if (edit().selectedCount() == 1) {
             m_drag.active = true;
         } else {
-            m_edit.deselect(hit.figure);
+            edit().deselect(hit.figure);
             changed = true;
         }
         if (hit.handle >= 0) {
@@ -617,6 +604,9 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
 
 void MainWindow::editPaintBoxMouseMove(QMouseEvent* event) {
     guarded("EditPaintBoxMouseMove", [&] {
+        if (isPlaying()) {
+            return;
+        }
         if (m_drag.boxActive) {
             // The pointer's own position: the timer alone would miss quick strokes.
             stretchSelectBox(event->position().toPoint());
@@ -636,15 +626,15 @@ void MainWindow::editPaintBoxMouseMove(QMouseEvent* event) {
             return;
         }
         const int i = m_drag.figure;
-        const Rect old = m_edit.figures[size_t(i)].bounds;
+        const Rect old = edit().figures[size_t(i)].bounds;
         if (m_drag.handle == kMainHandle) {
-            m_edit.moveSelection(p.x - m_drag.last.x, p.y - m_drag.last.y);
+            edit().moveSelection(p.x - m_drag.last.x, p.y - m_drag.last.y);
         } else {
             const auto mods = event->modifiers();
             const Modifiers m{bool(mods & Qt::ControlModifier), bool(mods & Qt::AltModifier)};
-            if (m_edit.dragHandle(m_doc.figureTypes(), i, m_drag.handle, p, m_drag.snap, m) &&
-                m_edit.selectedCount() > 0) {
-                setScaleEditFromScale(m_edit.figures[m_edit.selection[0]].scale);
+            if (edit().dragHandle(m_doc.figureTypes(), i, m_drag.handle, p, m_drag.snap, m) &&
+                edit().selectedCount() > 0) {
+                setScaleEditFromScale(edit().figures[edit().selection[0]].scale);
             }
         }
         reDrawFigure(i, old);
@@ -660,8 +650,8 @@ void MainWindow::editPaintBoxMouseUp(QMouseEvent*) {
 void MainWindow::endDrag() {
     m_drag.handle = kNoHandle;
     if (m_drag.active && m_drag.pendingSelect >= 0 && !m_drag.moved &&
-        m_drag.pendingSelect < m_edit.figureCount()) {
-        m_edit.select(m_drag.pendingSelect, true);
+        m_drag.pendingSelect < edit().figureCount()) {
+        edit().select(m_drag.pendingSelect, true);
         setFigureControls();
         drawFigures();
     }
@@ -701,7 +691,7 @@ void MainWindow::stretchSelectBox(const QPoint& cursor) {
     const PixelPos offset = m_scene.areaOffset();
     const Rect r{box.left() - offset.x, box.top() - offset.y, box.left() + box.width() - offset.x,
                  box.top() + box.height() - offset.y};
-    if (applySelectBox(m_edit, m_drag.inside, r)) {
+    if (applySelectBox(edit(), m_drag.inside, r)) {
         setFigureControls();
         drawFigures();
     }
@@ -721,21 +711,24 @@ void MainWindow::formKeyDown(QKeyEvent* event) {
         drawFigures();
         return;
     }
+    if (isPlaying() && (key == Qt::Key_Space || key == Qt::Key_Delete || arrowBit(key))) {
+        return; // playback shows the document and never changes it
+    }
     if (key == Qt::Key_Space && canvasFocus) {
         nextFrameButtonClick();
         return;
     }
     if (key == Qt::Key_Delete && canvasFocus) {
-        if (m_edit.figureCount() > 0) {
+        if (edit().figureCount() > 0) {
             deleteFigureButtonClick();
         }
         return;
     }
     if (arrowBit(key) && canvasFocus) {
         if (ctrl) {
-            if ((key == Qt::Key_Left || key == Qt::Key_Right) && m_edit.figureCount() >= 2 &&
-                m_edit.selectedCount() == 1) {
-                m_edit.select(neighbourFigure(m_edit.selection[0], m_edit.figureCount(),
+            if ((key == Qt::Key_Left || key == Qt::Key_Right) && edit().figureCount() >= 2 &&
+                edit().selectedCount() == 1) {
+                edit().select(neighbourFigure(edit().selection[0], edit().figureCount(),
                                               key == Qt::Key_Right),
                               true);
                 m_drag.handle = kNoHandle;
@@ -749,8 +742,8 @@ void MainWindow::formKeyDown(QKeyEvent* event) {
                        ((m_drag.heldArrows & kArrowLeft) ? 1 : 0);
         const int dy =
             ((m_drag.heldArrows & kArrowDown) ? 1 : 0) - ((m_drag.heldArrows & kArrowUp) ? 1 : 0);
-        if ((dx || dy) && m_edit.selectedCount() > 0) {
-            m_edit.moveSelection(dx, dy);
+        if ((dx || dy) && edit().selectedCount() > 0) {
+            edit().moveSelection(dx, dy);
             m_keyMoved = true;
             drawFigures();
         }
@@ -763,7 +756,9 @@ void MainWindow::formKeyUp(QKeyEvent* event) {
     if (!event->isAutoRepeat()) {
         m_drag.heldArrows &= uint8_t(~arrowBit(event->key()));
     }
-    if (m_keyMoved) {
+    // Auto-repeat sends a release before every repeated press; only the real release ends
+    // the move.
+    if (m_keyMoved && !event->isAutoRepeat()) {
         assignUndo(PhraseType::BUndoMove);
         m_keyMoved = false;
     }

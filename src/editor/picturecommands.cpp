@@ -187,7 +187,7 @@ void MainWindow::loadBackground1Click() {
         const std::string name = storableName(QFileInfo(path).fileName().toStdString());
         const int existing = m_doc.findBackground(name);
         if (existing >= 0) {
-            m_edit.backgroundIndex = uint8_t(existing);
+            edit().backgroundIndex = uint8_t(existing);
             m_scene.drawGhostEdit();
             drawFigures();
             return;
@@ -227,46 +227,23 @@ void MainWindow::loadBackground1Click() {
 
 void MainWindow::setFrameBackground(int slot) {
     guarded("SetBackground", [&] {
-        const int old = m_edit.backgroundIndex;
+        const int old = edit().backgroundIndex;
         if (slot < 0 || slot >= m_doc.backgroundCount() || slot == old) {
             return;
         }
-        m_edit.backgroundIndex = uint8_t(slot);
-        bool removed = false;
-        if (old != 0) {
-            // The stored copy of the frame being edited is about to change, so it does not count.
-            bool inUse = false;
-            for (int i = 0; i < m_doc.frameCount() && !inUse; ++i) {
-                const Figures& frame = m_doc.frames[size_t(i)];
-                inUse = i != m_editFrameIndex && frame.timelineSelected == 0 &&
-                        frame.backgroundIndex == old;
+        edit().backgroundIndex = uint8_t(slot);
+        assignUndo(PhraseType::MUndoBack);
+        if (old != 0 && !m_session.backgroundInUse(old)) {
+            const QString question = getPhrase(PhraseType::MBackground) + QStringLiteral(" '") +
+                                     QString::fromStdString(m_doc.backgroundName(old)) +
+                                     QStringLiteral("' ") + getPhrase(PhraseType::MRemoveBack);
+            if (prompter().ask(question, false, QuestionCaption::Information) == Answer::Yes) {
+                m_session.removeBackground(old); // later slots close up in every frame
+                showUndoCaptions();
             }
-            if (!inUse) {
-                const QString question = getPhrase(PhraseType::MBackground) + QStringLiteral(" '") +
-                                         QString::fromStdString(m_doc.backgroundName(old)) +
-                                         QStringLiteral("' ") + getPhrase(PhraseType::MRemoveBack);
-                removed =
-                    prompter().ask(question, false, QuestionCaption::Information) == Answer::Yes;
-            }
-        }
-        if (removed) {
-            m_backgroundPicker->selector()->remove(old);
-            m_doc.removeBackground(old);
-            for (Figures& frame : m_doc.frames) {
-                if (frame.backgroundIndex >= old) {
-                    --frame.backgroundIndex;
-                }
-            }
-            if (slot >= old) {
-                --m_edit.backgroundIndex;
-            }
-            initUndo();
         }
         m_scene.drawGhostEdit();
         drawFigures();
-        if (!removed) {
-            assignUndo(PhraseType::MUndoBack);
-        }
     });
 }
 

@@ -35,8 +35,13 @@ inline double angleTo(double fromX, double fromY, double toX, double toY) {
     return std::atan2(toY - fromY, toX - fromX);
 }
 
-// Nearest integer with halves going to the even neighbour.
+// Nearest integer with halves going to the even neighbour. A value no integer can hold (not a
+// number, infinite, beyond 2^62) gives 0: a damaged type draws nothing far away rather than
+// converting out of range.
 inline int64_t roundHalfEven(double v) {
+    if (!(std::fabs(v) < 0x1p62)) {
+        return 0;
+    }
     return static_cast<int64_t>(std::nearbyint(v));
 }
 

@@ -19,6 +19,9 @@ struct AppSettings {
     int maxHandleSize = 10;
     std::string kelDir;
     std::string stkDir;
+    // Steps the editor's history keeps; stored in a section of its own, written only when it
+    // differs from the default so that the main section stays as other copies expect it.
+    int undoDepth = 100;
 };
 
 AppSettings& appSettings();

@@ -211,5 +211,14 @@
     X(ExLowerBetter, "%1 to %2, lower is better") \
     X(ExHigherBetter, "%1 to %2, higher is better") \
     X(ExWrote, "Written: %1") \
-    X(ExWroteFiles, "Written: %1 files, %2 to %3")
+    X(ExWroteFiles, "Written: %1 files, %2 to %3") \
+    X(MUndoAddFrame, "Add Frame") \
+    X(MUndoInsertFrame, "Insert Frame") \
+    X(MUndoDeleteFrame, "Delete Frame") \
+    X(MUndoDeleteFrames, "Delete Frames") \
+    X(MUndoPasteFrames, "Paste Frames") \
+    X(MUndoRepeat, "Repeat") \
+    X(MUndoRemoveFigType, "Remove Figure Type") \
+    X(MUndoRemoveBack, "Remove Background") \
+    X(OUndoDepth, "Undo steps")
 // clang-format on

@@ -14,6 +14,8 @@ namespace kelto {
 namespace {
 
 const QString section = QString::fromLatin1(settingsSection);
+const QString editorSection = QStringLiteral("Kelto.Editor");
+constexpr int kMaxUndoSteps = 10000;
 
 // Reads the raw values of one file and applies the defaults and acceptance rules.
 class SettingsReader {
@@ -66,6 +68,12 @@ AppSettings fromIni(const IniFile& ini) {
     s.maxHandleSize = read.integer("MaxHandleSize", defaults.maxHandleSize, 2, 30);
     s.kelDir = read.string("KelDir", defaults.kelDir);
     s.stkDir = read.string("StkDir", defaults.stkDir);
+    bool ok = false;
+    const int depth = ini.value(editorSection, QStringLiteral("UndoDepth"))
+                          .value_or(QString())
+                          .trimmed()
+                          .toInt(&ok, 10);
+    s.undoDepth = ok && depth >= 1 && depth <= kMaxUndoSteps ? depth : defaults.undoDepth;
     return s;
 }
 
@@ -117,6 +125,9 @@ void writeSettings(const AppSettings& s, const QString& path) {
     ini.setValue(section, QStringLiteral("MaxHandleSize"), number(s.maxHandleSize));
     ini.setValue(section, QStringLiteral("KelDir"), text(s.kelDir));
     ini.setValue(section, QStringLiteral("StkDir"), text(s.stkDir));
+    if (s.undoDepth != AppSettings{}.undoDepth) {
+        ini.setValue(editorSection, QStringLiteral("UndoDepth"), number(s.undoDepth));
+    }
     ini.save(path);
 }
 

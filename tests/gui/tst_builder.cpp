@@ -183,7 +183,7 @@ private Q_SLOTS:
         QTest::mouseRelease(up, Qt::LeftButton);
         QVERIFY(!f.form->upDownTimer()->isActive());
         QCOMPARE(f.selectedSegment().thickness, expected);
-        QCOMPARE(f.form->undoRing().stateCount(), 2); // the steps share one undo state
+        QCOMPARE(f.form->history().stateCount(), 2); // the steps share one undo state
 
         QTest::mousePress(f.form->thinnerButton(), Qt::LeftButton);
         QTest::mouseRelease(f.form->thinnerButton(), Qt::LeftButton);
@@ -194,7 +194,7 @@ private Q_SLOTS:
         QTest::keyClick(f.form.get(), Qt::Key_F); // a line: nothing, no undo step
         QCOMPARE(f.selectedSegment().kind, uint8_t(skLine));
         QVERIFY(!f.form->isModified());
-        QCOMPARE(f.form->undoRing().stateCount(), 1);
+        QCOMPARE(f.form->history().stateCount(), 1);
 
         QTest::keyClick(f.form.get(), Qt::Key_K);
         QCOMPARE(f.selectedSegment().kind, uint8_t(skCircle));
@@ -245,7 +245,7 @@ private Q_SLOTS:
         QTest::keyClick(f.form.get(), Qt::Key_Delete);
         QTest::keyClick(f.form.get(), Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(f.form->workingType().segmentCount(), 1);
-        QCOMPARE(f.form->undoRing().stateCount(), 1);
+        QCOMPARE(f.form->history().stateCount(), 1);
 
         f.form->editFigureType(chainType(3));
         // Segment 0 is the only root segment: as a branch it would take everything.

@@ -200,12 +200,12 @@ private Q_SLOTS:
 
     void thicknessStepsShareAnUndoStepPerSegment() {
         addLine(); // segment 1 selected
-        const int states = f.form->undoRing().stateCount();
+        const int states = f.form->history().stateCount();
         for (int i = 0; i < 3; ++i) {
             f.form->button(PhraseType::BThicknessHint)->click();
         }
         QCOMPARE(f.selectedSegment().thickness, 9.0f);
-        QCOMPARE(f.form->undoRing().stateCount(), states + 1);
+        QCOMPARE(f.form->history().stateCount(), states + 1);
         QCOMPARE(f.form->undoAction()->text(), QString("Undo Thickness"));
         f.form->undo1Click();
         QCOMPARE(f.form->workingType().segments[1].thickness, 6.0f);
@@ -215,7 +215,7 @@ private Q_SLOTS:
             f.click(handle);
             QTest::keyClick(f.form.get(), Qt::Key_Up);
         }
-        QCOMPARE(f.form->undoRing().stateCount(), states + 3);
+        QCOMPARE(f.form->history().stateCount(), states + 3);
     }
 
     void redoCaptionNamesTheNextUndoneAction() {
@@ -235,9 +235,9 @@ private Q_SLOTS:
         QCOMPARE(f.selectedSegment().isStatic, uint8_t(1));
     }
 
-    // When the only state left is itself a thickness step, a further step on that segment
-    // replaces it; the ring must then still hold nothing to undo.
-    void thicknessStepOnTheOldestStateLeavesNothingToUndo() {
+    // When the only state left is itself the end of a thickness step, a further step on that
+    // segment is a step of its own: it merges with nothing and can be taken back.
+    void thicknessStepOnTheOldestStateCanBeUndone() {
         addLine();
         const QPoint a = f.jointAt(1), b = f.jointAt(2);
         for (int i = 0; i < 40; ++i) {
@@ -247,15 +247,16 @@ private Q_SLOTS:
         for (int i = 0; i < 39; ++i) {
             f.form->undo1Click();
         }
-        QCOMPARE(f.form->undoRing().stateCount(), 1);
+        QCOMPARE(f.form->history().stateCount(), 1);
         const FigureType before = f.form->workingType();
+        const int segment = f.form->selectedSegment();
         QTest::keyClick(f.form.get(), Qt::Key_Up);
-        QCOMPARE(f.form->undoRing().stateCount(), 1);
-        QVERIFY(!f.form->undoAction()->isEnabled());
+        QCOMPARE(f.form->history().stateCount(), 2);
+        QVERIFY(f.form->undoAction()->isEnabled());
         f.form->undo1Click();
-        QCOMPARE(f.form->undoRing().stateCount(), 1);
-        QCOMPARE(f.selectedSegment().thickness,
-                 before.segments[size_t(f.form->selectedSegment())].thickness + 1);
+        QCOMPARE(f.form->history().stateCount(), 1);
+        QCOMPARE(f.form->workingType().segments[size_t(segment)].thickness,
+                 before.segments[size_t(segment)].thickness);
     }
 
     void editFigureTypeReplacesWithoutAskingAndRestartsTheRing() {

@@ -1,7 +1,6 @@
 #include "dialogs/prompter.h"
 #include "editor/canvas.h"
 #include "editor/mainwindow.h"
-#include "editor/undoring.h"
 #include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
 #include "pickers/figurepicker.h"
@@ -59,6 +58,8 @@ private:
             f.figures[size_t(i)].updateBounds(w.document().figureType(1));
         }
         f.select(0, true);
+        // The figures laid out here are where the history starts.
+        w.session().resetHistory(w.editFigures());
         w.initUndo();
     }
 
@@ -83,28 +84,23 @@ private Q_SLOTS:
 
     void cleanup() { m_fx.checkNothingReported(); }
 
-    void ringKeepsNineteenUndosAndLosesRedoOnANewAction() {
-        EditUndoRing ring;
-        Figures canvas;
-        canvas.repeatCount = 0;
-        ring.init(canvas);
-        for (int i = 1; i <= 25; ++i) {
-            canvas.repeatCount = uint16_t(i);
-            ring.assign(canvas, PhraseType::BUndoMove);
+    void historyKeepsAHundredStepsAndLosesRedoOnANewAction() {
+        auto w = startedWindow();
+        for (int i = 1; i <= 105; ++i) {
+            w->editFigures().moveFigure(0, 1, 0);
+            QTest::keyClick(w->editingScrollBox(), Qt::Key_Left, Qt::ControlModifier);
+            w->flipButtonClick();
         }
         int undos = 0;
-        while (ring.undo(canvas)) {
+        while (undoAction(*w)->isEnabled()) {
+            w->undo1Click();
             ++undos;
         }
-        QCOMPARE(undos, 19);
-        QCOMPARE(int(canvas.repeatCount), 6); // the oldest kept snapshot
-        QVERIFY(ring.redo(canvas));
-        QCOMPARE(int(canvas.repeatCount), 7);
-        canvas.repeatCount = 100;
-        ring.assign(canvas, PhraseType::MUndoFlip);
-        QVERIFY(!ring.canRedo());
-        QVERIFY(ring.undo(canvas));
-        QCOMPARE(int(canvas.repeatCount), 7);
+        QCOMPARE(undos, 100);
+        w->redo1Click();
+        QVERIFY(redoAction(*w)->isEnabled());
+        w->centerButtonClick();
+        QVERIFY(!redoAction(*w)->isEnabled());
     }
 
     void menuCaptionsNameTheActions() {
@@ -112,18 +108,18 @@ private Q_SLOTS:
         QVERIFY(!undoAction(*w)->isEnabled());
         QCOMPARE(undoAction(*w)->text(), QString("Undo"));
         w->flipButtonClick();
-        w->centerButtonClick();
+        w->duplicateButtonClick();
         w->flipButtonClick();
         QCOMPARE(undoAction(*w)->text(), QString("Undo Flip"));
         w->undo1Click();
         w->undo1Click();
         QCOMPARE(undoAction(*w)->text(), QString("Undo Flip"));
-        QCOMPARE(redoAction(*w)->text(), QString("Redo Center"));
+        QCOMPARE(redoAction(*w)->text(), QString("Redo Duplicate"));
         w->redo1Click();
         QCOMPARE(redoAction(*w)->text(), QString("Redo Flip"));
-        QCOMPARE(undoAction(*w)->text(), QString("Undo Center"));
-        w->initUndo(); // what storing or switching frames does
-        QVERIFY(!undoAction(*w)->isEnabled());
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Duplicate"));
+        w->nextFrameButtonClick(); // storing keeps the history, and is a step of its own
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Add Frame"));
         QVERIFY(!redoAction(*w)->isEnabled());
         QCOMPARE(redoAction(*w)->text(), QString("Redo"));
     }
@@ -272,7 +268,16 @@ private Q_SLOTS:
         QVERIFY(m_fx.prompter.questions[0].contains("'robot'"));
         QCOMPARE(doc.figureTypeCount(), 2);
         QCOMPARE(w->figurePicker()->selector()->count(), 1);
-        QVERIFY(!undoAction(*w)->isEnabled()); // older snapshots name the removed type
+        QCOMPARE(undoAction(*w)->text(), QString("Undo Remove Figure Type"));
+        w->undo1Click(); // the type comes back at its place, and then the figure
+        QCOMPARE(doc.figureTypeCount(), 3);
+        QCOMPARE(w->figurePicker()->selector()->count(), 2);
+        w->undo1Click();
+        QCOMPARE(w->editFigures().figureCount(), 4);
+        QCOMPARE(int(w->editFigures().figures[3].typeIndex), t);
+        w->redo1Click();
+        w->redo1Click();
+        QCOMPARE(doc.figureTypeCount(), 2);
 
         w->deleteFigureButtonClick(); // a stick man: its type always stays
         QCOMPARE(m_fx.prompter.questions.size(), 1);

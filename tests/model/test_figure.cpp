@@ -235,3 +235,12 @@ TEST_F(FigureTest, BoundsPlanRefusesPicturesAndOtherScales) {
     ASSERT_TRUE(plan.prepare(type(), 0));
     EXPECT_FALSE(plan.isFor(-0.0f)) << "plans are matched by the bits of the scale";
 }
+
+TEST(Rounding, HalvesGoToEvenAndUnrepresentableValuesGiveZero) {
+    EXPECT_EQ(kelto::roundHalfEven(2.5), 2);
+    EXPECT_EQ(kelto::roundHalfEven(3.5), 4);
+    EXPECT_EQ(kelto::roundHalfEven(-2.5), -2);
+    EXPECT_EQ(kelto::roundHalfEven(std::nan("")), 0);
+    EXPECT_EQ(kelto::roundHalfEven(INFINITY), 0);
+    EXPECT_EQ(kelto::roundHalfEven(-1e300), 0);
+}

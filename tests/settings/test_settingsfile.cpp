@@ -219,3 +219,22 @@ TEST_F(SettingsFileTest, ProgramWideValuesLiveInTheSettingsFolder) {
     EXPECT_EQ(kelto::appSettings().animHeight, 480);
     kelto::appSettings() = saved;
 }
+
+TEST_F(SettingsFileTest, UndoDepthLivesInASectionOfItsOwn) {
+    AppSettings s = kelto::defaultSettings();
+    s.undoDepth = 250;
+    kelto::writeSettings(s, path());
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.startsWith("[Kelto.Settings]\nDimX=500\n"));
+    EXPECT_TRUE(text.contains("[Kelto.Editor]\nUndoDepth=250\n"));
+    EXPECT_EQ(kelto::readSettings(path()).undoDepth, 250);
+    for (const char* bad : {"0", "10001", "x"}) {
+        QFile out(path());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray("[Kelto.Editor]\nUndoDepth=") + bad + "\n");
+        out.close();
+        EXPECT_EQ(kelto::readSettings(path()).undoDepth, 100) << bad;
+    }
+}
