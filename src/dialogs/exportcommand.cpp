@@ -81,22 +81,33 @@ bool targetExists(const QString& chosen, const std::string& base, int kind) {
     if (kind == ExportCommand::SeparateImages) {
         return false;
     }
+    if (kind == ExportCommand::SpriteSheet) {
+        return QFileInfo::exists(QString::fromStdString(base + ".png")) ||
+               QFileInfo::exists(QString::fromStdString(base + ".json"));
+    }
     const char* extension = kind == ExportCommand::Avi ? ".avi"
                             : isVideo(kind)            ? videoExtension(videoFormatOf(kind))
                                                        : ".gif";
     return QFileInfo::exists(QString::fromStdString(base + extension));
 }
 
-// "Written: walk.gif (35.2 kB)", or for pictures the count and the first and last name.
-QString writtenLine(const ExportResult& result) {
+// "Written: walk.gif (35.2 kB)", for a sprite sheet its picture and its description, or for
+// pictures the count and the first and last name.
+QString writtenLine(const ExportResult& result, bool sheet) {
     if (result.files.empty()) {
         return {};
     }
     const QString first = QFileInfo(QString::fromStdString(result.files.front())).fileName();
-    if (result.files.size() == 1) {
+    if (result.files.size() == 1 || sheet) {
         const qint64 bytes = QFileInfo(QString::fromStdString(result.files.front())).size();
-        return getPhrase(PhraseType::ExWrote)
-            .arg(first + " (" + QString::fromStdString(humanBytes(uint64_t(bytes))) + ")");
+        const QString named =
+            first + " (" + QString::fromStdString(humanBytes(uint64_t(bytes))) + ")";
+        if (sheet && result.files.size() == 2) {
+            // The picture and the description beside it.
+            return getPhrase(PhraseType::ExWroteTwo)
+                .arg(named, QFileInfo(QString::fromStdString(result.files.back())).fileName());
+        }
+        return getPhrase(PhraseType::ExWrote).arg(named);
     }
     return getPhrase(PhraseType::ExWroteFiles)
         .arg(result.files.size())
@@ -119,11 +130,13 @@ ExportCommand::ExportCommand(QWidget* mainWindow) : m_mainWindow(mainWindow) {
     m_gif = new GifOptionsForm(*m_progress, mainWindow);
     m_avi = new AviOptionsForm(*m_progress, mainWindow);
     m_video = new VideoOptionsForm(*m_progress, mainWindow);
+    m_sheet = new SheetOptionsForm(*m_progress, mainWindow);
 }
 
 ExportCommand::~ExportCommand() {
     // Windows without a parent are ours; with one, the main window deletes them.
     if (m_mainWindow == nullptr) {
+        delete m_sheet.data();
         delete m_video.data();
         delete m_avi.data();
         delete m_gif.data();
@@ -137,11 +150,15 @@ QString ExportCommand::dialogFilter() {
            ";;" + videoFormatLabel(VideoFormat::Mp4) + " (*.mp4);;" +
            videoFormatLabel(VideoFormat::WebM) + " (*.webm);;" +
            videoFormatLabel(VideoFormat::Apng) + " (*.apng);;" +
-           videoFormatLabel(VideoFormat::WebP) + " (*.webp)";
+           videoFormatLabel(VideoFormat::WebP) + " (*.webp);;" + getPhrase(PhraseType::ExSheet) +
+           " (*.png)";
 }
 
 ExportCommand::Kind ExportCommand::kindForName(const QString& name, int filterKind) {
     const QString extension = QFileInfo(name).suffix().toLower();
+    if (filterKind == SpriteSheet && (extension == "png" || extension == "json")) {
+        return SpriteSheet;
+    }
     if (extension == "gif") {
         return Gif;
     }
@@ -154,7 +171,7 @@ ExportCommand::Kind ExportCommand::kindForName(const QString& name, int filterKi
     if (const auto video = videoFormatForExtension("." + extension.toStdString())) {
         return Kind(Mp4 + int(*video));
     }
-    return filterKind >= Gif && filterKind <= WebP ? Kind(filterKind) : Gif;
+    return filterKind >= Gif && filterKind <= SpriteSheet ? Kind(filterKind) : Gif;
 }
 
 void ExportCommand::applyLanguage() {
@@ -163,6 +180,7 @@ void ExportCommand::applyLanguage() {
     m_gif->applyLanguage();
     m_avi->applyLanguage();
     m_video->applyLanguage();
+    m_sheet->applyLanguage();
 }
 
 QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
@@ -214,13 +232,15 @@ QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
                 m_image->chooseFormat(ImageFormat::Jpeg);
             }
             form = m_image;
+        } else if (kind == SpriteSheet) {
+            form = m_sheet;
         } else if (isVideo(kind)) {
             m_video->setFormat(videoFormatOf(kind));
             form = m_video;
         }
         form->setJob(job);
         if (form->exec() == QDialog::Accepted) {
-            written = writtenLine(form->lastResult());
+            written = writtenLine(form->lastResult(), kind == SpriteSheet);
         }
         // The document may change after this; the window must not keep pointing at it.
         form->setJob({});

@@ -4,6 +4,7 @@
 #include "dialogs/gifoptionsform.h"
 #include "dialogs/imageoptionsform.h"
 #include "dialogs/progressform.h"
+#include "dialogs/sheetoptionsform.h"
 #include "dialogs/videooptionsform.h"
 
 #include <QPointer>
@@ -24,10 +25,21 @@ class Figures;
 class ExportCommand {
 public:
     // Filter indexes of the export dialog.
-    enum Kind { Gif = 0, Avi = 1, SeparateImages = 2, Mp4 = 3, WebM = 4, Apng = 5, WebP = 6 };
+    enum Kind {
+        Gif = 0,
+        Avi = 1,
+        SeparateImages = 2,
+        Mp4 = 3,
+        WebM = 4,
+        Apng = 5,
+        WebP = 6,
+        SpriteSheet = 7
+    };
 
     // What a chosen name exports: its extension decides (frames.png is a picture sequence,
-    // walk.mp4 a video); a name without a known extension follows the chosen filter.
+    // walk.mp4 a video); a name without a known extension follows the chosen filter. A sprite
+    // sheet is a .png too, so it is the one kind chosen by its filter: with that filter a .png
+    // name (or one without a known extension) writes NAME.png and NAME.json.
     static Kind kindForName(const QString& name, int filterKind);
 
     // The windows belong to mainWindow (may be null in tests; then this object deletes them).
@@ -54,6 +66,7 @@ public:
     GifOptionsForm& gifOptions() const { return *m_gif; }
     AviOptionsForm& aviOptions() const { return *m_avi; }
     VideoOptionsForm& videoOptions() const { return *m_video; }
+    SheetOptionsForm& sheetOptions() const { return *m_sheet; }
 
 private:
     QWidget* m_mainWindow;
@@ -62,6 +75,7 @@ private:
     QPointer<GifOptionsForm> m_gif;
     QPointer<AviOptionsForm> m_avi;
     QPointer<VideoOptionsForm> m_video;
+    QPointer<SheetOptionsForm> m_sheet;
 };
 
 // The onion-skin settings the SVG export draws ghosts with.

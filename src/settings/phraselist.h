@@ -220,5 +220,11 @@
     X(MUndoRepeat, "Repeat") \
     X(MUndoRemoveFigType, "Remove Figure Type") \
     X(MUndoRemoveBack, "Remove Background") \
-    X(OUndoDepth, "Undo steps")
+    X(OUndoDepth, "Undo steps") \
+    X(ExSheet, "Sprite Sheet") \
+    X(ExMergeRepeats, "One cell per frame with its repeats") \
+    X(ExTrim, "Trim frames to their drawn part") \
+    X(ExColumns, "Columns") \
+    X(ExAutomatic, "Automatic") \
+    X(ExWroteTwo, "Written: %1 and %2")
 // clang-format on

@@ -4,6 +4,7 @@
 #include "dialogs/gifoptionsform.h"
 #include "dialogs/imageoptionsform.h"
 #include "dialogs/progressform.h"
+#include "dialogs/sheetoptionsform.h"
 #include "dialogs/videooptionsform.h"
 #include "document/document.h"
 #include "document/kelformat.h"
@@ -692,6 +693,108 @@ private Q_SLOTS:
                 QVERIFY2(contents(out(c.files[i])) == fromCli[i], qPrintable(c.files[i]));
             }
         }
+    }
+
+    // The sprite sheet is chosen by its filter, since .png alone means separate pictures; the
+    // app writes the same picture and description as the command line for the same options.
+    void spriteSheetMatchesTheCliAndItsCancelWritesNothing() {
+        QCOMPARE(ExportCommand::kindForName("a/walk.png", ExportCommand::SpriteSheet),
+                 ExportCommand::SpriteSheet);
+        QCOMPARE(ExportCommand::kindForName("a/walk", ExportCommand::SpriteSheet),
+                 ExportCommand::SpriteSheet);
+        QCOMPARE(ExportCommand::kindForName("a/walk.gif", ExportCommand::SpriteSheet),
+                 ExportCommand::Gif);
+        QCOMPARE(ExportCommand::kindForName("a/walk.png", ExportCommand::Gif),
+                 ExportCommand::SeparateImages);
+        QVERIFY(ExportCommand::dialogFilter().endsWith(";;Sprite Sheet (*.png)"));
+
+        Document doc = makeDocument(5, {1, 3, 1, 2});
+        doc.frames[2].figures[0].colour = 0x2080F0;
+        Document saved = makeDocument(5, {1, 3, 1, 2});
+        saved.frames[2].figures[0].colour = 0x2080F0;
+        const QString kel = m_dir.filePath("sheet-compare");
+        saveAnimation(saved, kel.toStdString());
+        ExportCommand command(nullptr);
+        SheetOptionsForm& form = command.sheetOptions();
+
+        const struct {
+            QStringList cliOptions;
+            bool merge;
+            bool trim;
+            int columns;
+            int resize;
+            int superSample;
+        } cases[] = {
+            {{}, false, false, 0, 100, 2},
+            {{"--merge-repeats", "--trim", "--columns", "2", "--resize", "150", "--supersample",
+              "1"},
+             true,
+             true,
+             2,
+             150,
+             1},
+            {{"--columns", "3", "--resize", "50"}, false, false, 3, 50, 2},
+        };
+        for (const auto& c : cases) {
+            QVERIFY(
+                !runCli(QStringList{"sheet", kel + ".kel", "-o", out("anim.png")} + c.cliOptions)
+                     .isEmpty());
+            const QByteArray cliPng = contents(out("anim.png"));
+            const QByteArray cliJson = contents(out("anim.json"));
+            QVERIFY(cliPng.startsWith("\x89PNG"));
+            QVERIFY(cliJson.contains("\"frames\""));
+            QVERIFY(QFile::remove(out("anim.png")));
+            QVERIFY(QFile::remove(out("anim.json")));
+
+            const QString written = runExport(
+                command, doc, ExportCommand::SpriteSheet, out("anim.png"), [&](QWidget* w) {
+                    QCOMPARE(w, static_cast<QWidget*>(&form));
+                    QCOMPARE(w->windowTitle(), QString("Sprite Sheet Options"));
+                    form.mergeRepeatsBox()->setChecked(c.merge);
+                    form.trimBox()->setChecked(c.trim);
+                    form.columnsEdit()->setValue(c.columns);
+                    form.resizeEdit()->setValue(c.resize);
+                    form.superSampleEdit()->setValue(c.superSample);
+                });
+            QVERIFY2(written.startsWith("Written: anim.png (") &&
+                         written.endsWith(") and anim.json"),
+                     qPrintable(written));
+            QVERIFY(contents(out("anim.png")) == cliPng);
+            QVERIFY(contents(out("anim.json")) == cliJson);
+            QCOMPARE(filesIn(*m_out), (QStringList{"anim.json", "anim.png"}));
+            QVERIFY(QFile::remove(out("anim.png")));
+            QVERIFY(QFile::remove(out("anim.json")));
+        }
+        QCOMPARE(form.columnsEdit()->text(), QString("3"));
+        form.columnsEdit()->setValue(0);
+        QCOMPARE(form.columnsEdit()->text(), QString("Automatic"));
+
+        // Cancel in the options window: nothing written, no status line.
+        m_prompter.saveNames.push_back(out("none.png"));
+        m_prompter.saveFilters.push_back(ExportCommand::SpriteSheet);
+        QObject context;
+        bool cancelled = false;
+        whenModal(&context, [&](QWidget* window) {
+            QCOMPARE(window, static_cast<QWidget*>(&form));
+            form.cancelButton()->click();
+            cancelled = true;
+        });
+        QCOMPARE(command.exportAnimation(doc, 80), QString());
+        QVERIFY(cancelled);
+        QCOMPARE(filesIn(*m_out), QStringList());
+
+        // An existing description counts as a file the export would replace.
+        QFile existing(out("keep.json"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("keep");
+        existing.close();
+        m_prompter.saveNames.push_back(out("keep"));
+        m_prompter.saveFilters.push_back(ExportCommand::SpriteSheet);
+        m_prompter.answers.push_back(Answer::No);
+        QCOMPARE(command.exportAnimation(doc, 80), QString());
+        QCOMPARE(m_prompter.questions.size(), 1);
+        QCOMPARE(filesIn(*m_out), QStringList{"keep.json"});
+        QCOMPARE(contents(out("keep.json")), QByteArray("keep"));
     }
 
     void svgCommandsWriteTheEditedFrame() {
