@@ -169,3 +169,35 @@ TEST(CliExport, VideoLargerThanTheFreeSpaceIsRefused) {
     EXPECT_TRUE(r.err.contains(" is free in ")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(out));
 }
+
+// --threads only changes how many threads draw the frames: every count writes the same bytes.
+TEST(CliExport, ThreadCountLeavesTheOutputUnchanged) {
+    QTemporaryDir dir;
+    const QString kel = writeAnimation(dir);
+    auto bytesOf = [&](const QString& name) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    for (const QString extension : {"gif", "avi", "png"}) {
+        QByteArray first;
+        for (const QString threads : {"1", "2", "8"}) {
+            const QString name = "t" + threads + "." + extension;
+            const ExportRun r = exportCli({kel, "-o", dir.filePath(name), "--threads", threads});
+            ASSERT_EQ(r.code, 0) << r.err.toStdString();
+            // A picture sequence is numbered; its last picture stands for the set.
+            const QByteArray bytes = bytesOf(extension == "png" ? "t" + threads + "2.png" : name);
+            ASSERT_FALSE(bytes.isEmpty()) << name.toStdString();
+            if (first.isEmpty()) {
+                first = bytes;
+            } else {
+                EXPECT_TRUE(bytes == first) << name.toStdString();
+            }
+        }
+    }
+    for (const QString bad : {"0", "257", "two"}) {
+        const ExportRun r = exportCli({kel, "-o", dir.filePath("bad.gif"), "--threads", bad});
+        EXPECT_EQ(r.code, 2) << bad.toStdString();
+        EXPECT_TRUE(r.err.contains("--threads")) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("bad.gif")));
+}
