@@ -832,7 +832,7 @@ private Q_SLOTS:
         QVERIFY(language.open(QIODevice::WriteOnly));
         language.write("[Language]\nPFormCap=Speichern\nGFormCap=GIF-Optionen\nVCompress=Packen\n"
                        "ExFormCap=Optionen für %1\nExMp4=MP4-Video\nExWebM=WebM-Video\n"
-                       "ExLoop=Endlos\n");
+                       "ExLoop=Endlos\nExSheet=Sprite-Sheet\nExColumns=Spalten\n");
         language.close();
         ExportCommand command(nullptr);
         QVERIFY(multiLang().setLanguage("Deutsch"));
@@ -844,6 +844,8 @@ private Q_SLOTS:
         QCOMPARE(command.videoOptions().windowTitle(), QString("Optionen für MP4-Video"));
         QCOMPARE(command.videoOptions().loopBox()->text(), QString("Endlos"));
         QVERIFY(ExportCommand::dialogFilter().contains("WebM-Video (*.webm)"));
+        QVERIFY(ExportCommand::dialogFilter().endsWith(";;Sprite-Sheet (*.png)"));
+        QCOMPARE(command.sheetOptions().windowTitle(), QString("Optionen für Sprite-Sheet"));
         QVERIFY(multiLang().setLanguage("English"));
     }
 };
