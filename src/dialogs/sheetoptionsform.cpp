@@ -1,5 +1,6 @@
 #include "dialogs/sheetoptionsform.h"
 
+#include "dialogs/progressform.h"
 #include "dialogs/spinedit.h"
 #include "settings/multilang.h"
 

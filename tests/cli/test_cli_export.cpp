@@ -181,16 +181,17 @@ TEST(CliExport, ThreadCountLeavesTheOutputUnchanged) {
     for (const QString extension : {"gif", "avi", "png"}) {
         QByteArray first;
         for (const QString threads : {"1", "2", "8"}) {
-            const QString name = "t" + threads + "." + extension;
+            // One name for every count: the AVI header holds the file's name.
+            const QString name = "t." + extension;
             const ExportRun r = exportCli({kel, "-o", dir.filePath(name), "--threads", threads});
             ASSERT_EQ(r.code, 0) << r.err.toStdString();
             // A picture sequence is numbered; its last picture stands for the set.
-            const QByteArray bytes = bytesOf(extension == "png" ? "t" + threads + "2.png" : name);
+            const QByteArray bytes = bytesOf(extension == "png" ? QString("t2.png") : name);
             ASSERT_FALSE(bytes.isEmpty()) << name.toStdString();
             if (first.isEmpty()) {
                 first = bytes;
             } else {
-                EXPECT_TRUE(bytes == first) << name.toStdString();
+                EXPECT_TRUE(bytes == first) << name.toStdString() << " " << threads.toStdString();
             }
         }
     }
