@@ -733,7 +733,7 @@ private Q_SLOTS:
              2,
              150,
              1},
-            {{"--columns", "3", "--resize", "50"}, false, false, 3, 50, 2},
+            {{"--columns", "5", "--resize", "50"}, false, false, 5, 50, 2},
         };
         for (const auto& c : cases) {
             QVERIFY(
@@ -765,7 +765,7 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(out("anim.png")));
             QVERIFY(QFile::remove(out("anim.json")));
         }
-        QCOMPARE(form.columnsEdit()->text(), QString("3"));
+        QCOMPARE(form.columnsEdit()->text(), QString("5"));
         form.columnsEdit()->setValue(0);
         QCOMPARE(form.columnsEdit()->text(), QString("Automatic"));
 
