@@ -217,9 +217,22 @@ ProcessCost runHelper(const char* mode, benchmark::State& state) {
     const std::string path = coldFilePath();
     char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(mode),
                     const_cast<char*>(path.c_str()), nullptr};
+    int out[2];
+    if (pipe(out) != 0) {
+        state.SkipWithError("no pipe");
+        return {};
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    if (posix_spawn(&pid, helper.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    const int spawned = posix_spawn(&pid, helper.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
         state.SkipWithError("could not start kelto_coldload");
         return {};
     }
@@ -227,12 +240,20 @@ ProcessCost runHelper(const char* mode, benchmark::State& state) {
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     const auto end = std::chrono::steady_clock::now();
+    char line[128] = {};
+    const ssize_t got = read(out[0], line, sizeof line - 1);
+    close(out[0]);
+    unsigned long made = 0;
+    long peakKb = 0;
+    if (got <= 0 || std::sscanf(line, "%lu %ld", &made, &peakKb) != 2) {
+        state.SkipWithError("kelto_coldload said nothing");
+    }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         state.SkipWithError("kelto_coldload failed");
     }
     auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return {std::chrono::duration<double>(end - start).count(),
-            seconds(usage.ru_utime) + seconds(usage.ru_stime), double(usage.ru_maxrss) * 1024.0};
+            seconds(usage.ru_utime) + seconds(usage.ru_stime), double(peakKb) * 1024.0};
 }
 
 ProcessCost reportCold(benchmark::State& state, const char* mode) {
