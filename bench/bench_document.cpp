@@ -187,15 +187,21 @@ void BM_ScanMillionFrameFile(benchmark::State& state) {
 // (read, inflate and parse, draw the first frame), beside a fresh process that only inflates the
 // same bytes and one that only reads them. A process starts with no heap, so page faults and the
 // allocator's growth are counted, which the in-process loops above hide by reusing warm memory.
-const std::string& coldFilePath() {
-    static const std::string path = [] {
-        const std::string at = "/tmp/kelto_bench_cold_" + std::to_string(getpid()) + ".kel";
-        std::ofstream(at, std::ios::binary)
+// The file on disk for the helper processes, removed when the benchmark ends.
+struct ColdFile {
+    std::string path;
+    ColdFile() : path("/tmp/kelto_bench_cold_" + std::to_string(getpid()) + ".kel") {
+        std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(file().data()), std::streamsize(file().size()));
-        std::atexit([] { std::remove(coldFilePath().c_str()); });
-        return at;
-    }();
-    return path;
+    }
+    ~ColdFile() { std::remove(path.c_str()); }
+    ColdFile(const ColdFile&) = delete;
+    ColdFile& operator=(const ColdFile&) = delete;
+};
+
+const std::string& coldFilePath() {
+    static const ColdFile cold;
+    return cold.path;
 }
 
 struct ProcessCost {
