@@ -7,8 +7,18 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 using namespace kelto;
@@ -173,6 +183,120 @@ void BM_ScanMillionFrameFile(benchmark::State& state) {
     }
 }
 
+// Cold, whole-process measures: a fresh process opens the 100,000-frame file as users meet it
+// (read, inflate and parse, draw the first frame), beside a fresh process that only inflates the
+// same bytes and one that only reads them. A process starts with no heap, so page faults and the
+// allocator's growth are counted, which the in-process loops above hide by reusing warm memory.
+// The file on disk for the helper processes, removed when the benchmark ends.
+struct ColdFile {
+    std::string path;
+    ColdFile() : path("/tmp/kelto_bench_cold_" + std::to_string(getpid()) + ".kel") {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file().data()), std::streamsize(file().size()));
+    }
+    ~ColdFile() { std::remove(path.c_str()); }
+    ColdFile(const ColdFile&) = delete;
+    ColdFile& operator=(const ColdFile&) = delete;
+};
+
+const std::string& coldFilePath() {
+    static const ColdFile cold;
+    return cold.path;
+}
+
+struct ProcessCost {
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    double peakBytes = 0;
+};
+
+// The helper program is built beside this one.
+std::string helperPath() {
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string("./x");
+    return dir.substr(0, dir.find_last_of('/') + 1) + "kelto_coldload";
+}
+
+ProcessCost runHelper(const char* mode, benchmark::State& state) {
+    const std::string helper = helperPath();
+    const std::string path = coldFilePath();
+    char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(mode),
+                    const_cast<char*>(path.c_str()), nullptr};
+    int out[2];
+    if (pipe(out) != 0) {
+        state.SkipWithError("no pipe");
+        return {};
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, helper.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        state.SkipWithError("could not start kelto_coldload");
+        return {};
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const auto end = std::chrono::steady_clock::now();
+    char line[128] = {};
+    const ssize_t got = read(out[0], line, sizeof line - 1);
+    close(out[0]);
+    unsigned long made = 0;
+    long peakKb = 0;
+    if (got <= 0 || std::sscanf(line, "%lu %ld", &made, &peakKb) != 2) {
+        state.SkipWithError("kelto_coldload said nothing");
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        state.SkipWithError("kelto_coldload failed");
+    }
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return {std::chrono::duration<double>(end - start).count(),
+            seconds(usage.ru_utime) + seconds(usage.ru_stime), double(peakKb) * 1024.0};
+}
+
+ProcessCost reportCold(benchmark::State& state, const char* mode) {
+    coldFilePath();
+    ProcessCost total;
+    for (auto _ : state) {
+        const ProcessCost one = runHelper(mode, state);
+        state.SetIterationTime(one.wallSeconds);
+        total.cpuSeconds += one.cpuSeconds;
+        total.peakBytes = std::max(total.peakBytes, one.peakBytes);
+    }
+    state.counters["cpu_s"] = total.cpuSeconds / double(state.iterations());
+    state.counters["peakMB"] = total.peakBytes / 1e6;
+    return total;
+}
+
+void BM_ColdLoadProcess(benchmark::State& state) {
+    const ProcessCost load = reportCold(state, "load");
+    // Peak memory beyond a process that only reads the file, per stick-man figure.
+    const ProcessCost read = runHelper("read", state);
+    state.counters["bytesPerFigure"] =
+        (load.peakBytes - read.peakBytes) / (double(kFrames) * kMenPerFrame);
+}
+
+// The same with inflating and parsing on one thread, as before the reader took a second one.
+void BM_ColdLoadOneThreadProcess(benchmark::State& state) {
+    reportCold(state, "load1");
+}
+
+void BM_ColdInflateProcess(benchmark::State& state) {
+    reportCold(state, "inflate");
+}
+
+void BM_ColdReadProcess(benchmark::State& state) {
+    reportCold(state, "read");
+}
+
 } // namespace
 
 BENCHMARK(BM_SaveDocument)->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -184,3 +308,10 @@ BENCHMARK(BM_ReadRecordOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_RefuseMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MemoryPerFigure)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ColdLoadProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_ColdLoadOneThreadProcess)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+BENCHMARK(BM_ColdInflateProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_ColdReadProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);

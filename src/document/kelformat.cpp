@@ -663,15 +663,28 @@ Document readRecord(ByteReader& in, size_t inputSize, const FrameSink* sink) {
     }
 }
 
+template <class Source>
+Document readFromSource(Source& source, size_t inputSize, const FrameSink* sink) {
+    ByteReader in(source);
+    Document doc = readRecord(in, inputSize, sink);
+    source.finish();
+    return doc;
+}
+
 // The file's zlib stream is inflated as the record is read; what the record leaves unread is
 // still checked to the stream's end.
-Document readCompressed(const std::vector<uint8_t>& fileBytes, const FrameSink* sink) {
+Document readCompressed(const std::vector<uint8_t>& fileBytes, const FrameSink* sink,
+                        InflateThread thread) {
     try {
+        const bool ahead =
+            thread == InflateThread::Always ||
+            (thread == InflateThread::Automatic && fileBytes.size() >= kInflateAheadFrom);
+        if (ahead) {
+            InflateAheadSource source(fileBytes.data(), fileBytes.size());
+            return readFromSource(source, fileBytes.size(), sink);
+        }
         InflateSource source(fileBytes.data(), fileBytes.size());
-        ByteReader in(source);
-        Document doc = readRecord(in, fileBytes.size(), sink);
-        source.finish();
-        return doc;
+        return readFromSource(source, fileBytes.size(), sink);
     } catch (const KeltoError& e) {
         const std::string what = e.what();
         if (what.rfind(kMsgBadKelFile, 0) == 0 || what.rfind(kMsgKelTooLarge, 0) == 0 ||
@@ -693,12 +706,12 @@ std::vector<uint8_t> writeKelFile(const Document& doc) {
     return compressStream(writeDocumentRecord(doc));
 }
 
-Document readKelFile(const std::vector<uint8_t>& fileBytes) {
-    return readCompressed(fileBytes, nullptr);
+Document readKelFile(const std::vector<uint8_t>& fileBytes, InflateThread thread) {
+    return readCompressed(fileBytes, nullptr, thread);
 }
 
 Document scanKelFile(const std::vector<uint8_t>& fileBytes, const FrameSink& sink) {
-    return readCompressed(fileBytes, &sink);
+    return readCompressed(fileBytes, &sink, InflateThread::Automatic);
 }
 
 uint8_t peekKelVersion(const std::vector<uint8_t>& fileBytes) {

@@ -45,7 +45,11 @@ inline Document readDocumentRecord(const std::vector<uint8_t>& bytes) {
 // A whole .kel file: the zlib stream of a record, parsed while it is inflated, so that nonsense
 // is refused within the first bytes that make none.
 std::vector<uint8_t> writeKelFile(const Document& doc);
-Document readKelFile(const std::vector<uint8_t>& fileBytes);
+// Whether inflating runs on a thread of its own beside the parsing. Automatic does so for
+// compressed files of kInflateAheadFrom bytes and more; the result is the same either way.
+enum class InflateThread { Automatic, Never, Always };
+Document readKelFile(const std::vector<uint8_t>& fileBytes,
+                     InflateThread thread = InflateThread::Automatic);
 
 // Receives the frames of a record one at a time, with the document as read so far (its types,
 // backgrounds and last figure id).

@@ -166,4 +166,97 @@ void InflateSource::finish() {
     }
 }
 
+InflateAheadSource::InflateAheadSource(const uint8_t* data, size_t size, size_t maxSize)
+    : m_inflater(data, size, maxSize), m_maxSize(maxSize), m_thread([this] { produce(); }) {}
+
+InflateAheadSource::~InflateAheadSource() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void InflateAheadSource::produce() {
+    try {
+        for (;;) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kChunks; });
+                if (m_stop) {
+                    return;
+                }
+            }
+            std::vector<uint8_t> chunk;
+            chunk.reserve(kChunkSize);
+            // Filled in the pieces a reader would ask for, so limits and errors fall where
+            // they fall without this thread.
+            while (chunk.size() < kChunkSize &&
+                   m_inflater.readSome(chunk, kChunkSize - chunk.size()) > 0) {
+            }
+            const bool ended = chunk.size() < kChunkSize;
+            {
+                const std::lock_guard lock(m_mutex);
+                if (!chunk.empty()) {
+                    m_ready.push_back(std::move(chunk));
+                }
+                m_ended = ended;
+            }
+            m_changed.notify_all();
+            if (ended) {
+                return;
+            }
+        }
+    } catch (...) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_error = std::current_exception();
+        }
+        m_changed.notify_all();
+    }
+}
+
+bool InflateAheadSource::nextChunk() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_ready.empty() || m_ended || m_error; });
+    if (m_ready.empty()) {
+        if (m_error) {
+            std::rethrow_exception(m_error);
+        }
+        return false;
+    }
+    m_current = std::move(m_ready.front());
+    m_ready.pop_front();
+    m_currentPos = 0;
+    lock.unlock();
+    m_changed.notify_all();
+    return true;
+}
+
+size_t InflateAheadSource::readSome(std::vector<uint8_t>& out, size_t want) {
+    if (want == 0) {
+        return 0;
+    }
+    if (m_currentPos == m_current.size() && !nextChunk()) {
+        return 0;
+    }
+    const size_t n = std::min(want, m_current.size() - m_currentPos);
+    out.insert(out.end(), m_current.begin() + std::ptrdiff_t(m_currentPos),
+               m_current.begin() + std::ptrdiff_t(m_currentPos + n));
+    m_currentPos += n;
+    m_delivered += n;
+    return n;
+}
+
+void InflateAheadSource::finish() {
+    std::vector<uint8_t> scratch;
+    for (;;) {
+        scratch.clear();
+        if (readSome(scratch, kChunkSize) == 0) {
+            return;
+        }
+    }
+}
+
 } // namespace kelto

@@ -2,9 +2,14 @@
 
 #include "graphics/bytestream.h"
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 struct z_stream_s;
@@ -59,6 +64,51 @@ private:
     size_t m_maxSize;
     size_t m_produced = 0;
     bool m_ended = false;
+};
+
+// Compressed files from this size on are inflated on a second thread while the first one parses;
+// smaller ones would gain less than a thread start costs.
+inline constexpr size_t kInflateAheadFrom = 256 * 1024;
+
+// An InflateSource whose inflating runs on its own thread, a few chunks ahead of the reader, so
+// that inflating and parsing overlap. The reader sees the same bytes, limits and errors: an error
+// comes after every byte the stream produced before it. At most kChunks chunks wait, so memory
+// stays bounded however far behind the reader falls. The thread stops when the reader is
+// destroyed, whether it finished, stopped early or threw.
+class InflateAheadSource : public ByteSource {
+public:
+    InflateAheadSource(const uint8_t* data, size_t size, size_t maxSize = kMaxInflatedSize);
+    ~InflateAheadSource() override;
+    InflateAheadSource(const InflateAheadSource&) = delete;
+    InflateAheadSource& operator=(const InflateAheadSource&) = delete;
+
+    size_t readSome(std::vector<uint8_t>& out, size_t want) override;
+    size_t maxRemaining() const override { return m_maxSize - m_delivered; }
+
+    // Like InflateSource::finish: the rest of the stream is checked to its end.
+    void finish();
+
+private:
+    static constexpr size_t kChunkSize = 1024 * 1024;
+    static constexpr size_t kChunks = 3;
+
+    void produce();
+    // Waits for the next chunk; false at the stream's end. Rethrows the producer's error.
+    bool nextChunk();
+
+    InflateSource m_inflater; // used by the producer thread only once it runs
+    size_t m_maxSize;
+    size_t m_delivered = 0;
+    std::vector<uint8_t> m_current;
+    size_t m_currentPos = 0;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<uint8_t>> m_ready;
+    std::exception_ptr m_error;
+    bool m_ended = false;
+    bool m_stop = false;
+    std::thread m_thread; // last, so it starts after everything it uses
 };
 
 } // namespace kelto

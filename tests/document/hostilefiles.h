@@ -152,10 +152,10 @@ inline ChildCost runInChild(const std::function<bool()>& work) {
 }
 
 // Memory figures mean little under the sanitizers' own allocators.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool kMemoryIsMeasurable = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 inline constexpr bool kMemoryIsMeasurable = false;
 #else
 inline constexpr bool kMemoryIsMeasurable = true;
