@@ -537,9 +537,9 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
         m_drag.downX = pos.x();
         m_drag.downY = pos.y();
         m_drag.moved = false;
+        m_drag.reach.end();
         m_drag.pendingSelect = -1;
         m_drag.active = false;
-        m_drag.reach.end();
         const PointF p{double(pos.x() - offset.x), double(pos.y() - offset.y)};
         const HitResult hit = edit().hitTest(m_doc.figureTypes(), p);
         m_drag.handle = hit.handle;
