@@ -273,7 +273,7 @@ private Q_SLOTS:
         QString written = runExport(command, doc, ExportCommand::Gif, out("frames.png"));
         QCOMPARE(filesIn(*m_out),
                  (QStringList{"frames0.png", "frames1.png", "frames1rep1.png", "frames2.png"}));
-        QCOMPARE(written, QString("Written: 4 files, frames0.png to frames2.png"));
+        QCOMPARE(written, QString("Exported 3 frames to 4 files, frames0.png to frames2.png"));
 
         // A typed .jpg picks JPEG in the window; it stays picked for the next export.
         runExport(command, doc, ExportCommand::Gif, out("take.jpg"), [&](QWidget*) {
@@ -288,7 +288,7 @@ private Q_SLOTS:
         });
         QVERIFY(QFile::exists(out("clip.mp4")));
         QVERIFY(!QFile::exists(out("clip.gif")));
-        QVERIFY2(written.startsWith("Written: clip.mp4 ("), qPrintable(written));
+        QVERIFY2(written.startsWith("Exported 3 frames to clip.mp4 ("), qPrintable(written));
         const DecodedVideoFile video = decodeVideoFile(out("clip.mp4").toStdString());
         QCOMPARE(int(video.packets.size()), 3);
         QCOMPARE(video.totalMs, qint64(320));
@@ -756,7 +756,8 @@ private Q_SLOTS:
                     form.resizeEdit()->setValue(c.resize);
                     form.superSampleEdit()->setValue(c.superSample);
                 });
-            QVERIFY2(written.startsWith("Written: anim.png (") &&
+            QVERIFY2(written.startsWith("Exported " + QString::number(doc.frameCount()) +
+                                        " frames to anim.png (") &&
                          written.endsWith(") and anim.json"),
                      qPrintable(written));
             QVERIFY(contents(out("anim.png")) == cliPng);
