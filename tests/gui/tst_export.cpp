@@ -162,6 +162,32 @@ private Q_SLOTS:
         QCOMPARE(stops, 0);
     }
 
+    // The dialog starts with the animation's own name, "walk"; taken as it stands it comes
+    // back as "walk.kel" (the dialog's default suffix), the animation itself. That file is
+    // never written by an export, so replacing it is not asked; the GIF beside it is.
+    void exportNamedAfterTheAnimationAsksOnlyAboutWhatItWrites() {
+        ExportCommand command(nullptr);
+        Document doc = makeDocument(3);
+        QFile animation(out("walk.kel"));
+        QVERIFY(animation.open(QIODevice::WriteOnly));
+        animation.write("the animation");
+        animation.close();
+        doc.currentFileName = out("walk.kel").toStdString();
+
+        const QString written = runExport(command, doc, ExportCommand::Gif, out("walk.kel"));
+        QCOMPARE(m_prompter.folders, QStringList{out("walk")});
+        QVERIFY(m_prompter.questions.isEmpty());
+        QVERIFY2(written.startsWith("Exported 3 frames to walk.gif ("), qPrintable(written));
+        QCOMPARE(contents(out("walk.kel")), QByteArray("the animation"));
+
+        m_prompter.saveNames.push_back(out("walk.kel"));
+        m_prompter.answers.push_back(Answer::No);
+        QCOMPARE(command.exportAnimation(doc, 80), QString());
+        QCOMPARE(
+            m_prompter.questions,
+            QStringList{"A file with that name already exists. Would you like to replace it?"});
+    }
+
     void existingNameAnsweredNoWritesNothing() {
         QWidget mainWindow;
         ExportCommand command(&mainWindow);
