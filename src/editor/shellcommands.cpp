@@ -66,7 +66,8 @@ void MainWindow::applyShellLanguage() {
 void MainWindow::refreshTitle(bool saved) {
     // "walk.kel[*] - Kelto Animator"; Qt shows the [*] as the unsaved mark or hides it.
     const QString program = getPhrase(PhraseType::MFormCap);
-    const QString file = QFileInfo(QFile::decodeName(m_doc.currentFileName.c_str())).fileName();
+    QString file = QFileInfo(QFile::decodeName(m_doc.currentFileName.c_str())).fileName();
+    file.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")); // shown as typed
     setWindowTitle(file.isEmpty() ? QStringLiteral("[*]") + program
                                   : file + QStringLiteral("[*] - ") + program);
     setWindowModified(!saved);
