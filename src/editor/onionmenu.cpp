@@ -9,6 +9,7 @@ namespace kelto {
 
 OnionMenu::OnionMenu(QWidget* parent) : QMenu(parent) {
     setObjectName(QStringLiteral("OnionMenu"));
+    setToolTipsVisible(true);
     m_counts = new QActionGroup(this);
     m_counts->setExclusive(true);
     for (int count = 0; count <= maxCount; ++count) {

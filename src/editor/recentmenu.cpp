@@ -10,6 +10,7 @@ namespace kelto {
 
 RecentMenu::RecentMenu(QWidget* parent) : QMenu(parent) {
     setObjectName(QStringLiteral("RecentFilesMenu"));
+    setToolTipsVisible(true);
     m_clear = new QAction(this);
     m_clear->setObjectName(QStringLiteral("ClearRecentFiles"));
     // The action itself is the receiver: the menu drops every connection from an action to
