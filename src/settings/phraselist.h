@@ -226,5 +226,15 @@
     X(ExTrim, "Trim frames to their drawn part") \
     X(ExColumns, "Columns") \
     X(ExAutomatic, "Automatic") \
-    X(ExWroteTwo, "Written: %1 and %2")
+    X(ExWroteTwo, "Written: %1 and %2") \
+    X(MUndoInbetweens, "In-betweens") \
+    X(MInbetweensCmd, "Insert In-betweens...") \
+    X(MInbetweensCount, "Frames to insert") \
+    X(MInbetweensEasing, "Easing") \
+    X(MEaseLinear, "Linear") \
+    X(MEaseIn, "Ease in") \
+    X(MEaseOut, "Ease out") \
+    X(MEaseInOut, "Ease in and out") \
+    X(MInbetweensNeedTwo, "In-betweens need two stored frames: select two frames, or edit a frame that has a next one") \
+    X(MFrameMenu, "Frame")
 // clang-format on

@@ -50,7 +50,9 @@ const char* const documentedKeys =
     "ExHigherBetter, ExWrote, ExWroteFiles,"
     "MUndoAddFrame, MUndoInsertFrame, MUndoDeleteFrame, MUndoDeleteFrames, MUndoPasteFrames,"
     "MUndoRepeat, MUndoRemoveFigType, MUndoRemoveBack, OUndoDepth,"
-    "ExSheet, ExMergeRepeats, ExTrim, ExColumns, ExAutomatic, ExWroteTwo,";
+    "ExSheet, ExMergeRepeats, ExTrim, ExColumns, ExAutomatic, ExWroteTwo,"
+    "MUndoInbetweens, MInbetweensCmd, MInbetweensCount, MInbetweensEasing, MEaseLinear,"
+    "MEaseIn, MEaseOut, MEaseInOut, MInbetweensNeedTwo, MFrameMenu,";
 
 QStringList documentedKeyList() {
     QStringList keys;
@@ -94,9 +96,9 @@ protected:
 
 TEST(PhraseKeys, MatchTheDocumentedListInOrder) {
     const QStringList expected = documentedKeyList();
-    ASSERT_EQ(expected.size(), 223);
-    ASSERT_EQ(kelto::PhraseCount, 223);
-    EXPECT_EQ(QSet<QString>(expected.begin(), expected.end()).size(), 223);
+    ASSERT_EQ(expected.size(), 233);
+    ASSERT_EQ(kelto::PhraseCount, 233);
+    EXPECT_EQ(QSet<QString>(expected.begin(), expected.end()).size(), 233);
     for (int i = 0; i < kelto::PhraseCount; ++i) {
         EXPECT_EQ(keyOf(i), expected[i]) << "value " << i;
         const auto back = kelto::phraseFromKeyName(keyOf(i).toStdString());
@@ -119,7 +121,7 @@ TEST(PhraseKeys, MatchTheDocumentedListInOrder) {
     EXPECT_EQ(static_cast<int>(PhraseType::NGiveName), 191);
     EXPECT_EQ(static_cast<int>(PhraseType::PFormCap), 192);
     EXPECT_FALSE(kelto::phraseFromKeyName("mformcap").has_value());
-    EXPECT_FALSE(kelto::phraseFromValue(223).has_value());
+    EXPECT_FALSE(kelto::phraseFromValue(233).has_value());
     EXPECT_FALSE(kelto::phraseFromValue(-1).has_value());
 }
 
@@ -175,7 +177,7 @@ TEST_F(LanguageFolderTest, OpeningWritesTheEnglishTemplateOnlyWhenMissing) {
     ASSERT_TRUE(QFile::remove(english));
     MultiLang third;
     third.openFolder(m_folder);
-    EXPECT_EQ(kelto::IniFile::load(english)->keys("Language").size(), 223);
+    EXPECT_EQ(kelto::IniFile::load(english)->keys("Language").size(), 233);
 }
 
 TEST_F(LanguageFolderTest, ListsIniFilesByName) {
