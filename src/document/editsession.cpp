@@ -752,9 +752,8 @@ bool EditSession::insertInbetweens(int from, int to, int count, Easing easing) {
     if (canvasEditPending()) {
         recordCanvasEdit(PhraseType::BUndoMove);
     }
-    std::vector<Figures> frames = makeInbetweens(m_doc.frames[size_t(from)],
-                                                 m_doc.frames[size_t(to)], m_doc.figureTypes(),
-                                                 count, easing);
+    std::vector<Figures> frames = makeInbetweens(
+        m_doc.frames[size_t(from)], m_doc.frames[size_t(to)], m_doc.figureTypes(), count, easing);
     m_history.push(new InsertFramesStep(*this, PhraseType::MUndoInbetweens, from + 1,
                                         std::move(frames), from));
     takeBaseline();

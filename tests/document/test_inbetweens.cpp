@@ -154,8 +154,10 @@ TEST(Inbetweens, EndsAreTheKeyFramesBitForBit) {
     EXPECT_EQ(recordOf(plan.frameAt(0)), recordOf(a));
     EXPECT_EQ(recordOf(plan.frameAt(1)), recordOf(b));
     // Just inside the ends the mixed figure is within a hair of the key frames' pose.
-    const Figure& nearA = plan.frameAt(1e-9).figures[0];
-    const Figure& nearB = plan.frameAt(1 - 1e-9).figures[0];
+    const Figures justAfterA = plan.frameAt(1e-9);
+    const Figures justBeforeB = plan.frameAt(1 - 1e-9);
+    const Figure& nearA = justAfterA.figures[0];
+    const Figure& nearB = justBeforeB.figures[0];
     for (size_t j = 0; j < nearA.jointPos.size(); ++j) {
         EXPECT_NEAR(nearA.jointPos[j].x, a.figures[0].jointPos[j].x, 1e-3);
         EXPECT_NEAR(nearB.jointPos[j].y, b.figures[1].jointPos[j].y, 1e-3);

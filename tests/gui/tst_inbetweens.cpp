@@ -38,9 +38,7 @@ private:
         return w.scene().screenBuffer().pixel32(o.x + x, o.y + 200 - 20);
     }
 
-    static std::vector<uint8_t> record(MainWindow& w) {
-        return writeDocumentRecord(w.document());
-    }
+    static std::vector<uint8_t> record(MainWindow& w) { return writeDocumentRecord(w.document()); }
 
 private Q_SLOTS:
     void initTestCase() { m_fx.setUpOnce(); }
@@ -162,8 +160,7 @@ private Q_SLOTS:
         window->setDialogRunner([&](QDialog&) { return ++dialogs, int(QDialog::Accepted); });
         window->inbetweens1Click();
         QCOMPARE(dialogs, 0);
-        QCOMPARE(m_fx.prompter.messages,
-                 QStringList{getPhrase(PhraseType::MInbetweensNeedTwo)});
+        QCOMPARE(m_fx.prompter.messages, QStringList{getPhrase(PhraseType::MInbetweensNeedTwo)});
         QCOMPARE(window->document().frameCount(), 2);
     }
 };
