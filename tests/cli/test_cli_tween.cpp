@@ -14,13 +14,13 @@ using namespace kelto;
 
 namespace {
 
-struct Run {
+struct CliResult {
     int code = -1;
     QByteArray out;
     QString err;
 };
 
-Run cli(const QStringList& args) {
+CliResult cli(const QStringList& args) {
     QProcess p;
     p.start(KELTO_CLI_PATH, args);
     p.waitForFinished(30000);
@@ -52,7 +52,7 @@ QString writeWalk(const QTemporaryDir& dir) {
 }
 
 QJsonArray framesOf(const QString& path) {
-    const Run r = cli({"info", path});
+    const CliResult r = cli({"info", path});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     return QJsonDocument::fromJson(r.out).object()["frames"].toArray();
 }
@@ -68,7 +68,7 @@ TEST(CliTween, InsertsEasedFramesThatInfoReads) {
     QTemporaryDir dir;
     const QString in = writeWalk(dir);
     const QString out = dir.filePath("tweened.kel");
-    Run r = cli({"tween", in, "--from", "0", "--to", "1", "--count", "3", "-o", out});
+    CliResult r = cli({"tween", in, "--from", "0", "--to", "1", "--count", "3", "-o", out});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
     QJsonArray frames = framesOf(out);
@@ -121,11 +121,11 @@ TEST(CliTween, MistakesAreUsageAndMissingFramesNameTheFileAndRange) {
           QStringList{"tween", in, "--from", "0", "--to", "1", "--count", "2", "--ease", "fast",
                       "-o", out},
           QStringList{"tween", in, "--from", "0", "--to", "1", "--count", "2"}}) {
-        const Run r = cli(args);
+        const CliResult r = cli(args);
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains("kelto-cli tween --help")) << r.err.toStdString();
     }
-    Run r = cli({"tween", in, "--from", "0", "--to", "3", "--count", "2", "-o", out});
+    CliResult r = cli({"tween", in, "--from", "0", "--to", "3", "--count", "2", "-o", out});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains("walk.kel has no frame 3; frames are 0..2")) << r.err.toStdString();
     r = cli({"tween", in, "--from", "-1", "--to", "1", "--count", "2", "-o", out});

@@ -64,9 +64,14 @@ private Q_SLOTS:
     }
 
     void theDialogShowsTheMiddleInbetweenAsAGhost() {
-        auto window = twoFrames();
+        // Key frames far apart, so no limb of one figure reaches another's body: x 100 and 400.
+        auto window = testing::MainWindowFixture::startedWindow();
+        window->editFigures().moveFigure(0, -150, 0);
+        window->nextFrameButtonClick();
+        window->editFigures().moveFigure(0, 300, 0);
+        window->nextFrameButtonClick();
         window->selectFrame(0);
-        QCOMPARE(bodyPixel(*window, 310), kWhite);
+        QCOMPARE(bodyPixel(*window, 250), kWhite);
         const std::vector<uint8_t> before = record(*window);
         int shown = 0;
         window->setDialogRunner([&](QDialog& d) {
@@ -75,25 +80,26 @@ private Q_SLOTS:
                 return int(QDialog::Rejected);
             }
             ++shown;
-            // Three linear in-betweens: the middle one stands halfway, at x 310, drawn faintly.
+            // Three linear in-betweens: the middle one stands halfway, at x 250, drawn faintly.
             dialog->setChoice(3, Easing::Linear);
-            const uint32_t ghost = bodyPixel(*window, 310);
+            const uint32_t ghost = bodyPixel(*window, 250);
             [&] {
                 QVERIFY(ghost != kWhite);
                 QVERIFY(ghost != 0); // lighter than the figures being edited
             }();
-            // Two: the middle one is the first, a third of the way (x 290).
+            // Two: the middle one is the first, a third of the way (x 200).
             dialog->countBox()->setValue(2);
             [&] {
-                QVERIFY(bodyPixel(*window, 290) != kWhite);
-                QCOMPARE(bodyPixel(*window, 310), kWhite);
+                QCOMPARE(bodyPixel(*window, 200), ghost);
+                QCOMPARE(bodyPixel(*window, 250), kWhite);
             }();
-            // Eased in, one in-between: 120 * 0.125 past the start.
+            // Eased out, one in-between: seven eighths of the way (x 362.5).
             dialog->countBox()->setValue(1);
-            dialog->easingBox()->setCurrentIndex(1);
+            dialog->easingBox()->setCurrentIndex(2);
             [&] {
-                QVERIFY(bodyPixel(*window, 265) != kWhite);
-                QCOMPARE(bodyPixel(*window, 290), kWhite);
+                QCOMPARE(bodyPixel(*window, 362), ghost);
+                QCOMPARE(bodyPixel(*window, 200), kWhite);
+                QCOMPARE(bodyPixel(*window, 250), kWhite);
             }();
             dialog->reject();
             return int(QDialog::Rejected);
@@ -101,7 +107,7 @@ private Q_SLOTS:
         window->action(QStringLiteral("Inbetweens1"))->trigger();
         QCOMPARE(shown, 1);
         // Cancelled: the ghost is gone and nothing changed.
-        QCOMPARE(bodyPixel(*window, 265), kWhite);
+        QCOMPARE(bodyPixel(*window, 362), kWhite);
         QVERIFY(record(*window) == before);
         QVERIFY(window->action(QStringLiteral("Undo1"))->text() != QString("Undo In-betweens"));
     }
