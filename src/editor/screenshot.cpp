@@ -118,6 +118,10 @@ bool openSample(MainWindow& window) {
 // The in-between dialog open over the sample, its ghost on the canvas: the window's picture
 // with the dialog's drawn onto it at the canvas's lower right.
 void grabInbetweenPreview(MainWindow& window, const QString& path) {
+    // Key frames far enough apart for the ghost to stand clear of the frame being edited.
+    window.selectFrame(12);
+    window.selectFrame(4, Qt::ControlModifier);
+    window.editFigures().clearSelection();
     window.setDialogRunner([&window, path](QDialog& dialog) {
         dialog.adjustSize();
         QPixmap shot = window.grab();
