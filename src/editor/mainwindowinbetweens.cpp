@@ -72,13 +72,12 @@ void MainWindow::inbetweens1Click() {
                 return;
             }
         }
-        if (!m_session.insertInbetweens(from, to, dialog.count(), dialog.easing())) {
-            prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
-            drawFigures();
-            return;
-        }
+        // The marks go before the frames move: the list holds the numbers they have now.
         m_frameSelection.clear(m_doc.frames);
         setSelectedFrameCount(0);
+        if (!m_session.insertInbetweens(from, to, dialog.count(), dialog.easing())) {
+            prompter().tell(getPhrase(PhraseType::MNoMoreFrames));
+        }
         showSessionFrame();
     });
 }

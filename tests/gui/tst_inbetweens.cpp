@@ -158,6 +158,10 @@ private Q_SLOTS:
         // Between frame 0 (250) and frame 2 (430), directly after frame 0.
         QCOMPARE(window->document().frames[1].figures[0].jointPos[0].x, 340.0f);
         QCOMPARE(window->document().frames[2].figures[0].jointPos[0].x, 370.0f);
+        // No frame keeps a selection mark from before the insert.
+        for (const Figures& frame : window->document().frames) {
+            QCOMPARE(int(frame.timelineSelected), 0);
+        }
     }
 
     void withoutANextFrameItSaysWhy() {
