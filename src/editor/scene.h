@@ -19,10 +19,10 @@ struct SceneContent {
     const FigureTypeList* types = nullptr;
     const std::vector<ImageGeneral>* backgrounds = nullptr; // slot 0 stands for white
     const Figures* edit = nullptr;
-    const Figures* preview = nullptr; // a frame shown as a ghost under the edited figures
     int editFrameIndex = -1; // -1: the new frame after the last stored one
     int animWidth = 500;
     int animHeight = 400;
+    const Figures* preview = nullptr; // a frame shown as a ghost under the edited figures
 };
 
 // Transparency of the onion skin at distance d of numOnion, for a figure whose own
