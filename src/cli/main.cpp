@@ -2,7 +2,6 @@
 #include "cli/clicommon.h"
 #include "cli/exportcommand.h"
 #include "cli/infojson.h"
-#include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
@@ -10,8 +9,10 @@
 #include "graphics/bytestream.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/renderer.h"
+#include "report/errorreporter.h"
+#include "report/errortext.h"
+#include "settings/atomicfile.h"
 #include "settings/datafolders.h"
-#include "settings/errorreporter.h"
 
 #include <QJsonDocument>
 
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,7 +131,7 @@ int runInfo(const std::vector<std::string>& args) {
     try {
         return describeFile(path);
     } catch (const KeltoError& e) {
-        throw KeltoError(path + ": " + e.what());
+        throw KeltoError(path + ": " + errorMessage(e).toStdString());
     }
 }
 
@@ -141,13 +143,13 @@ int describeFile(const std::string& path) {
     const bool zlib = bytes[0] == kStkV3FirstByte;
     const bool namedStk = hasExtension(path, "stk");
     const bool namedKel = hasExtension(path, "kel");
-    std::string kelError;
+    std::optional<KeltoError> kelError;
     if (zlib || namedKel) {
         try {
             writeDocumentJson(bytes, stdout);
             return 0;
         } catch (const KeltoError& e) {
-            kelError = e.what();
+            kelError = e;
         }
     }
     try {
@@ -157,11 +159,11 @@ int describeFile(const std::string& path) {
         return 0;
     } catch (const KeltoError& e) {
         const bool stkLikely = namedStk || (!namedKel && !zlib);
-        if (stkLikely || kelError.empty()) {
+        if (stkLikely || !kelError) {
             throw;
         }
     }
-    throw KeltoError(kelError);
+    throw *kelError;
 }
 
 // A .kel file is told by its content (a zlib stream whose record starts with a version byte);
@@ -462,7 +464,7 @@ int run(int argc, char* argv[]) {
     } catch (const CliUsageError& e) {
         return usageError(e.what(), command);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "kelto-cli: %s\n", e.what());
+        std::fprintf(stderr, "kelto-cli: %s\n", errorMessage(e).toStdString().c_str());
         return kExitFailed;
     }
 }

@@ -226,5 +226,15 @@
     X(ExTrim, "Trim frames to their drawn part") \
     X(ExColumns, "Columns") \
     X(ExAutomatic, "Automatic") \
-    X(ExWroteTwo, "Written: %1 and %2")
+    X(ExWroteTwo, "Written: %1 and %2") \
+    X(MBadKelFile, "That .kel file is damaged (%1)") \
+    X(MBadStkFile, "That .stk file is damaged (%1)") \
+    X(MKelTooLarge, "That .kel file is too large to open") \
+    X(MKelTooLargeFigures, "That .kel file is too large to open: it holds more than %1 figures") \
+    X(MWriteFailed, "Could not write %1") \
+    X(MReadFailed, "Cannot read %1") \
+    X(MRemoveFigTypeAsk, "Figure type '%1' is no longer in use. Would you like to delete it from the list of figure types?") \
+    X(MRemoveBackAsk, "Background '%1' is no longer in use. Would you like to delete it from the list of backgrounds?") \
+    X(BSegStatusOne, "(%1 segment )    %2: thickness %3, length %4, angle %5, %6") \
+    X(BSegStatusMany, "(%1 segments )    %2: thickness %3, length %4, angle %5, %6")
 // clang-format on

@@ -76,6 +76,29 @@ TEST(GermanLanguageFile, AcceleratorsOfOneWindowDiffer) {
     }
 }
 
+// The placeholders of a phrase ("%1", "%2") as a set: a translation may reorder them but must
+// keep each, or the detail of a message or a number of a status line is lost.
+std::set<QString> placeholders(const QString& text) {
+    std::set<QString> found;
+    for (qsizetype at = text.indexOf(u'%'); at >= 0 && at + 1 < text.size();
+         at = text.indexOf(u'%', at + 1)) {
+        if (text[at + 1].isDigit()) {
+            found.insert(text.mid(at, 2));
+        }
+    }
+    return found;
+}
+
+TEST(GermanLanguageFile, KeepsEveryPlaceholder) {
+    const std::optional<IniFile> ini = IniFile::load(shippedLanguage("Deutsch"));
+    ASSERT_TRUE(ini.has_value());
+    for (int i = 0; i < PhraseCount; ++i) {
+        const QString german = ini->value(MultiLang::section, keyOf(i)).value_or(QString());
+        EXPECT_EQ(placeholders(german), placeholders(englishPhrase(static_cast<PhraseType>(i))))
+            << keyOf(i).toStdString();
+    }
+}
+
 TEST(GermanLanguageFile, SwitchesThePhraseTableAndBack) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
