@@ -1,3 +1,4 @@
+#include "base/error.h"
 #include "settings/atomicfile.h"
 #include "writefailures.h"
 
