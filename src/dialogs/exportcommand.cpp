@@ -179,7 +179,7 @@ void ExportCommand::applyLanguage() {
 QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
                                        const std::function<void()>& stopPlayback) {
     QString written;
-    guarded("Export1Click", [&] {
+    guarded("ExportAnimation", [&] {
         if (doc.frameCount() == 0) {
             prompter().tell(getPhrase(PhraseType::MNoFrames));
             return;
@@ -244,7 +244,7 @@ QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
 QString saveSvgCommand(const Document& doc, const Figures& editFigures, int editFrameIndex,
                        SvgOnions onions, bool withHandles) {
     QString written;
-    guarded(withHandles ? "SVG1Click" : "SVGnohandles1Click", [&] {
+    guarded(withHandles ? "SaveSvgWithHandles" : "SaveSvg", [&] {
         const QString name =
             prompter().saveFileName(QStringLiteral("SVG"), startFolder(),
                                     QStringLiteral(" SVG (*.svg)"), QStringLiteral("svg"));
