@@ -2,9 +2,9 @@
 // file (a zlib stream) or the document record behind it, so the fuzzer reaches the record
 // parser without having to forge zlib streams. Whatever parses must write back and read again
 // to the very same record, and a file read frame by frame gives the same frames.
+#include "base/error.h"
 #include "document/kelformat.h"
 #include "model/integrity.h"
-#include "settings/errorreporter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 // The paste merge on hostile clipboard data into a document that already holds frames, types
 // and identities. Afterwards every frame must still be sound and no identity may lie above the
 // document's counter; a paste that is refused or fails leaves the document as it was.
+#include "base/error.h"
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "model/integrity.h"
-#include "settings/errorreporter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,10 +2,10 @@
 // file, as a current-form record behind the byte 121 and zlib, or as an older-form ("V3")
 // record inside one whole-file zlib stream, so both record forms are reached without forging
 // zlib streams. A type that parses must pass the invariant check and write back stably.
+#include "base/error.h"
 #include "document/stkformat.h"
 #include "document/zstream.h"
 #include "model/integrity.h"
-#include "settings/errorreporter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,13 +5,13 @@
 //
 // Everything is computed from fixed numbers (no clock, no randomness), so two runs give the same
 // bytes and the committed files can be checked against a fresh run.
+#include "base/error.h"
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "document/stkformat.h"
 #include "graphics/bitmap.h"
 #include "graphics/palettereduction.h"
 #include "model/integrity.h"
-#include "settings/errorreporter.h"
 
 #include <QColor>
 #include <QDir>

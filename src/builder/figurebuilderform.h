@@ -1,6 +1,7 @@
 #pragma once
 
 #include "builder/builderhistory.h"
+#include "document/figurebuilder.h"
 #include "graphics/bitmap.h"
 #include "model/figure.h"
 #include "settings/phrasetype.h"
@@ -17,7 +18,6 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QPen;
 class QTimer;
 class QToolButton;
 
@@ -67,8 +67,6 @@ public:
     void eraseFigure();
     void drawFigure(bool withHandles, bool toScreen);
     void displaySegmentData();
-    // Copies the figure's pose into the type's default angles, lengths and thicknesses.
-    void storeFigTypeAttributes();
     void enableSelectedSegmentButtons(bool enabled);
     void changeThickness(bool up, bool ctrl);
     // False when the file is missing or unreadable (the working type then stays as it was).
@@ -88,29 +86,29 @@ public:
     void nominateButtonClick();
     void splitButtonClick();
     void deleteButtonClick(bool wholeBranch);
-    void upDownButtonMouseDown(bool up);
-    void upDownButtonMouseUp();
-    void upDownTimerTimer();
-    void textTimerTimer();
-    void editMode1Click();
-    void new1Click();
-    void open1Click();
-    void save1Click();
-    void saveAs1Click();
-    void addToAnimation1Click();
-    void exit1Click();
-    void undo1Click();
-    void redo1Click();
+    void thicknessButtonPressed(bool up);
+    void thicknessButtonReleased();
+    void repeatThicknessStep();
+    void refreshStatus();
+    void toggleEditMode();
+    void newType();
+    void openType();
+    void saveType();
+    void saveTypeAs();
+    void addToAnimation();
+    void closeBuilder();
+    void undo();
+    void redo();
 
     // --- Canvas mouse (canvas coordinates) ---
-    void image1MouseDown(QPoint pos);
-    void image1MouseMove(QPoint pos, Modifiers mods);
-    void image1MouseUp();
+    void canvasPress(QPoint pos);
+    void canvasMove(QPoint pos, Modifiers mods);
+    void canvasRelease();
 
     // --- State, for the main window and tests ---
-    const Figure& figure() const { return m_figure; }
-    const FigureType& workingType() const;
-    int selectedSegment() const { return m_selected; }
+    const Figure& figure() const { return m_builder.figure(); }
+    const FigureType& workingType() const { return m_builder.type(); }
+    int selectedSegment() const { return m_builder.selected(); }
     Mode mode() const;
     bool isModified() const { return m_modified; }
     bool editMode() const { return m_editMode; }
@@ -119,16 +117,16 @@ public:
     const Bitmap& canvasBitmap() const { return m_bitmap; }
     const BuilderHistory& history() const { return m_undo; }
     BuilderCanvas* canvas() const { return m_canvas; }
-    QLabel* statusLabel() const { return m_label1; }
-    QFrame* statusPanel() const { return m_panel2; }
+    QLabel* statusLabel() const { return m_statusLabel; }
+    QFrame* statusPanel() const { return m_statusPanel; }
     // The tool button with this hint (the thickness hint gives the upper button).
     QToolButton* button(PhraseType hint) const;
     QToolButton* thinnerButton() const { return m_downButton; }
-    QAction* undoAction() const { return m_undo1; }
-    QAction* redoAction() const { return m_redo1; }
-    QAction* editModeAction() const { return m_editMode1; }
-    QMenu* fileMenu() const { return m_file1; }
-    QMenu* editMenu() const { return m_edit1; }
+    QAction* undoAction() const { return m_undoAction; }
+    QAction* redoAction() const { return m_redoAction; }
+    QAction* editModeAction() const { return m_editModeAction; }
+    QMenu* fileMenu() const { return m_fileMenu; }
+    QMenu* editMenu() const { return m_editMenu; }
     QTimer* upDownTimer() const { return m_upDownTimer; }
     QTimer* textTimer() const { return m_textTimer; }
 
@@ -145,29 +143,27 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    FigureType& type();
     void createControls();
+    void createToolButtons();
     void createMenus();
     QToolButton* makeButton(QWidget* parent, int x, int y, int w, int h);
     void formResize();
     void clearCanvas();
     void toScreen();
-    void drawGeneralSegment(QPointF from, QPointF to, bool toScreen, bool isCircle,
-                            const QPen& pen);
     void drawHandlesOnCanvas();
+    void setStatus(const QString& text);
     void startAddingSegment();
     void setMousePos(QPointF point);
-    void rebuildFigure(PointF root);
-    void recompute();
+    PointF canvasCentre() const;
     void finishEdit(PhraseType key);
+    void applySegmentEdit(bool changed, PhraseType key);
+    void tellSegmentLimit();
+    void takeType(const FigureType& type, const QString& fileName);
     void leaveModes();
     void restoreState(const BuilderUndoState& state);
     void updateUndoCaptions();
     bool menusActive() const;
-    bool hasSelection() const;
     bool askUnsaved();
-    float parentThickness(int joint) const;
-    int startJointOfHit(int hit) const;
 
     void pickStartAt(QPoint pos);
     void addSegmentAt(QPoint pos);
@@ -176,37 +172,34 @@ private:
     void previewNewSegment(QPoint pos);
     void previewDuplicate(QPoint pos);
     void dragTo(QPoint pos, Modifiers mods);
-    void moveJointTo(int segment, QPoint pos);
 
     Document& m_doc;
-    Figure m_figure;
+    FigureBuilder m_builder;
     Bitmap m_bitmap; // the off-screen canvas, 32-bit, the size of the canvas widget
-    uint8_t m_selected = 0;
-    int16_t m_grabbed = kNoHandle;
+    int m_grabbed = kNoHandle;
     QPoint m_lastMouse;
     bool m_dragging = false;
     bool m_moved = false;
     bool m_pickStart = false;
     bool m_drawSegment = false;
     bool m_placeDuplicate = false;
-    uint8_t m_newStartJoint = 0;
+    int m_newStartJoint = 0;
     uint8_t m_newKind = skLine;
-    float m_dupOffsetX = 0;
-    float m_dupOffsetY = 0;
+    PointF m_dupOffset;
     bool m_editMode = false;
     bool m_modified = false;
-    uint8_t m_repeatCounter = 0;
-    uint8_t m_repeatUp = 1;
+    int m_repeatCounter = 0;
+    bool m_repeatUp = true;
     QString m_fileName;
     BuilderHistory m_undo;
     std::function<QString(int)> m_nameAsker;
 
     BuilderCanvas* m_canvas = nullptr;
     QWidget* m_client = nullptr;
-    QGroupBox* m_panel1 = nullptr;
+    QGroupBox* m_toolPanel = nullptr;
     QToolButton* m_circleButton = nullptr;
     QToolButton* m_lineButton = nullptr;
-    QFrame* m_bevel1 = nullptr;
+    QFrame* m_toolSeparator = nullptr;
     QToolButton* m_changeKindButton = nullptr;
     QToolButton* m_circleKindButton = nullptr;
     QToolButton* m_duplicateButton = nullptr;
@@ -216,21 +209,21 @@ private:
     QToolButton* m_nominateButton = nullptr;
     QToolButton* m_splitButton = nullptr;
     QToolButton* m_deleteButton = nullptr;
-    QFrame* m_panel2 = nullptr;
-    QLabel* m_label1 = nullptr;
+    QFrame* m_statusPanel = nullptr;
+    QLabel* m_statusLabel = nullptr;
     QTimer* m_upDownTimer = nullptr;
     QTimer* m_textTimer = nullptr;
-    QMenu* m_file1 = nullptr;
-    QMenu* m_edit1 = nullptr;
-    QAction* m_new1 = nullptr;
-    QAction* m_open1 = nullptr;
-    QAction* m_save1 = nullptr;
-    QAction* m_saveAs1 = nullptr;
-    QAction* m_addToAnimation1 = nullptr;
-    QAction* m_exit1 = nullptr;
-    QAction* m_undo1 = nullptr;
-    QAction* m_redo1 = nullptr;
-    QAction* m_editMode1 = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QAction* m_newAction = nullptr;
+    QAction* m_openAction = nullptr;
+    QAction* m_saveAction = nullptr;
+    QAction* m_saveAsAction = nullptr;
+    QAction* m_addToAnimationAction = nullptr;
+    QAction* m_closeAction = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    QAction* m_editModeAction = nullptr;
     NameForm* m_nameForm = nullptr;
 };
 

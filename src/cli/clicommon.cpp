@@ -1,7 +1,8 @@
 #include "cli/clicommon.h"
 
+#include "base/error.h"
 #include "document/kelformat.h"
-#include "settings/errorreporter.h"
+#include "report/errortext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -115,7 +116,7 @@ int runBatch(const OutputOptions& o, const std::function<void(const std::string&
         } catch (const std::exception& e) {
             // Every failure says which input it is about; one about an output names that
             // file too.
-            const std::string message = e.what();
+            const std::string message = errorMessage(e).toStdString();
             const bool named = message.find(input) != std::string::npos;
             std::fprintf(stderr, "kelto-cli: %s%s\n", named ? "" : (input + ": ").c_str(),
                          message.c_str());

@@ -1,13 +1,13 @@
 #include "cli/exportcommand.h"
 
-#include "document/filesave.h"
+#include "base/error.h"
 #include "document/kelformat.h"
 #include "export/rasterexport.h"
 #include "export/svgexport.h"
 #include "export/videoexport.h"
 #include "export/videowriter.h"
 #include "graphics/imagecodecs.h"
-#include "settings/errorreporter.h"
+#include "settings/atomicfile.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -150,7 +150,7 @@ void printFiles(const ExportResult& result) {
 ExportResult exportSvg(const Document& doc, const ExportArguments& a, const std::string& in,
                        const std::string& out) {
     if (doc.frameCount() == 0) {
-        throw KeltoError("You must create at least one frame before saving an animation");
+        throw KeltoError(ErrorCode::NoFramesToSave);
     }
     const int index = a.frame < 0 ? doc.frameCount() - 1 : a.frame;
     if (index >= doc.frameCount()) {
@@ -192,7 +192,7 @@ ExportResult exportOne(const ExportArguments& a, const std::string& extension,
         return exportSvg(doc, a, in, out);
     }
     if (doc.frameCount() == 0) {
-        throw KeltoError("You must create at least one frame before saving an animation");
+        throw KeltoError(ErrorCode::NoFramesToSave);
     }
     const std::string base = removeExtension(out);
     TerminalProgress progress(a.files.progress, doc.frameCount(), in);

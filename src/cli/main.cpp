@@ -3,7 +3,6 @@
 #include "cli/exportcommand.h"
 #include "cli/infojson.h"
 #include "cli/tweencommand.h"
-#include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
@@ -11,8 +10,10 @@
 #include "graphics/bytestream.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/renderer.h"
+#include "report/errorreporter.h"
+#include "report/errortext.h"
+#include "settings/atomicfile.h"
 #include "settings/datafolders.h"
-#include "settings/errorreporter.h"
 
 #include <QJsonDocument>
 
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,7 +133,7 @@ int runInfo(const std::vector<std::string>& args) {
     try {
         return describeFile(path);
     } catch (const KeltoError& e) {
-        throw KeltoError(path + ": " + e.what());
+        throw KeltoError(path + ": " + errorMessage(e).toStdString());
     }
 }
 
@@ -143,13 +145,13 @@ int describeFile(const std::string& path) {
     const bool zlib = bytes[0] == kStkV3FirstByte;
     const bool namedStk = hasExtension(path, "stk");
     const bool namedKel = hasExtension(path, "kel");
-    std::string kelError;
+    std::optional<KeltoError> kelError;
     if (zlib || namedKel) {
         try {
             writeDocumentJson(bytes, stdout);
             return 0;
         } catch (const KeltoError& e) {
-            kelError = e.what();
+            kelError = e;
         }
     }
     try {
@@ -159,11 +161,11 @@ int describeFile(const std::string& path) {
         return 0;
     } catch (const KeltoError& e) {
         const bool stkLikely = namedStk || (!namedKel && !zlib);
-        if (stkLikely || kelError.empty()) {
+        if (stkLikely || !kelError) {
             throw;
         }
     }
-    throw KeltoError(kelError);
+    throw *kelError;
 }
 
 // A .kel file is told by its content (a zlib stream whose record starts with a version byte);
@@ -465,7 +467,7 @@ int run(int argc, char* argv[]) {
     } catch (const CliUsageError& e) {
         return usageError(e.what(), command);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "kelto-cli: %s\n", e.what());
+        std::fprintf(stderr, "kelto-cli: %s\n", errorMessage(e).toStdString().c_str());
         return kExitFailed;
     }
 }

@@ -3,7 +3,7 @@
 #include "document/kelformat.h"
 #include "model/tween.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
 #include <optional>
 

@@ -10,9 +10,10 @@
 #include "export/exportcheck.h"
 #include "export/svgexport.h"
 #include "export/videowriter.h"
+#include "report/errorreporter.h"
+#include "report/errortext.h"
 #include "settings/appsettings.h"
 #include "settings/datafolders.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QCursor>
@@ -139,26 +140,18 @@ QString plainCaption(PhraseType phrase) {
 
 } // namespace
 
-ExportCommand::ExportCommand(QWidget* mainWindow) : m_mainWindow(mainWindow) {
-    m_progress = new ProgressForm(mainWindow);
-    m_image = new ImageOptionsForm(*m_progress, mainWindow);
-    m_gif = new GifOptionsForm(*m_progress, mainWindow);
-    m_avi = new AviOptionsForm(*m_progress, mainWindow);
-    m_video = new VideoOptionsForm(*m_progress, mainWindow);
-    m_sheet = new SheetOptionsForm(*m_progress, mainWindow);
+ExportCommand::ExportCommand(QWidget* mainWindow)
+    : m_mainWindow(mainWindow), m_ownHost(mainWindow ? nullptr : std::make_unique<QWidget>()) {
+    QWidget* owner = mainWindow ? mainWindow : m_ownHost.get();
+    m_progress = new ProgressForm(owner);
+    m_image = new ImageOptionsForm(*m_progress, owner);
+    m_gif = new GifOptionsForm(*m_progress, owner);
+    m_avi = new AviOptionsForm(*m_progress, owner);
+    m_video = new VideoOptionsForm(*m_progress, owner);
+    m_sheet = new SheetOptionsForm(*m_progress, owner);
 }
 
-ExportCommand::~ExportCommand() {
-    // Windows without a parent are ours; with one, the main window deletes them.
-    if (m_mainWindow == nullptr) {
-        delete m_sheet.data();
-        delete m_video.data();
-        delete m_avi.data();
-        delete m_gif.data();
-        delete m_image.data();
-        delete m_progress.data();
-    }
-}
+ExportCommand::~ExportCommand() = default;
 
 QString ExportCommand::dialogFilter() {
     return QStringLiteral("Gif (*.gif);;AVI Video (*.avi);;Separate Images (*.png *.jpg *.bmp)") +
@@ -201,7 +194,7 @@ void ExportCommand::applyLanguage() {
 QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
                                        const std::function<void()>& stopPlayback) {
     QString written;
-    guarded("Export1Click", [&] {
+    guarded("ExportAnimation", [&] {
         if (doc.frameCount() == 0) {
             prompter().tell(getPhrase(PhraseType::MNoFrames));
             return;
@@ -223,7 +216,7 @@ QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
             try {
                 requireVideoEncoder(videoFormatOf(kind));
             } catch (const KeltoError& e) {
-                prompter().tell(QString::fromStdString(e.what()));
+                prompter().tell(errorMessage(e));
                 return;
             }
         }
@@ -266,7 +259,7 @@ QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
 QString saveSvgCommand(const Document& doc, const Figures& editFigures, int editFrameIndex,
                        SvgOnions onions, bool withHandles) {
     QString written;
-    guarded(withHandles ? "SVG1Click" : "SVGnohandles1Click", [&] {
+    guarded(withHandles ? "SaveSvgWithHandles" : "SaveSvg", [&] {
         const QString name =
             prompter().saveFileName(QStringLiteral("SVG"), startName(doc),
                                     QStringLiteral(" SVG (*.svg)"), QStringLiteral("svg"));

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -42,7 +43,7 @@ public:
     // name (or one without a known extension) writes NAME.png and NAME.json.
     static Kind kindForName(const QString& name, int filterKind);
 
-    // The windows belong to mainWindow (may be null in tests; then this object deletes them).
+    // The windows belong to mainWindow; without one (tests) to a hidden widget of this object.
     explicit ExportCommand(QWidget* mainWindow);
     ~ExportCommand();
     ExportCommand(const ExportCommand&) = delete;
@@ -70,6 +71,8 @@ public:
 
 private:
     QWidget* m_mainWindow;
+    // Parent of the windows when there is no main window (tests).
+    std::unique_ptr<QWidget> m_ownHost;
     QPointer<ProgressForm> m_progress;
     QPointer<ImageOptionsForm> m_image;
     QPointer<GifOptionsForm> m_gif;

@@ -3,7 +3,7 @@
 #include "dialogs/progressform.h"
 #include "dialogs/spinedit.h"
 #include "export/exportoptions.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QEvent>

@@ -1,7 +1,7 @@
 #include "dialogs/languagedialog.h"
 
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

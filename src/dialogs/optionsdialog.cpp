@@ -2,7 +2,7 @@
 
 #include "dialogs/spinedit.h"
 #include "document/animationsize.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

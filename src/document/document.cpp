@@ -1,7 +1,7 @@
 #include "document/document.h"
 
+#include "base/error.h"
 #include "document/messages.h"
-#include "settings/errorreporter.h"
 
 #include <algorithm>
 
@@ -30,7 +30,7 @@ Document::Document(int32_t animWidth, int32_t animHeight)
 
 int Document::addFigureType(FigureType type, std::string name) {
     if (!canAddFigureType()) {
-        throw KeltoError(kMsgTooManyFigureTypes);
+        throw KeltoError(ErrorCode::TooManyFigureTypes);
     }
     m_types.push_back(std::move(type));
     m_typeNames.push_back(std::move(name));
@@ -74,7 +74,7 @@ int Document::findFigureType(const std::string& name) const {
 
 int Document::addBackground(ImageGeneral picture, std::string name) {
     if (!canAddBackground()) {
-        throw KeltoError(kMsgTooManyBackgrounds);
+        throw KeltoError(ErrorCode::TooManyBackgrounds);
     }
     m_backgrounds.push_back(std::move(picture));
     m_backgroundNames.push_back(std::move(name));
@@ -118,7 +118,7 @@ int Document::findBackground(const std::string& name) const {
 
 void Document::setAnimationDimensions(int32_t width, int32_t height) {
     if (!isAnimationSizeAllowed(width, height)) {
-        throw KeltoError(kMsgAnimationSize);
+        throw KeltoError(ErrorCode::AnimationSize);
     }
     for (size_t slot = 1; slot < m_backgrounds.size(); ++slot) {
         resizeBackground(m_backgrounds[slot], width, height);
@@ -170,14 +170,6 @@ void Document::adoptLoaded(Document&& loaded) {
     m_types[0] = std::move(working);
     m_observers = std::move(observers);
     notify(DocumentChange::Replaced, 0);
-}
-
-void Document::raiseLastFigureID() {
-    for (const Figures& frame : frames) {
-        for (const Figure& f : frame.figures) {
-            lastFigureID = std::max(lastFigureID, f.figureID);
-        }
-    }
 }
 
 void Document::addObserver(DocumentObserver* observer) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/error.h"
 #include "document/animationsize.h"
 #include "graphics/imagegeneral.h"
 #include "model/figures.h"
@@ -58,7 +59,9 @@ enum class PasteStatus {
 
 struct PasteResult {
     PasteStatus status = PasteStatus::Pasted;
-    std::string message; // the message to show when not pasted
+    ErrorCode refusal = ErrorCode::General; // why it was not pasted
+    // The English sentence of the refusal.
+    std::string message() const { return englishMessage(refusal, {}); }
     int firstFrame = 0;
     int frameCount = 0;
     bool dimensionsAdopted = false;
@@ -128,7 +131,7 @@ public:
     bool canAddFrame() const { return frameCount() < kMaxFrames; }
 
     // Brings every background to the new size (cut or extended, not scaled). Throws
-    // KeltoError(kMsgAnimationSize), changing nothing, for a size outside the limits.
+    // KeltoError(ErrorCode::AnimationSize), changing nothing, for a size outside the limits.
     void setAnimationDimensions(int32_t width, int32_t height);
 
     // Empties the document: no frames, the two built-in types, slot 0, LastFigureID 0. The
@@ -155,8 +158,6 @@ public:
     // Identity for a new figure. At the top of the range the last identity is handed out
     // again rather than wrapping round: lookups by identity cope with repeats.
     int32_t nextFigureID() { return lastFigureID = followingFigureID(lastFigureID); }
-    // Raises lastFigureID to the largest identity any frame holds.
-    void raiseLastFigureID();
 
     void addObserver(DocumentObserver* observer);
     void removeObserver(DocumentObserver* observer);

@@ -2,9 +2,9 @@
 // backgrounds and figure types it already has.
 #include "document/document.h"
 
+#include "base/error.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
-#include "settings/errorreporter.h"
 
 #include <algorithm>
 #include <climits>
@@ -51,21 +51,21 @@ int64_t identityShift(const Document& pasted, int32_t lastID) {
     }
     const int64_t shift = int64_t(lastID) - lowest + 1;
     if (highest + shift > INT32_MAX) {
-        throw KeltoError(std::string(kMsgBadKelFile) + " (figure identities out of range)");
+        throw KeltoError(ErrorCode::BadKelFile, "figure identities out of range");
     }
     return shift;
 }
 
-const char* limitMessage(PasteStatus status) {
+ErrorCode limitRefusal(PasteStatus status) {
     switch (status) {
     case PasteStatus::TooManyBackgrounds:
-        return kMsgTooManyBackgrounds;
+        return ErrorCode::TooManyBackgrounds;
     case PasteStatus::TooManyFigureTypes:
-        return kMsgTooManyFigureTypes;
+        return ErrorCode::TooManyFigureTypes;
     case PasteStatus::TooManyFrames:
-        return kMsgTooManyFrames;
+        return ErrorCode::TooManyFrames;
     default:
-        return "";
+        return ErrorCode::General;
     }
 }
 
@@ -188,7 +188,7 @@ PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position
     PasteResult result;
     if (size == 0 || !isReadableKelVersion(data[0])) {
         result.status = PasteStatus::NotCompatible;
-        result.message = kMsgKelNotCompatible;
+        result.refusal = ErrorCode::KelNotCompatible;
         return result;
     }
     // Everything is read, matched and checked against the limits before the document changes
@@ -199,7 +199,7 @@ PasteResult Document::pasteFrames(const uint8_t* data, size_t size, int position
     const int f = pasted.frameCount();
     result.status = pasteRefusal(plan, f);
     if (result.status != PasteStatus::Pasted) {
-        result.message = limitMessage(result.status);
+        result.refusal = limitRefusal(result.status);
         return result;
     }
 

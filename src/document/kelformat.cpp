@@ -1,7 +1,6 @@
 #include "document/kelformat.h"
 
 #include "document/filenames.h"
-#include "document/filesave.h"
 #include "document/messages.h"
 #include "document/picturerecords.h"
 #include "document/stkformat.h"
@@ -9,6 +8,7 @@
 #include "graphics/bytestream.h"
 #include "graphics/imagecodecs.h"
 #include "model/integrity.h"
+#include "settings/atomicfile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,7 @@ constexpr double kMaxScaleMagnitude = 1e5;
 constexpr double kOldAngleLimit = 100;
 
 [[noreturn]] void badRecord(const std::string& why) {
-    throw KeltoError(std::string(kMsgBadKelFile) + " (" + why + ")");
+    throw KeltoError(ErrorCode::BadKelFile, why);
 }
 
 // Backgrounds are held at the animation size, so the size bounds what a file can make us hold.
@@ -70,7 +70,7 @@ private:
 
     void check() const {
         if (m_used > m_limit) {
-            throw KeltoError(tooLargeMessage(m_figures));
+            throw tooLargeError(m_figures);
         }
     }
 
@@ -93,7 +93,7 @@ public:
     void writeHeader() {
         // Never write what the reader would refuse.
         if (!isAnimationSizeAllowed(m_doc.animWidth(), m_doc.animHeight())) {
-            throw KeltoError(kMsgAnimationSize);
+            throw KeltoError(ErrorCode::AnimationSize);
         }
         m_out.put<uint8_t>(kKelVersion);
         m_out.put<int32_t>(m_doc.animWidth());
@@ -320,7 +320,7 @@ private:
         try {
             return readFigureTypeRecord(m_in, form);
         } catch (const KeltoError& e) {
-            badRecord("figure type " + std::to_string(index) + ": " + damageDetail(e.what()));
+            badRecord("figure type " + std::to_string(index) + ": " + damageDetail(e));
         }
     }
 
@@ -648,18 +648,17 @@ Document readRecord(ByteReader& in, size_t inputSize, const FrameSink* sink) {
     }
     const uint8_t version = in.get<uint8_t>();
     if (!isReadableKelVersion(version)) {
-        throw KeltoError(kMsgKelNotCompatible);
+        throw KeltoError(ErrorCode::KelNotCompatible);
     }
     try {
         LoadBudget budget(inputSize);
         RecordReader reader(in, version, budget, sink);
         return reader.read();
     } catch (const KeltoError& e) {
-        const std::string what = e.what();
-        if (what.rfind(kMsgBadKelFile, 0) == 0 || what.rfind(kMsgKelTooLarge, 0) == 0) {
+        if (e.code() == ErrorCode::BadKelFile || e.code() == ErrorCode::KelTooLarge) {
             throw;
         }
-        badRecord(damageDetail(what));
+        badRecord(damageDetail(e));
     }
 }
 
@@ -686,12 +685,11 @@ Document readCompressed(const std::vector<uint8_t>& fileBytes, const FrameSink* 
         InflateSource source(fileBytes.data(), fileBytes.size());
         return readFromSource(source, fileBytes.size(), sink);
     } catch (const KeltoError& e) {
-        const std::string what = e.what();
-        if (what.rfind(kMsgBadKelFile, 0) == 0 || what.rfind(kMsgKelTooLarge, 0) == 0 ||
-            what == kMsgKelNotCompatible) {
+        if (e.code() == ErrorCode::BadKelFile || e.code() == ErrorCode::KelTooLarge ||
+            e.code() == ErrorCode::KelNotCompatible) {
             throw;
         }
-        badRecord(what);
+        badRecord(e.what());
     }
 }
 
@@ -731,7 +729,7 @@ std::string removeExtension(const std::string& path) {
 
 void saveAnimation(Document& doc, const std::string& pathWithoutExtension) {
     if (doc.frames.empty()) {
-        throw KeltoError(kMsgNoFramesToSave);
+        throw KeltoError(ErrorCode::NoFramesToSave);
     }
     const std::string path = pathWithoutExtension + ".kel";
     writeFileReplacing(path, writeKelFile(doc));

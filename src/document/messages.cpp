@@ -14,25 +14,16 @@ std::string withThousands(size_t n) {
 
 } // namespace
 
-std::string tooLargeMessage(size_t figures) {
-    if (figures == 0) {
-        return kMsgKelTooLarge;
-    }
-    return std::string(kMsgKelTooLarge) + ": it holds more than " + withThousands(figures) +
-           " figures";
+KeltoError tooLargeError(size_t figures) {
+    return KeltoError(ErrorCode::KelTooLarge,
+                      figures == 0 ? std::string() : withThousands(figures));
 }
 
-std::string damageDetail(const std::string& message) {
-    for (const char* sentence : {kMsgBadStkFile, kMsgBadKelFile}) {
-        const std::string open = std::string(sentence) + " (";
-        if (message.rfind(open, 0) == 0 && message.size() > open.size() && message.back() == ')') {
-            return message.substr(open.size(), message.size() - open.size() - 1);
-        }
-        if (message == sentence) {
-            return "damaged";
-        }
+std::string damageDetail(const KeltoError& error) {
+    if (error.code() == ErrorCode::BadKelFile || error.code() == ErrorCode::BadStkFile) {
+        return error.detail().empty() ? "damaged" : error.detail();
     }
-    return message;
+    return error.what();
 }
 
 } // namespace kelto

@@ -1,11 +1,11 @@
 #include "document/stkformat.h"
 
-#include "document/filesave.h"
 #include "document/messages.h"
 #include "document/picturerecords.h"
 #include "document/zstream.h"
 #include "graphics/imagecodecs.h"
 #include "model/integrity.h"
+#include "settings/atomicfile.h"
 
 #include <cmath>
 #include <cstring>
@@ -19,7 +19,7 @@ namespace {
 constexpr double kMaxSegmentSize = 1e6;
 
 [[noreturn]] void badRecord(const std::string& why) {
-    throw KeltoError(std::string(kMsgBadStkFile) + " (" + why + ")");
+    throw KeltoError(ErrorCode::BadStkFile, why);
 }
 
 void checkTypeSizes(const FigureType& type) {
@@ -153,7 +153,7 @@ FigureType readStkFile(const std::vector<uint8_t>& bytes, StkFileInfo* info) {
     }
     const uint8_t first = bytes[0];
     if (first > kStkVersion) {
-        throw KeltoError(kMsgStkNotCompatible);
+        throw KeltoError(ErrorCode::StkNotCompatible);
     }
     if (info) {
         info->firstByte = first;
@@ -177,11 +177,10 @@ FigureType readStkFile(const std::vector<uint8_t>& bytes, StkFileInfo* info) {
         source.finish();
         return type;
     } catch (const KeltoError& e) {
-        const std::string what = e.what();
-        if (what.rfind(kMsgBadStkFile, 0) == 0) {
+        if (e.code() == ErrorCode::BadStkFile) {
             throw;
         }
-        badRecord(damageDetail(what));
+        badRecord(damageDetail(e));
     }
 }
 

@@ -1,6 +1,6 @@
 #include "document/zstream.h"
 
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
 #include <zlib.h>
 

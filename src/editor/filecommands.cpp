@@ -6,9 +6,9 @@
 #include "editor/mainwindow.h"
 #include "editor/timeline.h"
 #include "editor/userfiles.h"
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
 #include "settings/datafolders.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QFile>
@@ -239,7 +239,7 @@ void MainWindow::pasteFramesAt(int position) {
             reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), position,
             m_clipboard->ownsFrames(), &indices);
         if (result.status != PasteStatus::Pasted) {
-            prompter().tell(translatedMessage(result.message));
+            prompter().tell(errorMessage(result.refusal));
             return;
         }
         if (result.dimensionsAdopted) {

@@ -2,8 +2,8 @@
 #include "editor/mainwindow.h"
 #include "editor/screenshot.h"
 #include "editor/userfiles.h"
+#include "report/errorreporter.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Kelto Animator"));
 
     kelto::ErrorReporter::instance().setDisplayHook([](const std::string& message) {
-        QMessageBox::critical(nullptr, QStringLiteral("Error"), kelto::translatedMessage(message));
+        QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(message));
     });
 
     // The main window creates the other windows; the document starts at its first activation.

@@ -22,9 +22,9 @@
 #include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
 #include "settings/datafolders.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/paths.h"
 #include "settings/settingsfile.h"
@@ -190,7 +190,6 @@ void MainWindow::buildPanels() {
     m_repeatSpinEdit->setRange(1, 65535);
     m_repeatSpinEdit->setValue(1);
     m_repeatSpinEdit->setGeometry(58, 24, 58, 22);
-    connect(m_repeatSpinEdit, &QSpinBox::valueChanged, this, &MainWindow::repeatSpinEditChange);
     auto frameButton = [this](const char* name, IconKind icon, int x, void (MainWindow::*slot)()) {
         auto* b = new QToolButton(m_framePanel);
         b->setObjectName(QString::fromLatin1(name));
@@ -1052,8 +1051,6 @@ void MainWindow::deleteSelFrameButtonClick() {
         }
     });
 }
-
-void MainWindow::repeatSpinEditChange(int) {}
 
 void MainWindow::tlScrollBarChange(int value) {
     guarded("TLScrollBarChange", [&] { timeline().scrolled(value); });

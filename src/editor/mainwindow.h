@@ -210,7 +210,6 @@ public Q_SLOTS:
     void copySelFrameButtonClick();
     void pasteFrameButtonClick();
     void deleteSelFrameButtonClick();
-    void repeatSpinEditChange(int value);
     void tlScrollBarChange(int value);
     // Canvas input.
     void editPaintBoxMouseDown(QMouseEvent* event);

@@ -5,8 +5,8 @@
 #include "editor/mainwindow.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QAction>
@@ -304,8 +304,7 @@ void MainWindow::deleteFigureButtonClick() {
             if (t != 1 && t < m_doc.figureTypeCount() && !figureTypeInUse(t) &&
                 std::find(unusedTypes.begin(), unusedTypes.end(), t) == unusedTypes.end()) {
                 const QString name = m_figurePicker->selector()->caption(t - 1);
-                const QString text = getPhrase(PhraseType::MFigType) + QStringLiteral(" '") + name +
-                                     QStringLiteral("' ") + getPhrase(PhraseType::MRemoveFigType);
+                const QString text = getPhrase(PhraseType::MRemoveFigTypeAsk).arg(name);
                 if (prompter().ask(text, false, QuestionCaption::Information) == Answer::Yes) {
                     unusedTypes.push_back(t);
                 }

@@ -4,7 +4,7 @@
 #include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
 #include "model/tween.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <algorithm>

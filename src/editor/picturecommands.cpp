@@ -255,9 +255,8 @@ void MainWindow::setFrameBackground(int slot) {
         edit().backgroundIndex = uint8_t(slot);
         assignUndo(PhraseType::MUndoBack);
         if (old != 0 && !m_session.backgroundInUse(old)) {
-            const QString question = getPhrase(PhraseType::MBackground) + QStringLiteral(" '") +
-                                     QString::fromStdString(m_doc.backgroundName(old)) +
-                                     QStringLiteral("' ") + getPhrase(PhraseType::MRemoveBack);
+            const QString question = getPhrase(PhraseType::MRemoveBackAsk)
+                                         .arg(QString::fromStdString(m_doc.backgroundName(old)));
             if (prompter().ask(question, false, QuestionCaption::Information) == Answer::Yes) {
                 m_session.removeBackground(old); // later slots close up in every frame
                 showUndoCaptions();

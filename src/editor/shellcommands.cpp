@@ -9,7 +9,7 @@
 #include "editor/qttranslations.h"
 #include "editor/recentmenu.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

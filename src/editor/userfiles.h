@@ -2,7 +2,8 @@
 
 #include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
+#include "report/errortext.h"
 
 #include <optional>
 #include <string>
@@ -26,10 +27,6 @@ private:
 // A file name as the core's file functions take it (the local 8-bit encoding).
 std::string localPath(const QString& path);
 
-// The core reports in its English wording; the user reads the current language's where the
-// phrase table knows the text.
-QString translatedMessage(const std::string& message);
-
 // Reads one of the user's files under the busy cursor. A file that cannot be read is the file's
 // fault, not the program's: the reason is told to the user (not logged as a program error) and
 // the result is empty. The cursor is back to normal before the message shows.
@@ -39,7 +36,7 @@ auto readUserFile(MainWindow& window, Read read) -> std::optional<decltype(read(
         BusyCursor busy(window);
         return read();
     } catch (const KeltoError& e) {
-        prompter().tell(translatedMessage(e.what()));
+        prompter().tell(errorMessage(e));
         return std::nullopt;
     }
 }

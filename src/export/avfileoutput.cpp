@@ -1,6 +1,6 @@
 #include "export/avfileoutput.h"
 
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,7 +1,7 @@
 #include "export/aviwriter.h"
 
+#include "base/error.h"
 #include "export/avfileoutput.h"
-#include "settings/errorreporter.h"
 
 #include <QFile>
 

@@ -1,10 +1,10 @@
 #include "export/exportcheck.h"
 
+#include "base/error.h"
 #include "document/document.h"
 #include "export/aviwriter.h"
 #include "export/videowriter.h"
 #include "graphics/bitmap.h"
-#include "settings/errorreporter.h"
 
 #include <sys/statvfs.h>
 

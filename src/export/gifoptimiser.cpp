@@ -1,7 +1,7 @@
 #include "export/gifoptimiser.h"
 
+#include "base/error.h"
 #include "export/gifwriter.h"
-#include "settings/errorreporter.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "export/gifwriter.h"
 
+#include "base/error.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
 
 #include <QFile>
 

@@ -1,5 +1,6 @@
 #include "export/rasterexport.h"
 
+#include "base/error.h"
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/aviwriter.h"
@@ -11,7 +12,6 @@
 #include "graphics/imagecodecs.h"
 #include "graphics/renderer.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
 
 #include <QString>
 

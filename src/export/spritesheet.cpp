@@ -1,11 +1,11 @@
 #include "export/spritesheet.h"
 
+#include "base/error.h"
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "graphics/drawing.h"
 #include "graphics/imagecodecs.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -213,7 +213,7 @@ ExportResult exportSpriteSheet(const Document& doc, const std::string& sheetPath
                                ExportProgress& progress) {
     options.sanitise();
     if (doc.frameCount() == 0) {
-        throw KeltoError("You must create at least one frame before saving an animation");
+        throw KeltoError(ErrorCode::NoFramesToSave);
     }
     const std::string stem = removeExtension(sheetPath);
     const std::string jsonPath = stem + ".json";

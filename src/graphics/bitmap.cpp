@@ -1,6 +1,6 @@
 #include "graphics/bitmap.h"
 
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
 #include <QImage>
 #include <QPainter>

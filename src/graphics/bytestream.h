@@ -1,7 +1,8 @@
 #pragma once
 
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -9,6 +10,12 @@
 #include <vector>
 
 namespace kelto {
+
+// Every file format the program reads and writes stores numbers little-endian, and these
+// classes (like the pixel and record code built on them) copy numbers as the machine holds
+// them. A big-endian build would read every file wrongly, so it is refused here.
+static_assert(std::endian::native == std::endian::little,
+              "the byte readers and writers assume a little-endian machine");
 
 // Little-endian writer into a growing memory buffer: files are built whole in memory and
 // written at once.

@@ -149,7 +149,7 @@ std::string lowerExtension(const std::string& path) {
 std::vector<uint8_t> readWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file) {
-        throw KeltoError("That file does not exist");
+        throw KeltoError(ErrorCode::FileDoesNotExist);
     }
     const std::streamoff size = file.tellg();
     if (size < 0 || size > (std::streamoff(1) << 30)) {
@@ -166,7 +166,7 @@ std::vector<uint8_t> readWholeFile(const std::string& path) {
 Bitmap readPictureFile(const std::string& path) {
     const std::string ext = lowerExtension(path);
     if (ext != ".bmp" && ext != ".png" && ext != ".gif" && ext != ".jpg" && ext != ".jpeg") {
-        throw KeltoError("Incorrect file type");
+        throw KeltoError(ErrorCode::FileTypeWrong);
     }
     const std::vector<uint8_t> bytes = readWholeFile(path);
     if (ext == ".bmp") {

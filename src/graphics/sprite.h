@@ -20,7 +20,6 @@ public:
     int width() const { return m_bitmap.width(); }
     int height() const { return m_bitmap.height(); }
     uint32_t keyColour() const { return m_keyColour; } // 0x00BBGGRR
-    void setKeyColour(uint32_t colour) { m_keyColour = colour; }
     const Bitmap& bitmap() const { return m_bitmap; }
 
     void assign(const Sprite& source) { *this = source; }

@@ -1,7 +1,7 @@
 #include "pickers/imageselector.h"
 
+#include "base/error.h"
 #include "pickers/thumbnails.h"
-#include "settings/errorreporter.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "pickers/pickerwindow.h"
 
 #include "pickers/imageselector.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "settings/atomicfile.h"
 
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
 #include <atomic>
 #include <cerrno>
@@ -30,7 +30,7 @@ constexpr size_t kMaxNamePart = 200;
 std::atomic<TempFileKind> g_defaultKind{TempFileKind::Unnamed};
 
 [[noreturn]] void throwWriteError(const std::string& path, int error) {
-    throw KeltoError("Could not write " + path + ": " + std::strerror(error));
+    throw KeltoError(ErrorCode::WriteFailed, path + ": " + std::strerror(error));
 }
 
 std::string folderOf(const std::string& path) {

@@ -79,16 +79,30 @@ QString installedDataFolder(const QString& program) {
     return located.isEmpty() ? QString() : withSlash(located);
 }
 
-QString programDataFile(const QString& name, const QString& program) {
-    const QString beside = program + name;
-    if (QFileInfo::exists(beside)) {
-        return beside;
+namespace {
+
+enum class Shipped { File, Folder };
+
+// The one rule for finding what the program ships: beside the executable, else in the
+// installed data folder. Empty when neither holds it.
+QString findShipped(const QString& name, const QString& program, Shipped kind) {
+    const auto present = [kind](const QString& path) {
+        return kind == Shipped::Folder ? QFileInfo(path).isDir() : QFileInfo::exists(path);
+    };
+    if (present(program + name)) {
+        return program + name;
     }
     const QString installed = installedDataFolder(program);
-    if (!installed.isEmpty() && QFileInfo::exists(installed + name)) {
+    if (!installed.isEmpty() && present(installed + name)) {
         return installed + name;
     }
     return {};
+}
+
+} // namespace
+
+QString programDataFile(const QString& name, const QString& program) {
+    return findShipped(name, program, Shipped::File);
 }
 
 QString manualFile(const QString& language, const QString& program) {
@@ -120,15 +134,8 @@ QString defaultLanguagesFolder(const QString& program) {
 }
 
 QString defaultDataFolder(const QString& name, const QString& program) {
-    const QString beside = program + name;
-    if (QFileInfo(beside).isDir()) {
-        return withSlash(beside);
-    }
-    const QString installed = installedDataFolder(program);
-    if (!installed.isEmpty() && QFileInfo(installed + name).isDir()) {
-        return installed + name + QLatin1Char('/');
-    }
-    return userDataFolder() + name + QLatin1Char('/');
+    const QString shipped = findShipped(name, program, Shipped::Folder);
+    return shipped.isEmpty() ? userDataFolder() + name + QLatin1Char('/') : withSlash(shipped);
 }
 
 } // namespace kelto

@@ -1,7 +1,7 @@
 #include "settings/inifile.h"
 
+#include "base/error.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -104,8 +104,8 @@ std::optional<IniFile> IniFile::load(const QString& path) {
         return std::nullopt;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        throw KeltoError("Cannot read " + path.toStdString() + ": " +
-                         file.errorString().toStdString());
+        throw KeltoError(ErrorCode::ReadFailed,
+                         path.toStdString() + ": " + file.errorString().toStdString());
     }
     if (file.size() > maxFileBytes) {
         throw KeltoError("The file " + path.toStdString() + " is too large");

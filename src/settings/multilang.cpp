@@ -1,6 +1,6 @@
 #include "settings/multilang.h"
 
-#include "settings/errorreporter.h"
+#include "base/error.h"
 #include "settings/inifile.h"
 
 #include <QDir>
@@ -84,7 +84,7 @@ bool MultiLang::setLanguage(const QString& name) {
         try {
             ini = IniFile::load(languageFile(name));
         } catch (const std::exception& e) {
-            reportError(e.what(), "SetLanguage");
+            noteRecoveredFailure(e, "SetLanguage");
             return false;
         }
         if (!ini) {

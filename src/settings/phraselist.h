@@ -244,5 +244,15 @@
     X(MEaseOut, "Ease out") \
     X(MEaseInOut, "Ease in and out") \
     X(MInbetweensNeedTwo, "In-betweens need two stored frames: select two frames, or edit a frame that has a next one") \
-    X(MFrameMenu, "Frame")
+    X(MFrameMenu, "Frame") \
+    X(MBadKelFile, "That .kel file is damaged (%1)") \
+    X(MBadStkFile, "That .stk file is damaged (%1)") \
+    X(MKelTooLarge, "That .kel file is too large to open") \
+    X(MKelTooLargeFigures, "That .kel file is too large to open: it holds more than %1 figures") \
+    X(MWriteFailed, "Could not write %1") \
+    X(MReadFailed, "Cannot read %1") \
+    X(MRemoveFigTypeAsk, "Figure type '%1' is no longer in use. Would you like to delete it from the list of figure types?") \
+    X(MRemoveBackAsk, "Background '%1' is no longer in use. Would you like to delete it from the list of backgrounds?") \
+    X(BSegStatusOne, "(%1 segment )    %2: thickness %3, length %4, angle %5, %6") \
+    X(BSegStatusMany, "(%1 segments )    %2: thickness %3, length %4, angle %5, %6")
 // clang-format on

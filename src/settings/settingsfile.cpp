@@ -1,8 +1,8 @@
 #include "settings/settingsfile.h"
 
+#include "base/error.h"
 #include "document/animationsize.h"
 #include "settings/datafolders.h"
-#include "settings/errorreporter.h"
 #include "settings/inifile.h"
 #include "settings/paths.h"
 
@@ -106,7 +106,7 @@ AppSettings readSettings(const QString& path) {
         const std::optional<IniFile> ini = IniFile::load(path);
         return ini ? fromIni(*ini) : defaultSettings();
     } catch (const std::exception& e) {
-        reportError(e.what(), "LoadSettings");
+        noteRecoveredFailure(e, "LoadSettings");
         return defaultSettings();
     }
 }
@@ -139,7 +139,7 @@ QString storedLanguage(const QString& path) {
         return ini ? ini->value(section, QStringLiteral("Language")).value_or(QString()).trimmed()
                    : QString();
     } catch (const std::exception& e) {
-        reportError(e.what(), "StoredLanguage");
+        noteRecoveredFailure(e, "StoredLanguage");
         return QString();
     }
 }

@@ -1,10 +1,10 @@
 #include "cli/clirun.h"
-#include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
 #include "document/zstream.h"
 #include "graphics/imagecodecs.h"
+#include "settings/atomicfile.h"
 
 #include <gtest/gtest.h>
 

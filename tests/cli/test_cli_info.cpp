@@ -1,10 +1,10 @@
 // "kelto-cli info" on large and hostile files: the description is written as the file is read,
 // and failures name the kind of file the user gave.
-#include "document/filesave.h"
 #include "document/hostilefiles.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/zstream.h"
+#include "settings/atomicfile.h"
 
 #include <gtest/gtest.h>
 

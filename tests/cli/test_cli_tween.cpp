@@ -1,4 +1,4 @@
-#include "document/filesave.h"
+#include "settings/atomicfile.h"
 #include "document/kelformat.h"
 
 #include <gtest/gtest.h>

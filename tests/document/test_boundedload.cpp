@@ -173,11 +173,12 @@ TEST(HostileFiles, BudgetGrowsWithTheFile) {
 }
 
 TEST(Messages, TooLargeCountsInThousands) {
-    EXPECT_EQ(tooLargeMessage(1234567),
+    EXPECT_EQ(std::string(tooLargeError(1234567).what()),
               "That .kel file is too large to open: it holds more than 1,234,567 figures");
-    EXPECT_EQ(tooLargeMessage(999), "That .kel file is too large to open: it holds more than "
-                                    "999 figures");
-    EXPECT_EQ(tooLargeMessage(0), kMsgKelTooLarge);
+    EXPECT_EQ(std::string(tooLargeError(999).what()),
+              "That .kel file is too large to open: it holds more than "
+              "999 figures");
+    EXPECT_EQ(std::string(tooLargeError(0).what()), kMsgKelTooLarge);
 }
 
 // A figure type inside an animation that is damaged makes a damaged animation file; the

@@ -200,7 +200,7 @@ TEST(FramePaste, LimitsRefuseAndRollBack) {
     }
     const PasteResult r = paste(full, bytes, 0);
     EXPECT_EQ(r.status, PasteStatus::TooManyFigureTypes);
-    EXPECT_EQ(r.message, kMsgTooManyFigureTypes);
+    EXPECT_EQ(r.message(), kMsgTooManyFigureTypes);
     EXPECT_EQ(full.figureTypeCount(), kMaxFigureTypes - 1); // the one it added went again
     EXPECT_EQ(full.frameCount(), 0);
 

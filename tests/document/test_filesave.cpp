@@ -1,7 +1,7 @@
-#include "document/filesave.h"
+#include "base/error.h"
 #include "document/stkformat.h"
 #include "fixtures.h"
-#include "settings/errorreporter.h"
+#include "settings/atomicfile.h"
 #include "writefailures.h"
 
 #include <gtest/gtest.h>

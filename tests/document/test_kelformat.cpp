@@ -1,4 +1,3 @@
-#include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
@@ -6,6 +5,7 @@
 #include "fixtures.h"
 #include "graphics/imagecodecs.h"
 #include "model/integrity.h"
+#include "settings/atomicfile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
 // Figure types and animations that carry pictures: sprite records in both forms, backgrounds
 // in animation files and in pasted frames.
-#include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/stkformat.h"
@@ -8,6 +7,7 @@
 #include "fixtures.h"
 #include "graphics/imagecodecs.h"
 #include "model/integrity.h"
+#include "settings/atomicfile.h"
 
 #include <gtest/gtest.h>
 
@@ -254,7 +254,7 @@ TEST(PictureRecords, PasteReusesCutsAndLimitsBackgrounds) {
     }
     const PasteResult r = full.pasteFrames(pair.data(), pair.size(), 0, false);
     EXPECT_EQ(r.status, PasteStatus::TooManyBackgrounds);
-    EXPECT_EQ(r.message, kMsgTooManyBackgrounds);
+    EXPECT_EQ(r.message(), kMsgTooManyBackgrounds);
     EXPECT_EQ(full.backgroundCount(), kMaxBackgrounds - 1);
     EXPECT_EQ(full.frameCount(), 0);
 }

@@ -1,7 +1,6 @@
 // Animation files and clipboard data as other copies of the program and older versions write
 // them: backgrounds of another size, identities in any order, records without a frame rate,
 // sizes at the limits, and pastes refused at a limit. Records are built byte by byte here.
-#include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
 #include "document/zstream.h"
@@ -9,6 +8,7 @@
 #include "graphics/imagecodecs.h"
 #include "model/integrity.h"
 #include "model/onions.h"
+#include "settings/atomicfile.h"
 #include "settings/multilang.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
+#include "base/error.h"
 #include "document/document.h"
 #include "export/aviwriter.h"
 #include "export/exportcheck.h"
 #include "export/rasterexport.h"
 #include "graphics/imagecodecs.h"
-#include "settings/errorreporter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
+#include "base/error.h"
 #include "document/document.h"
 #include "export/gifoptimiser.h"
 #include "export/gifwriter.h"
 #include "export/rasterexport.h"
-#include "settings/errorreporter.h"
 
 #include <gtest/gtest.h>
 

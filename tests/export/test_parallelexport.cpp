@@ -1,12 +1,12 @@
 // Exports drawn on several threads write the same bytes as one thread, stop cleanly when
 // cancelled, and the pipeline behind them hands frames over in order within its window.
+#include "base/error.h"
 #include "document/document.h"
 #include "export/aviwriter.h"
 #include "export/framepipeline.h"
 #include "export/rasterexport.h"
 #include "graphics/imagecodecs.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
 
 #include <gtest/gtest.h>
 

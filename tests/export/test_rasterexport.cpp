@@ -1,8 +1,8 @@
+#include "base/error.h"
 #include "document/document.h"
 #include "export/rasterexport.h"
 #include "graphics/imagecodecs.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
+#include "base/error.h"
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/spritesheet.h"
-#include "settings/errorreporter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
+#include "base/error.h"
 #include "export/svgexport.h"
 #include "modelfixtures.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 
 #include <gtest/gtest.h>
 

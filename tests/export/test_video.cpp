@@ -1,10 +1,10 @@
+#include "base/error.h"
 #include "document/document.h"
 #include "document/kelformat.h"
 #include "export/exportcheck.h"
 #include "export/rasterexport.h"
 #include "export/videoexport.h"
 #include "export/videowriter.h"
-#include "settings/errorreporter.h"
 #include "videofiles.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+#include "base/error.h"
 #include "document/document.h"
 #include "export/aviwriter.h"
 #include "export/rasterexport.h"
@@ -6,7 +7,6 @@
 #include "export/videowriter.h"
 #include "modelfixtures.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
 #include "writefailures.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
+#include "base/error.h"
 #include "export/aviwriter.h"
 #include "export/gifwriter.h"
 #include "pixels.h"
-#include "settings/errorreporter.h"
 
 #include <gtest/gtest.h>
 

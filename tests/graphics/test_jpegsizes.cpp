@@ -1,10 +1,10 @@
 // JPEG backgrounds are compressed again only when their size really changes, and then once.
-#include "document/filesave.h"
 #include "document/fixtures.h"
 #include "document/kelformat.h"
 #include "graphics/drawing.h"
 #include "graphics/imagecodecs.h"
 #include "graphics/imagegeneral.h"
+#include "settings/atomicfile.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "builder/figurebuilderform.h"
 #include "document/document.h"
 #include "gui/scriptedprompter.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 
 #include <QTemporaryDir>
 #include <QTest>

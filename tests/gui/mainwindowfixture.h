@@ -2,8 +2,8 @@
 
 #include "editor/mainwindow.h"
 #include "gui/scriptedprompter.h"
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

@@ -178,7 +178,7 @@ private Q_SLOTS:
         QVERIFY(f.form->upDownTimer()->isActive());
         QCOMPARE(f.form->upDownTimer()->interval(), 100);
         for (int i = 0; i < ticks; ++i) {
-            f.form->upDownTimerTimer();
+            f.form->repeatThicknessStep();
         }
         QTest::mouseRelease(up, Qt::LeftButton);
         QVERIFY(!f.form->upDownTimer()->isActive());
@@ -358,7 +358,7 @@ private Q_SLOTS:
         QCOMPARE(f.jointAt(2), j2 + QPoint(10, 5));
         QCOMPARE(f.form->selectedSegment(), 1);
         QCOMPARE(f.form->undoAction()->text(), QString("Undo Move"));
-        f.form->undo1Click();
+        f.form->undo();
 
         // Pose drag: segment 0 turns about joint 0 carrying segment 1; the type follows.
         f.drag(j1, j0 + QPoint(30, 0));
@@ -367,10 +367,10 @@ private Q_SLOTS:
         QCOMPARE(f.jointAt(2), j0 + QPoint(60, 0)); // the branch turns as one
         QVERIFY(std::fabs(f.form->workingType().segments[0].angle) < 1e-6);
         QVERIFY(f.form->statusText().contains("angle 90"));
-        f.form->undo1Click();
+        f.form->undo();
 
         // Edit mode: only joint 1 moves; joint 2 stays and segment 1 follows.
-        f.form->editMode1Click();
+        f.form->toggleEditMode();
         QVERIFY(f.form->editModeAction()->isChecked());
         f.drag(j1, j1 + QPoint(12, 0));
         QCOMPARE(f.jointAt(1), j1 + QPoint(12, 0));
@@ -387,7 +387,7 @@ private Q_SLOTS:
         QVERIFY(f.form->textTimer()->isActive());
         QTest::mouseMove(f.canvas(), f.jointAt(0) + QPoint(30, 0));
         QVERIFY(f.form->statusText().contains("angle 0"));
-        f.form->textTimerTimer();
+        f.form->refreshStatus();
         QVERIFY(f.form->statusText().contains("angle 90"));
         QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, f.jointAt(0) + QPoint(30, 0));
         QVERIFY(!f.form->textTimer()->isActive());

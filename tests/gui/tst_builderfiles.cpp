@@ -66,13 +66,13 @@ private Q_SLOTS:
         const QString file = writeChain("Walker.stk", 3);
         addLine();
         f.prompt.answers = {Answer::No};
-        f.form->open1Click(); // unsaved changes, declined: no dialog
+        f.form->openType(); // unsaved changes, declined: no dialog
         QCOMPARE(f.prompt.questions, QStringList{"Figure changes are not saved. Are you sure?"});
         QCOMPARE(segmentCount(), 2);
 
         f.prompt.answers = {Answer::Yes};
         f.prompt.openNames = {{file}};
-        f.form->open1Click();
+        f.form->openType();
         QCOMPARE(segmentCount(), 3);
         QCOMPARE(f.form->fileName(), file);
         QVERIFY(!f.form->isModified());
@@ -81,11 +81,11 @@ private Q_SLOTS:
         QCOMPARE(f.form->selectedSegment(), 0);
         QCOMPARE(f.jointAt(0), QPoint(f.canvas()->width() / 2, f.canvas()->height() / 2));
 
-        f.form->undo1Click();
+        f.form->undo();
         QCOMPARE(segmentCount(), 2);
         QVERIFY(f.form->isModified());
         QCOMPARE(f.form->redoAction()->text(), QString("Redo Open"));
-        f.form->redo1Click();
+        f.form->redo();
         QCOMPARE(segmentCount(), 3);
         QVERIFY(!f.form->redoAction()->isEnabled());
     }
@@ -93,11 +93,11 @@ private Q_SLOTS:
     void openRefusesWrongMissingAndDamagedFiles() {
         const QString upper = writeChain("UPPER.STK", 2);
         f.prompt.openNames = {{path("notes.txt")}, {upper}, {path("gone.stk")}};
-        f.form->open1Click();
+        f.form->openType();
         QCOMPARE(f.prompt.messages, QStringList{"Incorrect file type"});
-        f.form->open1Click(); // the extension test ignores case
+        f.form->openType(); // the extension test ignores case
         QCOMPARE(segmentCount(), 2);
-        f.form->open1Click();
+        f.form->openType();
         QCOMPARE(f.prompt.messages.last(), QString("That file does not exist"));
         QCOMPARE(f.form->fileName(), upper);
 
@@ -119,7 +119,7 @@ private Q_SLOTS:
         addLine();
         f.prompt.saveNames = {existing};
         f.prompt.answers = {Answer::No};
-        f.form->saveAs1Click();
+        f.form->saveTypeAs();
         QCOMPARE(
             f.prompt.questions,
             QStringList{"A file with that name already exists. Would you like to replace it?"});
@@ -127,10 +127,10 @@ private Q_SLOTS:
         QVERIFY(f.form->isModified());
         QCOMPARE(fileBytes(existing), before);
 
-        f.form->save1Click(); // untitled: Save As, cancelled
+        f.form->saveType(); // untitled: Save As, cancelled
         QVERIFY(f.form->isModified());
         f.prompt.questions.clear();
-        f.form->new1Click(); // still asks, and No keeps the work
+        f.form->newType(); // still asks, and No keeps the work
         QCOMPARE(f.prompt.questions.size(), 1);
         QCOMPARE(segmentCount(), 2);
     }
@@ -138,7 +138,7 @@ private Q_SLOTS:
     void failedSaveKeepsTheTypeUntitledAndModified() {
         addLine();
         f.prompt.saveNames = {path("no such folder/Lost.stk")};
-        f.form->saveAs1Click();
+        f.form->saveTypeAs();
         QCOMPARE(f.reported.size(), size_t(1));
         f.reported.clear();
         QVERIFY(f.form->fileName().isEmpty());
@@ -152,7 +152,7 @@ private Q_SLOTS:
         const QString file = path("Round.stk");
         f.prompt.saveNames = {file};
         f.prompt.saveFilters = {1};
-        f.form->saveAs1Click();
+        f.form->saveTypeAs();
         QCOMPARE(f.prompt.messages,
                  QStringList{"Some data had to be modified when converting to the Kelto V2 "
                              "STK format"});
@@ -161,7 +161,7 @@ private Q_SLOTS:
         QVERIFY(!f.form->isModified());
 
         QTest::keyClick(f.form.get(), Qt::Key_Up);
-        f.form->save1Click(); // plain Save writes the current form, silently
+        f.form->saveType(); // plain Save writes the current form, silently
         QCOMPARE(f.prompt.messages.size(), 1);
         QCOMPARE(uint8_t(fileBytes(file).at(0)), kStkVersion);
         QVERIFY(!f.form->isModified());
@@ -174,8 +174,8 @@ private Q_SLOTS:
 
         f.prompt.saveNames = {path("Plain.stk")};
         f.prompt.saveFilters = {1};
-        f.form->new1Click();
-        f.form->saveAs1Click(); // nothing to convert, nothing said
+        f.form->newType();
+        f.form->saveTypeAs(); // nothing to convert, nothing said
         QCOMPARE(f.prompt.messages.size(), 1);
         QCOMPARE(fileBytes(path("Plain.stk")).size(), 1 + 1 + 24);
     }
@@ -188,13 +188,13 @@ private Q_SLOTS:
         QCOMPARE(segmentCount(), 41);
         int undos = 0;
         while (f.form->undoAction()->isEnabled() && undos < 50) {
-            f.form->undo1Click();
+            f.form->undo();
             ++undos;
         }
         QCOMPARE(undos, 39);
         QCOMPARE(segmentCount(), 2); // the state after New is gone
         QCOMPARE(f.form->redoAction()->text(), QString("Redo Add"));
-        f.form->undo1Click();
+        f.form->undo();
         QCOMPARE(segmentCount(), 2);
     }
 
@@ -207,7 +207,7 @@ private Q_SLOTS:
         QCOMPARE(f.selectedSegment().thickness, 9.0f);
         QCOMPARE(f.form->history().stateCount(), states + 1);
         QCOMPARE(f.form->undoAction()->text(), QString("Undo Thickness"));
-        f.form->undo1Click();
+        f.form->undo();
         QCOMPARE(f.form->workingType().segments[1].thickness, 6.0f);
 
         const QPoint a = f.jointAt(1), b = f.jointAt(2);
@@ -221,15 +221,15 @@ private Q_SLOTS:
     void redoCaptionNamesTheNextUndoneAction() {
         QTest::keyClick(f.form.get(), Qt::Key_K);
         QTest::keyClick(f.form.get(), Qt::Key_S);
-        f.form->undo1Click();
-        f.form->undo1Click();
+        f.form->undo();
+        f.form->undo();
         QCOMPARE(f.form->undoAction()->text(), QString("Undo"));
         QVERIFY(!f.form->undoAction()->isEnabled());
         QCOMPARE(f.form->redoAction()->text(), QString("Redo Kind"));
-        f.form->redo1Click();
+        f.form->redo();
         QCOMPARE(f.form->redoAction()->text(), QString("Redo Static"));
         QCOMPARE(f.form->undoAction()->text(), QString("Undo Kind"));
-        f.form->redo1Click();
+        f.form->redo();
         QCOMPARE(f.form->redoAction()->text(), QString("Redo"));
         QVERIFY(!f.form->redoAction()->isEnabled());
         QCOMPARE(f.selectedSegment().isStatic, uint8_t(1));
@@ -245,7 +245,7 @@ private Q_SLOTS:
             QTest::keyClick(f.form.get(), Qt::Key_Up);
         }
         for (int i = 0; i < 39; ++i) {
-            f.form->undo1Click();
+            f.form->undo();
         }
         QCOMPARE(f.form->history().stateCount(), 1);
         const FigureType before = f.form->workingType();
@@ -253,7 +253,7 @@ private Q_SLOTS:
         QTest::keyClick(f.form.get(), Qt::Key_Up);
         QCOMPARE(f.form->history().stateCount(), 2);
         QVERIFY(f.form->undoAction()->isEnabled());
-        f.form->undo1Click();
+        f.form->undo();
         QCOMPARE(f.form->history().stateCount(), 1);
         QCOMPARE(f.form->workingType().segments[size_t(segment)].thickness,
                  before.segments[size_t(segment)].thickness);
@@ -285,20 +285,20 @@ private Q_SLOTS:
         QSignalSpy added(f.form.get(), &FigureBuilderForm::figureTypeAdded);
         addLine();
 
-        f.form->addToAnimation1Click(); // cancelled
+        f.form->addToAnimation(); // cancelled
         QCOMPARE(f.doc->figureTypeCount(), 2);
         QVERIFY(f.prompt.messages.isEmpty());
-        f.form->addToAnimation1Click(); // the stick man's name
+        f.form->addToAnimation(); // the stick man's name
         QCOMPARE(f.prompt.messages, QStringList{"A figure type with that name already exists"});
         QVERIFY(f.form->isVisible());
         // A name the animation file cannot hold is refused with its own message.
-        f.form->addToAnimation1Click();
+        f.form->addToAnimation();
         QCOMPARE(f.prompt.messages.size(), 2);
         QVERIFY(f.prompt.messages[1].startsWith("The name holds characters that cannot be stored"));
         QCOMPARE(f.doc->figureTypeCount(), 2);
         f.prompt.messages.removeLast();
 
-        f.form->addToAnimation1Click();
+        f.form->addToAnimation();
         QCOMPARE(f.doc->figureTypeCount(), 3);
         QCOMPARE(f.doc->figureTypeName(2), std::string("Walker"));
         QCOMPARE(f.doc->figureType(2).segmentCount(), 2);
@@ -309,10 +309,10 @@ private Q_SLOTS:
         QCOMPARE(segmentCount(), 2); // the working type keeps its content
 
         f.form->showBuilder();
-        f.form->addToAnimation1Click(); // differs in case only: accepted
+        f.form->addToAnimation(); // differs in case only: accepted
         QCOMPARE(f.doc->figureTypeCount(), 4);
         f.form->showBuilder();
-        f.form->addToAnimation1Click();
+        f.form->addToAnimation();
         QCOMPARE(f.prompt.messages.size(), 2);
         QCOMPARE(f.doc->figureTypeCount(), 4);
         QCOMPARE(counts, (std::vector<int>{2, 2, 2, 2, 3, 4}));
@@ -327,7 +327,7 @@ private Q_SLOTS:
             f.doc->addFigureType(FigureType(), "t" + std::to_string(f.doc->figureTypeCount()));
         }
         f.form->setNameAsker([](int) { return QString("One too many"); });
-        f.form->addToAnimation1Click();
+        f.form->addToAnimation();
         QCOMPARE(f.prompt.messages, QStringList{"You cannot add any more figure types"});
         QCOMPARE(f.doc->figureTypeCount(), kMaxFigureTypes);
     }
@@ -337,9 +337,9 @@ private Q_SLOTS:
         f.form->lineButtonClick();
         f.prompt.saveNames = {path("Early.stk")};
         f.prompt.answers = {Answer::Yes};
-        f.form->saveAs1Click(); // as its shortcut would
-        f.form->new1Click();
-        f.form->undo1Click();
+        f.form->saveTypeAs(); // as its shortcut would
+        f.form->newType();
+        f.form->undo();
         QCOMPARE(f.prompt.saveNames.size(), size_t(1));
         QVERIFY(f.prompt.questions.isEmpty());
         QCOMPARE(segmentCount(), 2);
@@ -353,11 +353,11 @@ private Q_SLOTS:
             return {};
         });
         QVERIFY(f.form->openFigure(file));
-        f.form->addToAnimation1Click();
+        f.form->addToAnimation();
         QCOMPARE(f.doc->findFigureType("Ladder"), 2);
         f.form->openFromCommandLine(file);
         QVERIFY(f.form->isVisible());
-        f.form->addToAnimation1Click();
+        f.form->addToAnimation();
         QCOMPARE(f.prompt.messages, QStringList{"A figure type with that name already exists"});
         QCOMPARE(f.doc->figureTypeCount(), 3);
     }
@@ -372,7 +372,7 @@ private Q_SLOTS:
         f.form->setNameAsker([](int) { return QString("Pictured"); });
         f.click(f.jointAt(2));
         QTest::keyClick(f.form.get(), Qt::Key_K); // the picture segment becomes a line
-        f.form->addToAnimation1Click();
+        f.form->addToAnimation();
         QCOMPARE(f.doc->figureType(2).imageCount(), 0);
         QCOMPARE(f.doc->figureType(2).segments[1].kind, uint8_t(skLine));
     }

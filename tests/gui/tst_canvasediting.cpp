@@ -1,3 +1,4 @@
+#include "base/error.h"
 #include "dialogs/prompter.h"
 #include "editor/canvas.h"
 #include "editor/mainwindow.h"
@@ -5,7 +6,6 @@
 #include "gui/scriptedprompter.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

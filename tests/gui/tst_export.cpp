@@ -13,7 +13,7 @@
 #include "export/videofiles.h"
 #include "export/videowriter.h"
 #include "gui/scriptedprompter.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QApplication>

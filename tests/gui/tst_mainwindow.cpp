@@ -1,3 +1,4 @@
+#include "base/error.h"
 #include "builder/figurebuilderform.h"
 #include "dialogs/languagedialog.h"
 #include "dialogs/optionsdialog.h"
@@ -11,7 +12,6 @@
 #include "pickers/backgroundpicker.h"
 #include "pickers/figurepicker.h"
 #include "pickers/imageselector.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 
@@ -147,7 +147,7 @@ private Q_SLOTS:
 
         // "Add To Animation" hands a named type back: a picker cell and a figure on the canvas.
         builder->setNameAsker([](int) { return QString("Mine"); });
-        builder->addToAnimation1Click();
+        builder->addToAnimation();
         QCOMPARE(window->document().figureTypeCount(), 3);
         QCOMPARE(window->figurePicker()->selector()->count(), 2);
         QCOMPARE(window->figurePicker()->selector()->caption(1), QString("Mine"));

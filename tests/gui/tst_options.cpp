@@ -1,8 +1,8 @@
+#include "base/error.h"
 #include "dialogs/languagedialog.h"
 #include "dialogs/optionsdialog.h"
 #include "document/kelformat.h"
 #include "gui/mainwindowfixture.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

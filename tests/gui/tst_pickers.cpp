@@ -5,7 +5,7 @@
 #include "pickers/imageselector.h"
 #include "pickers/pickerlayout.h"
 #include "pickers/thumbnails.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 
 #include <QFontMetrics>
 #include <QFrame>

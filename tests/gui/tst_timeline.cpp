@@ -1,3 +1,4 @@
+#include "base/error.h"
 #include "document/kelformat.h"
 #include "editor/canvas.h"
 #include "editor/mainwindow.h"
@@ -5,7 +6,6 @@
 #include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

@@ -243,4 +243,16 @@ TEST(Rounding, HalvesGoToEvenAndUnrepresentableValuesGiveZero) {
     EXPECT_EQ(kelto::roundHalfEven(std::nan("")), 0);
     EXPECT_EQ(kelto::roundHalfEven(INFINITY), 0);
     EXPECT_EQ(kelto::roundHalfEven(-1e300), 0);
+    EXPECT_EQ(kelto::roundHalfEven(-INFINITY), 0);
+    EXPECT_EQ(kelto::roundHalfEven(-0.5), 0);
+    EXPECT_EQ(kelto::roundHalfEven(0.5), 0);
+    EXPECT_EQ(kelto::roundHalfEven(1.5), 2);
+    // The edge of the accepted range: the largest double below 2^62 converts exactly (written
+    // out by hand), 2^62 itself and beyond give zero; the sanitizer build checks the cast.
+    EXPECT_EQ(kelto::roundHalfEven(std::nextafter(0x1p62, 0.0)), INT64_C(4611686018427387392));
+    EXPECT_EQ(kelto::roundHalfEven(-std::nextafter(0x1p62, 0.0)), -INT64_C(4611686018427387392));
+    EXPECT_EQ(kelto::roundHalfEven(0x1p62), 0);
+    EXPECT_EQ(kelto::roundHalfEven(-0x1p62), 0);
+    EXPECT_EQ(kelto::roundHalfEven(0x1p63), 0); // would overflow int64 if converted
+    EXPECT_EQ(kelto::roundHalfEven(1e18), INT64_C(1000000000000000000));
 }

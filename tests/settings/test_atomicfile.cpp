@@ -1,6 +1,5 @@
+#include "base/error.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
-#include "settings/settingsfile.h"
 #include "writefailures.h"
 
 #include <gtest/gtest.h>
@@ -206,34 +205,4 @@ TEST(AtomicFile, MissingFolderIsReported) {
     } catch (const KeltoError& e) {
         EXPECT_NE(std::string(e.what()).find(target), std::string::npos) << e.what();
     }
-}
-
-// The settings file and the error log go through the same writer: a full disk keeps them.
-TEST(SettingsWrites, FailedWritesKeepKeltoIniAndTheErrorLog) {
-    QTemporaryDir dir;
-    qputenv("KELTO_CONFIG_DIR", dir.path().toUtf8());
-    const QString ini = dir.filePath("Kelto.ini");
-    const QString log = dir.filePath("error_log.txt");
-    writeSettings(defaultSettings(), ini);
-    const QByteArray settingsBefore = fileBytes(ini);
-    const QByteArray logBefore = "2026-01-01 an earlier error\n";
-    putFile(log, logBefore);
-
-    std::vector<std::string> shown;
-    ErrorReporter::instance().setDisplayHook(
-        [&](const std::string& line) { shown.push_back(line); });
-    {
-        FileSizeLimit limit(16);
-        AppSettings changed = defaultSettings();
-        changed.animWidth = 640;
-        EXPECT_THROW(writeSettings(changed, ini), KeltoError);
-        reportError("The disk is full", "Test");
-    }
-    ErrorReporter::instance().setDisplayHook(nullptr);
-    EXPECT_EQ(fileBytes(ini), settingsBefore);
-    EXPECT_EQ(fileBytes(log), logBefore);
-    ASSERT_EQ(shown.size(), 1u); // the message itself still reaches the user
-    EXPECT_EQ(shown[0],
-              "The disk is full"); // the user sees the sentence; the log line has the rest
-    EXPECT_EQ(everythingIn(dir.path()), (QStringList{"Kelto.ini", "error_log.txt"}));
 }

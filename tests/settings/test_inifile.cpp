@@ -1,4 +1,4 @@
-#include "settings/errorreporter.h"
+#include "base/error.h"
 #include "settings/inifile.h"
 
 #include <QFile>

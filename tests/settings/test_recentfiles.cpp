@@ -1,6 +1,6 @@
 // The recent-files list: its order and length, and its own section in the settings file,
 // which leaves the main section exactly as other copies of the program write it.
-#include "settings/errorreporter.h"
+#include "base/error.h"
 #include "settings/inifile.h"
 #include "settings/recentfiles.h"
 #include "settings/settingsfile.h"
@@ -81,12 +81,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         qputenv("KELTO_CONFIG_DIR", m_dir.filePath("config").toUtf8());
-        kelto::ErrorReporter::instance().setDisplayHook(
-            [this](const std::string& line) { m_reported.push_back(line); });
+        s_reported.clear();
+        kelto::setRecoveredFailureHandler(
+            [](const std::exception& e, const char*) { s_reported.push_back(e.what()); });
     }
     void TearDown() override {
-        kelto::ErrorReporter::instance().setDisplayHook(nullptr);
-        EXPECT_TRUE(m_reported.empty());
+        kelto::setRecoveredFailureHandler(nullptr);
+        EXPECT_TRUE(s_reported.empty());
     }
 
     QString path() const { return m_dir.filePath("Kelto.ini"); }
@@ -103,7 +104,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::vector<std::string> m_reported;
+    static inline std::vector<std::string> s_reported;
 };
 
 TEST_F(RecentFilesInSettings, OwnSectionAfterTheUntouchedMainOne) {

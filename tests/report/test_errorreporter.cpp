@@ -1,5 +1,7 @@
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/paths.h"
+#include "settings/settingsfile.h"
+#include "writefailures.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <QTemporaryDir>
 
 using namespace kelto;
+using namespace kelto::testing;
 
 namespace {
 
@@ -67,4 +70,34 @@ TEST_F(ErrorReporterTest, SettingsFolderComesFromTheEnvironment) {
 TEST(ErrorReporterFormat, LineLayout) {
     EXPECT_EQ(ErrorReporter::formatLine("Out of memory", "SaveKel", "2026-01-02 03:04:05"),
               "Out of memory in SaveKel at 2026-01-02 03:04:05");
+}
+
+// The settings file and the error log go through the same writer: a full disk keeps them.
+TEST(ReporterWrites, FailedWritesKeepKeltoIniAndTheErrorLog) {
+    QTemporaryDir dir;
+    qputenv("KELTO_CONFIG_DIR", dir.path().toUtf8());
+    const QString ini = dir.filePath("Kelto.ini");
+    const QString log = dir.filePath("error_log.txt");
+    writeSettings(defaultSettings(), ini);
+    const QByteArray settingsBefore = fileBytes(ini);
+    const QByteArray logBefore = "2026-01-01 an earlier error\n";
+    putFile(log, logBefore);
+
+    std::vector<std::string> shown;
+    ErrorReporter::instance().setDisplayHook(
+        [&](const std::string& line) { shown.push_back(line); });
+    {
+        FileSizeLimit limit(16);
+        AppSettings changed = defaultSettings();
+        changed.animWidth = 640;
+        EXPECT_THROW(writeSettings(changed, ini), KeltoError);
+        reportError("The disk is full", "Test");
+    }
+    ErrorReporter::instance().setDisplayHook(nullptr);
+    EXPECT_EQ(fileBytes(ini), settingsBefore);
+    EXPECT_EQ(fileBytes(log), logBefore);
+    ASSERT_EQ(shown.size(), 1u); // the message itself still reaches the user
+    EXPECT_EQ(shown[0],
+              "The disk is full"); // the user sees the sentence; the log line has the rest
+    EXPECT_EQ(everythingIn(dir.path()), (QStringList{"Kelto.ini", "error_log.txt"}));
 }

@@ -1,5 +1,6 @@
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 
+#include "report/errortext.h"
 #include "settings/atomicfile.h"
 #include "settings/paths.h"
 
@@ -11,6 +12,11 @@
 
 namespace kelto {
 
+ErrorReporter::ErrorReporter() {
+    setRecoveredFailureHandler(
+        [](const std::exception& failure, const char* tag) { reportError(failure, tag); });
+}
+
 ErrorReporter& ErrorReporter::instance() {
     static ErrorReporter reporter;
     return reporter;
@@ -21,10 +27,20 @@ std::string ErrorReporter::formatLine(const std::string& message, const std::str
     return message + " in " + tag + " at " + when;
 }
 
+void ErrorReporter::report(const std::exception& failure, const std::string& tag) {
+    report(errorMessage(failure).toStdString(), failure.what(), tag);
+}
+
 void ErrorReporter::report(const std::string& message, const std::string& tag) {
+    report(message, message, tag);
+}
+
+// The log keeps the English text, so one log reads the same whatever language made it.
+void ErrorReporter::report(const std::string& shown, const std::string& logged,
+                           const std::string& tag) {
     const std::string when =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toStdString();
-    const std::string line = formatLine(message, tag, when);
+    const std::string line = formatLine(logged, tag, when);
     m_errorFlag = true;
     try {
         appendToLog(line);
@@ -32,9 +48,9 @@ void ErrorReporter::report(const std::string& message, const std::string& tag) {
         // The log is a convenience; failing to write it must not hide the message itself.
     }
     if (m_display) {
-        m_display(message);
+        m_display(shown);
     } else {
-        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fprintf(stderr, "%s\n", formatLine(shown, tag, when).c_str());
     }
 }
 
@@ -50,7 +66,7 @@ void ErrorReporter::appendToLog(const std::string& line) {
     QFile existing(path);
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly)) {
-            throw KeltoError("Could not read " + path.toStdString());
+            throw KeltoError(ErrorCode::ReadFailed, path.toStdString());
         }
         contents = existing.readAll();
         existing.close();
@@ -66,6 +82,10 @@ void ErrorReporter::appendToLog(const std::string& line) {
 
 void reportError(const std::string& message, const std::string& tag) {
     ErrorReporter::instance().report(message, tag);
+}
+
+void reportError(const std::exception& failure, const std::string& tag) {
+    ErrorReporter::instance().report(failure, tag);
 }
 
 } // namespace kelto
