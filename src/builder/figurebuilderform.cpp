@@ -763,7 +763,7 @@ void FigureBuilderForm::addSegmentAt(QPoint pos) {
     const double dx = pos.x() - start.x, dy = pos.y() - start.y;
     const float length = float(std::hypot(dx, dy));
     t.addSegment(m_newStartJoint, m_newKind, length, parentThickness(m_newStartJoint), 0, 0, 0);
-    m_figure.jointPos.push_back({float(pos.x()), float(pos.y()), {}});
+    m_figure.jointPos.push_back({float(pos.x()), float(pos.y())});
     m_figure.pose.push_back({angleTo(start.x, start.y, pos.x(), pos.y()), length});
     recompute();
     m_selected = uint8_t(t.segmentCount() - 1);
@@ -787,7 +787,7 @@ void FigureBuilderForm::placeDuplicateAt(QPoint pos) {
     const SegmentPose sourcePose = m_figure.pose[m_selected];
     t.addSegment(uint8_t(start), m_newKind, source.length, source.thickness, 0, source.isStatic, 0);
     const PointF a = m_figure.joint(start);
-    m_figure.jointPos.push_back({float(a.x + m_dupOffsetX), float(a.y + m_dupOffsetY), {}});
+    m_figure.jointPos.push_back({float(a.x + m_dupOffsetX), float(a.y + m_dupOffsetY)});
     m_figure.pose.push_back(sourcePose); // parallel to the segment it copies
     recompute();
     clearCanvas();

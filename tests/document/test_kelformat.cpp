@@ -171,7 +171,7 @@ TEST(KelFormat, Version4RecordLayoutIsByteExact) {
     EXPECT_EQ(f.repeatCount, 3);
     EXPECT_EQ(f.drawOrder, (std::vector<uint16_t>{1, 0}));
     EXPECT_EQ(f.figures[1].orderPos, 0);
-    EXPECT_EQ(f.figures[0].jointPos[3].joinedFigures, (std::vector<uint16_t>{1}));
+    EXPECT_EQ(f.figures[0].joinedFigures(3), (std::vector<uint16_t>{1}));
     EXPECT_EQ(f.figures[0].joinedChildCount, 1u);
     EXPECT_EQ(f.figures[1].pose[1].length, 33.0f);
     EXPECT_FLOAT_EQ(f.figures[1].jointPos[2].x, 7 + 1.5f * (10 + 33));

@@ -301,17 +301,15 @@ TEST_F(FiguresTest, UnjoinAndRebuildJoinLists) {
     joinTo(1, 0, 8);
     joinTo(2, 0, 8);
     frame.unjoin(1);
-    EXPECT_EQ(frame.figures[0].jointPos[8].joinedFigures, (std::vector<uint16_t>{2}));
+    EXPECT_EQ(frame.figures[0].joinedFigures(8), (std::vector<uint16_t>{2}));
     EXPECT_EQ(frame.figures[0].joinedChildCount, 1u);
     // After a file read the lists are rebuilt from the join fields alone.
     for (Figure& f : frame.figures) {
-        for (FigureJoint& j : f.jointPos) {
-            j.joinedFigures.clear();
-        }
+        f.joined.clear();
         f.joinedChildCount = 0;
     }
     frame.rebuildJoinLists();
-    EXPECT_EQ(frame.figures[0].jointPos[8].joinedFigures, (std::vector<uint16_t>{2}));
+    EXPECT_EQ(frame.figures[0].joinedFigures(8), (std::vector<uint16_t>{2}));
     EXPECT_TRUE(frameIsSound(frame, types));
 }
 
