@@ -7,14 +7,20 @@ namespace kelto {
 
 namespace {
 
-bool sameJoints(const std::vector<FigureJoint>& a, const std::vector<FigureJoint>& b) {
+bool sameJoints(const JointList& a, const JointList& b) {
+    return std::equal(
+        a.begin(), a.end(), b.begin(), b.end(),
+        [](const FigureJoint& p, const FigureJoint& q) { return p.x == q.x && p.y == q.y; });
+}
+
+bool sameJoined(const std::vector<JoinedFigure>& a, const std::vector<JoinedFigure>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const FigureJoint& p, const FigureJoint& q) {
-                          return p.x == q.x && p.y == q.y && p.joinedFigures == q.joinedFigures;
+                      [](const JoinedFigure& p, const JoinedFigure& q) {
+                          return p.figure == q.figure && p.joint == q.joint;
                       });
 }
 
-bool samePose(const std::vector<SegmentPose>& a, const std::vector<SegmentPose>& b) {
+bool samePose(const PoseList& a, const PoseList& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](const SegmentPose& p, const SegmentPose& q) {
                           return p.angle == q.angle && p.length == q.length;
@@ -30,7 +36,8 @@ bool sameFigure(const Figure& a, const Figure& b) {
            a.isJoined == b.isJoined && a.joinParent == b.joinParent && a.joinJoint == b.joinJoint &&
            a.joinedChildCount == b.joinedChildCount && a.orderPos == b.orderPos &&
            a.selectionPos == b.selectionPos && a.figureID == b.figureID &&
-           samePose(a.pose, b.pose) && sameJoints(a.jointPos, b.jointPos);
+           samePose(a.pose, b.pose) && sameJoints(a.jointPos, b.jointPos) &&
+           sameJoined(a.joined, b.joined);
 }
 
 // Whether two figures differ in what is stored (the selection aside).

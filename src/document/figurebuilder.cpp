@@ -126,7 +126,7 @@ BuildResult FigureBuilder::addSegment(int startJoint, uint8_t kind, PointF end) 
     const float length = float(std::hypot(end.x - start.x, end.y - start.y));
     const float thickness = parentThickness(startJoint);
     workingType().addSegment(uint8_t(startJoint), kind, length, thickness, 0, 0, 0);
-    m_figure.jointPos.push_back({float(end.x), float(end.y), {}});
+    m_figure.jointPos.push_back({float(end.x), float(end.y)});
     m_figure.pose.push_back({angleTo(start.x, start.y, end.x, end.y), length});
     recompute();
     m_selected = type().segmentCount() - 1;
@@ -147,7 +147,7 @@ BuildResult FigureBuilder::addDuplicate(int startJoint, uint8_t kind) {
     workingType().addSegment(uint8_t(startJoint), kind, source.length, source.thickness, 0,
                              source.isStatic, 0);
     const PointF start = m_figure.joint(startJoint);
-    m_figure.jointPos.push_back({float(start.x + (b.x - a.x)), float(start.y + (b.y - a.y)), {}});
+    m_figure.jointPos.push_back({float(start.x + (b.x - a.x)), float(start.y + (b.y - a.y))});
     m_figure.pose.push_back(sourcePose); // parallel to the segment it copies
     recompute();
     m_selected = type().segmentCount() - 1;

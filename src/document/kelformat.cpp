@@ -53,8 +53,11 @@ public:
         check();
     }
     void chargeFigure(int segments) {
-        m_used += kFigureCost + size_t(segments + 1) * sizeof(FigureJoint) +
-                  size_t(segments) * sizeof(SegmentPose);
+        m_used += kFigureCost;
+        if (segments > static_cast<int>(kInlineSegments)) {
+            m_used += 2 * kBlockCost + size_t(segments + 1) * sizeof(FigureJoint) +
+                      size_t(segments) * sizeof(SegmentPose);
+        }
         check(); // counts the figures accepted before this one, so "more than" holds
         ++m_figures;
     }
@@ -64,9 +67,11 @@ public:
 
 private:
     // Heap blocks carry about 16 bytes of bookkeeping each: a frame has two (figures and draw
-    // order), a figure two (joints and pose).
-    static constexpr size_t kFrameCost = sizeof(Figures) + 32;
-    static constexpr size_t kFigureCost = sizeof(Figure) + sizeof(uint16_t) + 32;
+    // order). A figure holds its joints and pose itself unless its type is larger than the
+    // inline room; then they take two blocks of their own.
+    static constexpr size_t kBlockCost = 16;
+    static constexpr size_t kFrameCost = sizeof(Figures) + 2 * kBlockCost;
+    static constexpr size_t kFigureCost = sizeof(Figure) + sizeof(uint16_t);
 
     void check() const {
         if (m_used > m_limit) {

@@ -164,7 +164,7 @@ std::vector<std::string> buildSvgLines(const SvgScene& scene, bool withHandles) 
             const Figure& f = edit.figures[n];
             const FigureType& type = types[f.typeIndex];
             if (!f.isJoined) {
-                const bool joinedHere = !f.jointPos[0].joinedFigures.empty();
+                const bool joinedHere = f.hasJoinedAt(0);
                 writeHandle(lines, f.jointPos[0], f.handleRadius(type, 0),
                             joinedHere ? white : orange);
             }
@@ -175,7 +175,7 @@ std::vector<std::string> buildSvgLines(const SvgScene& scene, bool withHandles) 
                 }
                 const FigureJoint& j = f.jointPos[seg.endJoint];
                 writeHandle(lines, j, f.handleRadius(type, seg.endJoint),
-                            j.joinedFigures.empty() ? red : white);
+                            f.hasJoinedAt(seg.endJoint) ? white : red);
             }
         }
     }

@@ -412,7 +412,7 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
         painter.drawEllipse(QRect(cx - r, cy - r, 2 * r, 2 * r));
     };
     if (!figure.isJoined) {
-        handle(0, figure.jointPos[0].joinedFigures.empty() ? mainColour : kHandleWhite);
+        handle(0, figure.hasJoinedAt(0) ? kHandleWhite : mainColour);
     }
     if (showSegmentHandles) {
         const bool selected = figure.selectionPos >= 0;
@@ -421,7 +421,7 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
             if (seg.isStatic && !allHandles) {
                 continue;
             }
-            const bool joined = !figure.jointPos[seg.endJoint].joinedFigures.empty();
+            const bool joined = figure.hasJoinedAt(seg.endJoint);
             handle(seg.endJoint,
                    !joined ? segmentColour : (selected ? kHandleWhite : kHandleSilver));
         }

@@ -89,7 +89,7 @@ void Figure::setType(uint16_t index, const FigureType& type) {
     typeIndex = index;
     stretchedCount = 0;
     isJoined = 0;
-    joinedChildCount = 0;
+    clearJoined();
     computeJoints(type);
     updateBounds(type);
 }
@@ -353,9 +353,57 @@ void Figure::dragHandle(const FigureType& type, int s, PointF point, bool snap, 
     updateBounds(type);
 }
 
+std::vector<uint16_t> Figure::joinedFigures(int j) const {
+    std::vector<uint16_t> list;
+    for (const JoinedFigure& entry : joined) {
+        if (entry.joint == j) {
+            list.push_back(entry.figure);
+        }
+    }
+    return list;
+}
+
+bool Figure::hasJoinedAt(int j) const {
+    return std::any_of(joined.begin(), joined.end(),
+                       [j](const JoinedFigure& entry) { return entry.joint == j; });
+}
+
+void Figure::addJoined(uint16_t child, uint8_t j) {
+    // After the joint's last entry, so the entries stay grouped by joint.
+    const auto after = std::find_if(joined.begin(), joined.end(),
+                                    [j](const JoinedFigure& entry) { return entry.joint > j; });
+    joined.insert(after, JoinedFigure{child, j});
+    joinedChildCount = static_cast<uint32_t>(joined.size());
+}
+
+bool Figure::removeJoined(uint16_t child, uint8_t j) {
+    auto it = std::find_if(joined.begin(), joined.end(), [&](const JoinedFigure& entry) {
+        return entry.joint == j && entry.figure == child;
+    });
+    if (it == joined.end()) {
+        return false;
+    }
+    auto last = it;
+    while (last + 1 != joined.end() && (last + 1)->joint == j) {
+        ++last;
+    }
+    it->figure = last->figure;
+    joined.erase(last);
+    joinedChildCount = static_cast<uint32_t>(joined.size());
+    return true;
+}
+
+void Figure::clearJoined() {
+    joined.clear();
+    joinedChildCount = 0;
+}
+
 bool Figure::insideRect(const Rect& r) const {
     const FigureJoint& j = jointPos[0];
-    return r.left < j.x && j.x < r.right && r.top < j.y && j.y < r.bottom;
+    // In doubles: a box edge beyond 2^24 has no exact single.
+    const double x = j.x;
+    const double y = j.y;
+    return r.left < x && x < r.right && r.top < y && y < r.bottom;
 }
 
 } // namespace kelto

@@ -2,6 +2,7 @@
 
 #include "model/figuretype.h"
 #include "model/geometry.h"
+#include "model/inlinevector.h"
 
 #include <cstdint>
 #include <vector>
@@ -11,13 +12,25 @@ namespace kelto {
 struct FigureJoint {
     float x = 0;
     float y = 0;
-    std::vector<uint16_t> joinedFigures; // figures of the same frame hanging on this joint
 };
 
 struct SegmentPose {
     double angle = 0; // absolute, like Segment::angle
     float length = 0; // pixels at scale 1
 };
+
+// A figure of the same frame hanging on one of this figure's joints.
+struct JoinedFigure {
+    uint16_t figure = 0;
+    uint8_t joint = 0;
+};
+
+// Figures with up to this many segments (the built-in stick man's twelve) keep their joints and
+// pose inside the figure, so a frame of them is one block of memory; larger types spill to the
+// heap.
+inline constexpr uint32_t kInlineSegments = 12;
+using JointList = InlineVector<FigureJoint, kInlineSegments + 1>;
+using PoseList = InlineVector<SegmentPose, kInlineSegments>;
 
 inline constexpr int kMainHandle = -1;
 inline constexpr int kNoHandle = -2;
@@ -26,24 +39,29 @@ inline constexpr int kNoHandle = -2;
 // The figure names its type by index; operations that need the type take it as a parameter.
 class Figure {
 public:
+    // The fields are ordered so the small ones share words: a long animation holds millions
+    // of figures.
     float scale = 1.0f;
     Rect bounds;
     uint32_t colour = 0;      // 0x00BBGGRR
     uint8_t transparency = 0; // 0 opaque .. 255 invisible
     uint16_t typeIndex = 0;
-    std::vector<FigureJoint> jointPos;
-    std::vector<SegmentPose> pose;
     uint8_t flipped = 0;
     uint8_t stretchedCount = 0; // segments whose length differs from the type's
     uint8_t isJoined = 0;
     uint16_t joinParent = 0;
     uint8_t joinJoint = 0;
-    uint32_t joinedChildCount = 0; // derived: sum of the joined lists' sizes
     uint8_t joinCandidate = 0;
-    uint16_t orderPos = 0;
-    int32_t selectionPos = -1;
     uint8_t visited = 0;
+    uint16_t orderPos = 0;
+    uint32_t joinedChildCount = 0; // derived: joined.size()
+    int32_t selectionPos = -1;
     int32_t figureID = -1;
+    JointList jointPos; // joint 0 (the root) first; the rest follow from the pose
+    PoseList pose;
+    // Figures hanging on this one, grouped by joint in ascending order and, within a joint, in
+    // the order they were joined. Empty (no heap block) for most figures. Kept by Figures.
+    std::vector<JoinedFigure> joined;
 
     void setType(uint16_t index, const FigureType& type);
     // Copies everything but the frame-local marks; the copy is not selected.
@@ -67,7 +85,16 @@ public:
     void dragHandle(const FigureType& type, int segment, PointF point, bool snap, Modifiers mods);
     bool insideRect(const Rect& r) const;
 
-    PointF joint(int j) const { return {jointPos[j].x, jointPos[j].y}; }
+    PointF joint(int j) const { return {jointPos[size_t(j)].x, jointPos[size_t(j)].y}; }
+    // The figures hanging on joint j, in the order they were joined.
+    std::vector<uint16_t> joinedFigures(int j) const;
+    bool hasJoinedAt(int j) const;
+    // Adds child at the end of joint j's list.
+    void addJoined(uint16_t child, uint8_t j);
+    // Takes child off joint j's list, moving the list's last entry into its place; false when
+    // it was not there.
+    bool removeJoined(uint16_t child, uint8_t j);
+    void clearJoined();
     int segmentCount() const { return static_cast<int>(pose.size()); }
 
     // The Ctrl stretch of a drag: the length follows the pointer, snapping back to the type's

@@ -167,12 +167,11 @@ std::vector<uint16_t> Figures::collectJoined(int i) const {
         if (f.joinedChildCount == 0) {
             continue;
         }
-        for (const FigureJoint& joint : f.jointPos) {
-            for (uint16_t child : joint.joinedFigures) {
-                if (child < figures.size() && !seen[child]) {
-                    seen[child] = 1;
-                    list.push_back(child);
-                }
+        for (const JoinedFigure& entry : f.joined) {
+            const uint16_t child = entry.figure;
+            if (child < figures.size() && !seen[child]) {
+                seen[child] = 1;
+                list.push_back(child);
             }
         }
     }
@@ -217,8 +216,8 @@ void Figures::turnBranchWithJoined(const FigureTypeList& types, int i, int s, do
         Figure& f = figures[i];
         f.pose[m].angle += delta;
         f.computeEndJoint(type, m);
-        // Copy: turning the children may not touch this list, but stay safe against aliasing.
-        const std::vector<uint16_t> joined = f.jointPos[type.segments[m].endJoint].joinedFigures;
+        // A copy: turning the children may not touch this list, but stay safe against aliasing.
+        const std::vector<uint16_t> joined = f.joinedFigures(type.segments[m].endJoint);
         for (uint16_t child : joined) {
             scaleRotateFigure(types, child, 1, delta);
             reattachJoined(child);
@@ -366,17 +365,14 @@ DuplicateResult Figures::duplicateSelection(int32_t& lastFigureID) {
                 f.isJoined = 0;
             }
         }
-        f.joinedChildCount = 0;
-        for (FigureJoint& joint : f.jointPos) {
-            std::vector<uint16_t> kept;
-            for (uint16_t child : joint.joinedFigures) {
-                if (child < before && copyOf[child] >= 0) {
-                    kept.push_back(static_cast<uint16_t>(copyOf[child]));
-                }
+        std::vector<JoinedFigure> kept;
+        for (const JoinedFigure& entry : f.joined) {
+            if (entry.figure < before && copyOf[entry.figure] >= 0) {
+                kept.push_back({static_cast<uint16_t>(copyOf[entry.figure]), entry.joint});
             }
-            joint.joinedFigures = std::move(kept);
-            f.joinedChildCount += static_cast<uint32_t>(joint.joinedFigures.size());
         }
+        f.joined = std::move(kept);
+        f.joinedChildCount = static_cast<uint32_t>(f.joined.size());
     }
     select(before, true);
     for (int copy = before + 1; copy < figureCount(); ++copy) {
@@ -389,17 +385,7 @@ void Figures::removeFromJoinList(int parent, int joint, int child) {
     if (parent >= figureCount() || joint >= static_cast<int>(figures[parent].jointPos.size())) {
         return;
     }
-    Figure& p = figures[parent];
-    std::vector<uint16_t>& list = p.jointPos[joint].joinedFigures;
-    auto it = std::find(list.begin(), list.end(), child);
-    if (it == list.end()) {
-        return;
-    }
-    *it = list.back(); // the last entry moves into the gap
-    list.pop_back();
-    if (p.joinedChildCount > 0) {
-        --p.joinedChildCount;
-    }
+    figures[parent].removeJoined(static_cast<uint16_t>(child), static_cast<uint8_t>(joint));
 }
 
 void Figures::deleteFigure(int i) {
@@ -419,11 +405,9 @@ void Figures::deleteFigure(int i) {
         if (f.joinParent > i) {
             --f.joinParent;
         }
-        for (FigureJoint& joint : f.jointPos) {
-            for (uint16_t& child : joint.joinedFigures) {
-                if (child > i) {
-                    --child;
-                }
+        for (JoinedFigure& entry : f.joined) {
+            if (entry.figure > i) {
+                --entry.figure;
             }
         }
     }
@@ -545,8 +529,7 @@ bool Figures::join(int child, int parent, int joint) {
     c.isJoined = 1;
     c.joinParent = static_cast<uint16_t>(parent);
     c.joinJoint = static_cast<uint8_t>(joint);
-    p.jointPos[joint].joinedFigures.push_back(static_cast<uint16_t>(child));
-    ++p.joinedChildCount;
+    p.addJoined(static_cast<uint16_t>(child), static_cast<uint8_t>(joint));
     reattachJoined(child);
     joinMode = 0;
     return true;
@@ -563,10 +546,7 @@ void Figures::unjoin(int i) {
 
 void Figures::rebuildJoinLists() {
     for (Figure& f : figures) {
-        f.joinedChildCount = 0;
-        for (FigureJoint& joint : f.jointPos) {
-            joint.joinedFigures.clear();
-        }
+        f.clearJoined();
     }
     for (int k = 0; k < figureCount(); ++k) {
         const Figure& f = figures[k];
@@ -575,8 +555,7 @@ void Figures::rebuildJoinLists() {
         }
         Figure& parent = figures[f.joinParent];
         if (f.joinJoint < parent.jointPos.size()) {
-            parent.jointPos[f.joinJoint].joinedFigures.push_back(static_cast<uint16_t>(k));
-            ++parent.joinedChildCount;
+            parent.addJoined(static_cast<uint16_t>(k), f.joinJoint);
         }
     }
 }

@@ -99,17 +99,20 @@ std::string verifyFrame(const Figures& frame, const FigureTypeList& types) {
             static_cast<int>(f.jointPos.size()) != type.jointCount()) {
             return at("pose does not fit its type at figure", i);
         }
-        uint32_t listed = 0;
-        for (int j = 0; j < type.jointCount(); ++j) {
-            for (uint16_t child : f.jointPos[j].joinedFigures) {
-                if (child >= count || !frame.figures[child].isJoined ||
-                    frame.figures[child].joinParent != i || frame.figures[child].joinJoint != j) {
-                    return at("joined list disagrees with its child at figure", i);
-                }
+        int lastJoint = 0;
+        for (const JoinedFigure& entry : f.joined) {
+            const uint16_t child = entry.figure;
+            if (entry.joint < lastJoint || entry.joint >= type.jointCount()) {
+                return at("joined list out of joint order at figure", i);
             }
-            listed += static_cast<uint32_t>(f.jointPos[j].joinedFigures.size());
+            lastJoint = entry.joint;
+            if (child >= count || !frame.figures[child].isJoined ||
+                frame.figures[child].joinParent != i ||
+                frame.figures[child].joinJoint != entry.joint) {
+                return at("joined list disagrees with its child at figure", i);
+            }
         }
-        if (listed != f.joinedChildCount) {
+        if (f.joined.size() != f.joinedChildCount) {
             return at("joined child count is wrong at figure", i);
         }
         if (f.isJoined) {
@@ -120,8 +123,11 @@ std::string verifyFrame(const Figures& frame, const FigureTypeList& types) {
             if (f.joinJoint >= parent.jointPos.size()) {
                 return at("bad join joint at figure", i);
             }
-            const auto& siblings = parent.jointPos[f.joinJoint].joinedFigures;
-            if (std::count(siblings.begin(), siblings.end(), i) != 1) {
+            const auto siblings = std::count_if(
+                parent.joined.begin(), parent.joined.end(), [&](const JoinedFigure& entry) {
+                    return entry.joint == f.joinJoint && entry.figure == i;
+                });
+            if (siblings != 1) {
                 return at("joined figure missing from its parent's list:", i);
             }
         }

@@ -67,10 +67,7 @@ Figure plainCopy(const Figure& source) {
     f.selectionPos = -1;
     f.visited = 0;
     f.joinCandidate = 0;
-    f.joinedChildCount = 0;
-    for (FigureJoint& j : f.jointPos) {
-        j.joinedFigures.clear();
-    }
+    f.clearJoined();
     return f;
 }
 

@@ -46,7 +46,7 @@ bool sameBits(const T& a, const T& b) {
         for (size_t j = 0; same && j < p.jointPos.size(); ++j) {
             same = sameBits(p.jointPos[j].x, q.jointPos[j].x) &&
                    sameBits(p.jointPos[j].y, q.jointPos[j].y) &&
-                   p.jointPos[j].joinedFigures == q.jointPos[j].joinedFigures;
+                   p.joinedFigures(int(j)) == q.joinedFigures(int(j));
         }
         if (!same) {
             return ::testing::AssertionFailure() << "figure " << i << " differs";
@@ -237,7 +237,7 @@ TEST(Inbetweens, JoinedFiguresFollowTheirParentsJoint) {
         EXPECT_TRUE(verifyFrame(f, doc.figureTypes()).empty()) << verifyFrame(f, doc.figureTypes());
         ASSERT_TRUE(f.figures[1].isJoined);
         EXPECT_EQ(f.figures[1].joinParent, 0);
-        EXPECT_EQ(f.figures[0].jointPos[size_t(hand)].joinedFigures, std::vector<uint16_t>{1});
+        EXPECT_EQ(f.figures[0].joinedFigures(hand), std::vector<uint16_t>{1});
         EXPECT_EQ(f.figures[1].jointPos[0].x, f.figures[0].jointPos[size_t(hand)].x) << t;
         EXPECT_EQ(f.figures[1].jointPos[0].y, f.figures[0].jointPos[size_t(hand)].y) << t;
     }

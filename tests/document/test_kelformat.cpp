@@ -171,7 +171,7 @@ TEST(KelFormat, Version4RecordLayoutIsByteExact) {
     EXPECT_EQ(f.repeatCount, 3);
     EXPECT_EQ(f.drawOrder, (std::vector<uint16_t>{1, 0}));
     EXPECT_EQ(f.figures[1].orderPos, 0);
-    EXPECT_EQ(f.figures[0].jointPos[3].joinedFigures, (std::vector<uint16_t>{1}));
+    EXPECT_EQ(f.figures[0].joinedFigures(3), (std::vector<uint16_t>{1}));
     EXPECT_EQ(f.figures[0].joinedChildCount, 1u);
     EXPECT_EQ(f.figures[1].pose[1].length, 33.0f);
     EXPECT_FLOAT_EQ(f.figures[1].jointPos[2].x, 7 + 1.5f * (10 + 33));
@@ -416,10 +416,23 @@ TEST(KelFormat, RecordRoundTripPreservesTheDocument) {
     doc.frames[3].figures[1].colour = 0xabcdef;
     doc.frames[3].figures[1].pose[4].angle = 0.1234567890123;
     doc.frames[3].figures[1].computeJoints(doc.figureType(1));
+    // A type too large to keep inside the figure, stretched, with a figure hanging on it.
+    const auto chain = static_cast<uint16_t>(doc.addFigureType(chainType(20), "twenty"));
+    Figures& frame = doc.frames[1];
+    frame.figures[0].setType(chain, doc.figureType(chain));
+    frame.figures[0].stretchSegment(doc.figureType(chain), 17, {300, 40}, false);
+    frame.figures[0].computeJoints(doc.figureType(chain));
+    frame.figures[0].updateBounds(doc.figureType(chain));
+    frame.beginJoin(1);
+    ASSERT_TRUE(frame.join(1, 0, 19));
+    const std::vector<uint8_t> file = writeKelFile(doc);
     const std::vector<uint8_t> record = writeDocumentRecord(doc);
-    const Document back = readKelFile(writeKelFile(doc));
+    const Document back = readKelFile(file);
     EXPECT_EQ(writeDocumentRecord(back), record);
+    EXPECT_EQ(writeKelFile(back), file);
     EXPECT_EQ(back.frames[3].figures[1].pose[4].angle, 0.1234567890123);
+    EXPECT_EQ(back.frames[1].figures[0].joinedFigures(19), (std::vector<uint16_t>{1}));
+    EXPECT_NE(back.frames[1].figures[0].pose[17].length, 10.0f);
 }
 
 // The reader places figures on its own fast path; what it builds must be exactly what the

@@ -236,6 +236,40 @@ TEST_F(FigureTest, BoundsPlanRefusesPicturesAndOtherScales) {
     EXPECT_FALSE(plan.isFor(-0.0f)) << "plans are matched by the bits of the scale";
 }
 
+TEST_F(FigureTest, StickmenLiveInsideTheFigureAndLargerTypesOnTheHeap) {
+    // A frame of stick men is one block: nothing of a stick man is kept on the heap.
+    EXPECT_TRUE(man.jointPos.isInline());
+    EXPECT_TRUE(man.pose.isInline());
+    EXPECT_EQ(man.joined.capacity(), 0u);
+
+    // A chain of twenty segments, each turning a little further, outgrows the inline room.
+    FigureType chain;
+    for (int s = 0; s < 20; ++s) {
+        chain.addSegment(static_cast<uint8_t>(s), skLine, 10, 2, 0.1 * s, 0, 0);
+    }
+    Figure big;
+    big.setType(0, chain);
+    EXPECT_FALSE(big.pose.isInline());
+    big.placeRoot({5, 6}, chain);
+    double x = 5;
+    double y = 6;
+    for (int s = 0; s < 20; ++s) {
+        x += 10 * std::cos(0.1 * s);
+        y += 10 * std::sin(0.1 * s);
+    }
+    EXPECT_NEAR(big.jointPos[20].x, x, 1e-3);
+    EXPECT_NEAR(big.jointPos[20].y, y, 1e-3);
+
+    // A copy turned into a stick man stands on its own.
+    Figure copy = big;
+    copy.setType(1, type());
+    copy.placeRoot({1, 2}, type());
+    EXPECT_EQ(copy.segmentCount(), type().segmentCount());
+    EXPECT_FLOAT_EQ(copy.jointPos[3].y, man.jointPos[3].y + 2);
+    EXPECT_FLOAT_EQ(big.jointPos[0].x, 5);
+    EXPECT_EQ(big.segmentCount(), 20);
+}
+
 TEST(Rounding, HalvesGoToEvenAndUnrepresentableValuesGiveZero) {
     EXPECT_EQ(kelto::roundHalfEven(2.5), 2);
     EXPECT_EQ(kelto::roundHalfEven(3.5), 4);

@@ -239,6 +239,31 @@ TEST_F(FiguresTest, DeleteFreesJoinedChildrenAndRenumbersOtherJoins) {
     EXPECT_TRUE(frameIsSound(frame, types));
 }
 
+TEST_F(FiguresTest, JoinListsKeepJoinOrderPerJointAndFillGapsFromTheEnd) {
+    for (int k = 0; k < 5; ++k) {
+        add(100 + 150 * k, 100);
+    }
+    joinTo(1, 0, 8);
+    joinTo(2, 0, 3);
+    joinTo(3, 0, 8);
+    joinTo(4, 0, 8);
+    const Figure& parent = frame.figures[0];
+    EXPECT_EQ(parent.joinedFigures(8), (std::vector<uint16_t>{1, 3, 4}));
+    EXPECT_EQ(parent.joinedFigures(3), (std::vector<uint16_t>{2}));
+    EXPECT_TRUE(parent.joinedFigures(0).empty());
+    EXPECT_TRUE(parent.hasJoinedAt(3));
+    EXPECT_FALSE(parent.hasJoinedAt(7));
+    EXPECT_EQ(parent.joinedChildCount, 4u);
+    // The list's last figure takes the place of one that leaves.
+    frame.unjoin(1);
+    EXPECT_EQ(frame.figures[0].joinedFigures(8), (std::vector<uint16_t>{4, 3}));
+    frame.deleteFigure(2); // renumbers the figures above it in the lists
+    EXPECT_EQ(frame.figures[0].joinedFigures(8), (std::vector<uint16_t>{3, 2}));
+    EXPECT_FALSE(frame.figures[0].hasJoinedAt(3));
+    EXPECT_EQ(frame.figures[0].joinedChildCount, 2u);
+    EXPECT_TRUE(frameIsSound(frame, types));
+}
+
 TEST_F(FiguresTest, DeleteKeepsDrawOrderAndSelection) {
     for (int k = 0; k < 4; ++k) {
         add(100 * k, 100);
@@ -301,17 +326,15 @@ TEST_F(FiguresTest, UnjoinAndRebuildJoinLists) {
     joinTo(1, 0, 8);
     joinTo(2, 0, 8);
     frame.unjoin(1);
-    EXPECT_EQ(frame.figures[0].jointPos[8].joinedFigures, (std::vector<uint16_t>{2}));
+    EXPECT_EQ(frame.figures[0].joinedFigures(8), (std::vector<uint16_t>{2}));
     EXPECT_EQ(frame.figures[0].joinedChildCount, 1u);
     // After a file read the lists are rebuilt from the join fields alone.
     for (Figure& f : frame.figures) {
-        for (FigureJoint& j : f.jointPos) {
-            j.joinedFigures.clear();
-        }
+        f.joined.clear();
         f.joinedChildCount = 0;
     }
     frame.rebuildJoinLists();
-    EXPECT_EQ(frame.figures[0].jointPos[8].joinedFigures, (std::vector<uint16_t>{2}));
+    EXPECT_EQ(frame.figures[0].joinedFigures(8), (std::vector<uint16_t>{2}));
     EXPECT_TRUE(frameIsSound(frame, types));
 }
 
