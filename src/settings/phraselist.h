@@ -226,5 +226,12 @@
     X(ExTrim, "Trim frames to their drawn part") \
     X(ExColumns, "Columns") \
     X(ExAutomatic, "Automatic") \
-    X(ExWroteTwo, "Written: %1 and %2")
+    X(ExWroteTwo, "Written: %1 and %2") \
+    X(MUndoMoveFrames, "Move Frames") \
+    X(MView, "View") \
+    X(MVZoomIn, "Zoom In") \
+    X(MVZoomOut, "Zoom Out") \
+    X(MVZoomActual, "Actual Size") \
+    X(MVZoomFit, "Fit to Window") \
+    X(MZoomHint, "Zoom (Ctrl+wheel)")
 // clang-format on
