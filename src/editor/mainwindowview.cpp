@@ -124,10 +124,12 @@ void MainWindow::setZoomAt(double zoom, QPointF pointer) {
 }
 
 Rect MainWindow::visibleCanvasRect() const {
-    const QWidget* viewport = m_scrollBox->viewport();
     const int x = m_scrollBox->horizontalScrollBar()->value();
     const int y = m_scrollBox->verticalScrollBar()->value();
-    return {x, y, x + viewport->width(), y + viewport->height()};
+    // A box never shown has not laid out its viewport yet; its own size is an upper bound.
+    const QWidget* viewport = m_scrollBox->viewport();
+    const QSize size = m_scrollBox->isVisible() ? viewport->size() : m_scrollBox->size();
+    return {x, y, x + size.width(), y + size.height()};
 }
 
 void MainWindow::updateVisibleWindow() {

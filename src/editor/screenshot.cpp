@@ -124,6 +124,10 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
         }
         window.setSavedState(true);
         save(&window, folder + QStringLiteral("/main.png"));
+        // The same frame zoomed in: the handles keep their size, the status bar shows 200 %.
+        window.setZoom(2.0);
+        save(&window, folder + QStringLiteral("/main-zoomed.png"));
+        window.setZoom(1.0);
         window.figurePicker()->show();
         window.backgroundPicker()->show();
         // The builder holding one of the sample's figure types, when it has them.
