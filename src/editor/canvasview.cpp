@@ -9,8 +9,8 @@ namespace kelto {
 namespace {
 
 // The steps of the zoom keys, as photo and drawing editors offer them.
-constexpr std::array<double, 15> kZoomSteps{0.1,  0.125, 0.25, 1.0 / 3, 0.5, 2.0 / 3, 0.75, 1.0,
-                                            1.5,  2.0,   3.0,  4.0,     5.0, 6.0,     8.0};
+constexpr std::array<double, 15> kZoomSteps{0.1, 0.125, 0.25, 1.0 / 3, 0.5, 2.0 / 3, 0.75, 1.0,
+                                            1.5, 2.0,   3.0,  4.0,     5.0, 6.0,     8.0};
 // Zooms this close to a step count as that step (a fitted zoom or a rounding error).
 constexpr double kStepTolerance = 1e-6;
 

@@ -266,7 +266,7 @@ private:
     QMenu* m_viewMenu = nullptr;
     bool m_panning = false;
     QPointF m_panLast;
-    int m_wheelRest = 0;    // wheel turns not yet a whole zoom step
+    int m_wheelRest = 0;        // wheel turns not yet a whole zoom step
     bool m_settingView = false; // scroll bar changes of a zoom are applied once, at the end
 
     // The session owns the document and the frame being edited; the window shows them.

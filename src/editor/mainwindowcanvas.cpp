@@ -692,7 +692,8 @@ void MainWindow::stretchSelectBox(const QPoint& cursor) {
     // The box in animation pixels; at a zoom its corners may fall between pixels, and the
     // box then takes in the pixels they touch.
     const PointF topLeft = animationPoint(box.topLeft());
-    const PointF bottomRight = animationPoint(QPoint(box.left() + box.width(), box.top() + box.height()));
+    const PointF bottomRight =
+        animationPoint(QPoint(box.left() + box.width(), box.top() + box.height()));
     const Rect r{int(std::floor(topLeft.x)), int(std::floor(topLeft.y)),
                  int(std::ceil(bottomRight.x)), int(std::ceil(bottomRight.y))};
     if (applySelectBox(edit(), m_drag.inside, r)) {

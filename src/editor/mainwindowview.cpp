@@ -44,7 +44,8 @@ constexpr int kWheelNotch = 120; // one step of a mouse wheel, in eighths of a d
 void MainWindow::buildViewMenu() {
     m_viewMenu = menuBar()->addMenu(QString());
     addCommand(m_viewMenu, "ZoomIn1", &MainWindow::zoomIn1Click)
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
     addCommand(m_viewMenu, "ZoomOut1", &MainWindow::zoomOut1Click,
                QKeySequence(Qt::CTRL | Qt::Key_Minus));
     addCommand(m_viewMenu, "ActualSize1", &MainWindow::actualSize1Click,
@@ -65,7 +66,8 @@ void MainWindow::applyViewLanguage() {
 void MainWindow::setUpCanvasView() {
     m_zoomLabel = new QLabel(zoomText(m_zoom));
     m_zoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
-    m_zoomLabel->setMinimumWidth(m_zoomLabel->fontMetrics().horizontalAdvance(QStringLiteral("8888%")));
+    m_zoomLabel->setMinimumWidth(
+        m_zoomLabel->fontMetrics().horizontalAdvance(QStringLiteral("8888%")));
     m_zoomLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar()->addPermanentWidget(m_zoomLabel);
     for (QScrollBar* bar : {m_scrollBox->horizontalScrollBar(), m_scrollBox->verticalScrollBar()}) {
@@ -109,8 +111,8 @@ void MainWindow::setZoomAt(double zoom, QPointF pointer) {
     }
     QScrollBar* h = m_scrollBox->horizontalScrollBar();
     QScrollBar* v = m_scrollBox->verticalScrollBar();
-    const PointF anchor = canvasToAnimation(pointer + QPointF(h->value(), v->value()),
-                                            m_scene.areaOffset(), m_zoom);
+    const PointF anchor =
+        canvasToAnimation(pointer + QPointF(h->value(), v->value()), m_scene.areaOffset(), m_zoom);
     m_zoom = zoom;
     m_zoomLabel->setText(zoomText(m_zoom));
     m_settingView = true;

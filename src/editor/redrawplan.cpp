@@ -49,8 +49,7 @@ public:
         const Rect& box = m_boxes[size_t(j)];
         markBorderCrossings(box, m_w, m_h, m_plan.borders);
         for (uint16_t k : m_frame.drawOrder) {
-            if (k >= m_frame.figures.size() || m_plan.marked[k] ||
-                !rectsOverlap(m_boxes[k], box)) {
+            if (k >= m_frame.figures.size() || m_plan.marked[k] || !rectsOverlap(m_boxes[k], box)) {
                 continue;
             }
             m_plan.marked[k] = 1;

@@ -319,7 +319,7 @@ void Scene::drawFigureHandles(const SceneContent& c, int i) {
     const FigureType& type = (*c.types)[figure.typeIndex];
     if (edit.joinMode) {
         if (figure.joinCandidate) {
-                drawHandles(figure, type, m_screen, kHandleWhite, true, true, layerOrigin(),
+            drawHandles(figure, type, m_screen, kHandleWhite, true, true, layerOrigin(),
                         kHandleWhite, m_zoom);
         }
     } else if (figure.selectionPos >= 0) {
@@ -350,8 +350,8 @@ void Scene::reDrawFigure(int i, const Rect& oldBounds) {
     }
     const Rect oldBox = zoomedBox(oldBounds);
     const Rect area = areaRect();
-    const RedrawPlan plan = planRedraw(edit, boxes, i, oldBox, area.width(), area.height(),
-                                       appSettings().numOnion);
+    const RedrawPlan plan =
+        planRedraw(edit, boxes, i, oldBox, area.width(), area.height(), appSettings().numOnion);
     if (plan.full) {
         drawFigures();
         return;

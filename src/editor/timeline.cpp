@@ -505,8 +505,7 @@ void Timeline::dragTo(QPoint panelPos) {
     } else if (slot >= n) {
         frame = m_first + n;
     } else {
-        frame = m_slots[size_t(slot)].frame >= 0 ? m_slots[size_t(slot)].frame
-                                                  : m_doc.frameCount();
+        frame = m_slots[size_t(slot)].frame >= 0 ? m_slots[size_t(slot)].frame : m_doc.frameCount();
     }
     if (m_gesture == Gesture::Scrub) {
         frame = std::clamp(frame, 0, m_doc.frameCount() - 1);
@@ -531,9 +530,9 @@ void Timeline::dragTo(QPoint panelPos) {
     m_dropPosition = dropPosition(frame, rightHalf, m_doc.frameCount());
     // The line goes in the gap before the slot that will follow the moved frames.
     const int at = std::clamp(m_dropPosition - m_first, 0, n);
-    const int x = at < n ? thumbnailSlotLeft(at, n, m_panel->width(), m_geom.width) - 3
-                         : thumbnailSlotLeft(n - 1, n, m_panel->width(), m_geom.width) +
-                               m_geom.width + 1;
+    const int x =
+        at < n ? thumbnailSlotLeft(at, n, m_panel->width(), m_geom.width) - 3
+               : thumbnailSlotLeft(n - 1, n, m_panel->width(), m_geom.width) + m_geom.width + 1;
     m_dropMarker->setGeometry(std::max(x - 1, 0), 0, 3, m_geom.height + 6);
     m_dropMarker->show();
     m_dropMarker->raise();

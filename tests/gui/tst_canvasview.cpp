@@ -200,8 +200,8 @@ private Q_SLOTS:
                 // (zoomed out the handles cover it).
                 const QPoint back = canvasAt(*w, {240, 190});
                 const Rect win = w->scene().window();
-                QCOMPARE(
-                    w->scene().screenBuffer().pixel32(back.x() - win.left, back.y() - win.top), 0u);
+                QCOMPARE(w->scene().screenBuffer().pixel32(back.x() - win.left, back.y() - win.top),
+                         0u);
             }
             // A drag recomposes only around the figure; the result is the full picture.
             const int full = w->scene().fullRedrawCount();
@@ -231,12 +231,10 @@ private Q_SLOTS:
         QCOMPARE(w->zoomLabel()->text(), QString("300%"));
         QVERIFY(scrollOf(*w) != QPoint(0, 0));
         const PointF after = w->animationPoint(at + scrollOf(*w));
-        QVERIFY2(std::abs(after.x - before.x) <= 1 && std::abs(after.y - before.y) <= 1,
-                 qPrintable(QString("%1,%2 -> %3,%4")
-                                .arg(before.x)
-                                .arg(before.y)
-                                .arg(after.x)
-                                .arg(after.y)));
+        QVERIFY2(
+            std::abs(after.x - before.x) <= 1 && std::abs(after.y - before.y) <= 1,
+            qPrintable(
+                QString("%1,%2 -> %3,%4").arg(before.x).arg(before.y).arg(after.x).arg(after.y)));
         // A touchpad's half notches add up to one step.
         sendWheel(viewport, at, -60);
         QCOMPARE(w->zoom(), 3.0);

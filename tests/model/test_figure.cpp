@@ -111,8 +111,7 @@ TEST_F(FigureTest, HandlesKeepTheirScreenSizeAtEveryZoom) {
         EXPECT_EQ(man.hitHandle(type(), {root.x - 0.95 * r, root.y}, false, false, view),
                   kMainHandle)
             << zoom;
-        EXPECT_EQ(man.hitHandle(type(), {root.x - 1.05 * r, root.y}, false, false, view),
-                  kNoHandle)
+        EXPECT_EQ(man.hitHandle(type(), {root.x - 1.05 * r, root.y}, false, false, view), kNoHandle)
             << zoom;
     }
     // A broken zoom falls back to 1 instead of dividing by zero.
