@@ -640,11 +640,11 @@ void MainWindow::formResize() {
 }
 
 void MainWindow::setEditingArea() {
-    const EditingArea area =
-        m_zoom == 1 ? computeEditingArea(m_scrollBox->width(), m_scrollBox->height(),
-                                         m_doc.animWidth(), m_doc.animHeight())
-                    : computeZoomedArea(m_scrollBox->width(), m_scrollBox->height(),
-                                        m_doc.animWidth(), m_doc.animHeight(), m_zoom);
+    const EditingArea area = m_zoom == 1
+                                 ? computeEditingArea(m_scrollBox->width(), m_scrollBox->height(),
+                                                      m_doc.animWidth(), m_doc.animHeight())
+                                 : computeZoomedArea(m_scrollBox->width(), m_scrollBox->height(),
+                                                     m_doc.animWidth(), m_doc.animHeight(), m_zoom);
     // The bars follow the new size; the scene takes the visible part once, below.
     const bool settingView = std::exchange(m_settingView, true);
     m_canvas->setFixedSize(area.canvasWidth, area.canvasHeight);
