@@ -180,6 +180,28 @@ private Q_SLOTS:
         }
     }
 
+    void theSelectBoxWorksInAnimationPixelsAtEveryZoom() {
+        for (const double zoom : {0.25, 4.0}) {
+            auto w = shownWindow();
+            placeMan(*w);
+            w->addFigure(1); // the second man, in the middle and selected
+            Figures& f = w->editFigures();
+            f.moveFigure(1, 100, 0);
+            f.figures[1].updateBounds(w->document().figureType(1));
+            w->setZoom(zoom);
+            QCOMPARE(f.selection, (std::vector<uint16_t>{1}));
+            // A box from empty canvas over the first man's root (240, 200) only.
+            const QPoint from = canvasAt(*w, {160, 120});
+            const QPoint to = canvasAt(*w, {260, 216});
+            QTest::mousePress(w->canvas(), Qt::LeftButton, {}, from);
+            QTest::mouseMove(w->canvas(), to);
+            QTest::mouseRelease(w->canvas(), Qt::LeftButton, {}, to);
+            QVERIFY2(f.selection == (std::vector<uint16_t>{1, 0}),
+                     qPrintable(QString::number(zoom)));
+            w->document().documentSaved = true;
+        }
+    }
+
     void handlesKeepTheirSizeAndPartialRedrawsMatchAFullOne() {
         auto w = shownWindow();
         placeMan(*w);
