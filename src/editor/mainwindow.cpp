@@ -16,6 +16,7 @@
 #include "editor/clipboard.h"
 #include "editor/editingarea.h"
 #include "editor/icons.h"
+#include "editor/recentmenu.h"
 #include "graphics/drawing.h"
 #include "graphics/renderer.h"
 #include "pickers/aboutbox.h"
@@ -137,6 +138,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_backgroundPicker = new BackgroundPicker(this);
     m_backgroundPicker->setPickHandler([this](int cell) { setFrameBackground(cell); });
     m_language = new LanguageDialog(this);
+    buildViewMenu();
+    addZoomCommands();
 
     setSavedState(true);
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
@@ -340,10 +343,12 @@ QAction* MainWindow::addCommand(QMenu* menu, const char* name, void (MainWindow:
 
 void MainWindow::buildMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
-    addCommand(m_fileMenu, "New1", &MainWindow::new1Click);
-    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::openAnimation1Click);
+    addCommand(m_fileMenu, "New1", &MainWindow::new1Click, QKeySequence::New);
+    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::openAnimation1Click, QKeySequence::Open);
+    m_recentMenu = new RecentMenu(this);
+    m_fileMenu->addMenu(m_recentMenu);
     addCommand(m_fileMenu, "Save1", &MainWindow::save1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
-    addCommand(m_fileMenu, "SaveAs1", &MainWindow::saveAs1Click);
+    addCommand(m_fileMenu, "SaveAs1", &MainWindow::saveAs1Click, QKeySequence::SaveAs);
     addCommand(m_fileMenu, "Export1", &MainWindow::export1Click);
     m_fileMenu->addSeparator();
     addCommand(m_fileMenu, "LoadBackground1", &MainWindow::loadBackground1Click);
@@ -353,7 +358,7 @@ void MainWindow::buildMenus() {
     m_fileMenu->addSeparator();
     addCommand(m_fileMenu, "SVG1", &MainWindow::svg1Click)->setVisible(false);
     addCommand(m_fileMenu, "SVGnohandles1", &MainWindow::svgNoHandles1Click)->setVisible(false);
-    addCommand(m_fileMenu, "Exit1", &MainWindow::exit1Click);
+    addCommand(m_fileMenu, "Exit1", &MainWindow::exit1Click, QKeySequence::Quit);
 
     m_editMenu = menuBar()->addMenu(QString());
     addCommand(m_editMenu, "Undo1", &MainWindow::undo1Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -366,12 +371,11 @@ void MainWindow::buildMenus() {
                QKeySequence(Qt::CTRL | Qt::Key_A));
     addCommand(m_editMenu, "Deletefiguresoutsidearea1", &MainWindow::deleteFiguresOutsideArea1Click)
         ->setVisible(false);
-    buildViewMenu();
 
     addCommand(nullptr, "Options1", &MainWindow::options1Click);
 
     m_helpMenu = menuBar()->addMenu(QString());
-    addCommand(m_helpMenu, "KeltoHelp1", &MainWindow::keltoHelp1Click);
+    addCommand(m_helpMenu, "KeltoHelp1", &MainWindow::keltoHelp1Click, QKeySequence(Qt::Key_F1));
     addCommand(m_helpMenu, "ViewReadMeFile1", &MainWindow::viewReadMeFile1Click);
     addCommand(m_helpMenu, "About1", &MainWindow::about1Click);
 
@@ -395,7 +399,7 @@ void MainWindow::revealHiddenItems() {
 }
 
 void MainWindow::applyLanguage() {
-    setWindowTitle(getPhrase(PhraseType::MFormCap));
+    applyShellLanguage();
     setFrameLabel();
     m_repeatLabel->setText(getPhrase(PhraseType::MRepeatNum));
     m_playButton->setText(getPhrase(PhraseType::MPlayCap));
@@ -668,8 +672,7 @@ void MainWindow::setSavedState(bool saved) {
 void MainWindow::refreshSavedMark() {
     const bool saved = !m_changedOutsideHistory && !m_session.isModified();
     m_doc.documentSaved = saved;
-    const QString caption = getPhrase(PhraseType::MFormCap);
-    setWindowTitle(saved ? caption : QStringLiteral("*") + caption);
+    refreshTitle(saved);
 }
 
 void MainWindow::setCursor(Qt::CursorShape cursor) {
@@ -814,7 +817,7 @@ void MainWindow::export1Click() {
         const QString written = m_export->exportAnimation(m_doc, m_rateScrollBar->value(),
                                                           [this] { stopButtonClick(); });
         if (!written.isEmpty()) {
-            statusBar()->showMessage(written, 15000);
+            showStatus(written);
         }
     });
 }

@@ -43,7 +43,9 @@ class FigureBuilderForm;
 class FigurePicker;
 class FrameClipboard;
 class LanguageDialog;
+class OnionMenu;
 class OptionsDialog;
+class RecentMenu;
 
 // The editor window. It owns the one document, the figures being edited on the canvas and the
 // scene that draws them. Commands are slots named after their control; those whose behaviour
@@ -111,6 +113,19 @@ public:
     void revealHiddenItems();
     // Opens a figure-type file in the figure builder.
     void openInFigureBuilder(const QString& path);
+
+    // The file commands without their dialogs, for the recent-files menu and dropped files.
+    // An animation stops playback and opens with the save question; figure-type files join
+    // the types (as many as there is room for); a picture becomes the frame's background.
+    void openAnimationFile(const QString& path);
+    void loadFigureFiles(QStringList paths);
+    void loadBackgroundFile(const QString& path);
+    // Files dropped on the window, as their kinds say (see filedrop.h).
+    void openDroppedFiles(const QStringList& paths);
+    // The onion-skin settings from the View menu; the Options dialog shows them too.
+    void applyOnions(int count, bool ahead);
+    RecentMenu* recentMenu() const { return m_recentMenu; }
+    OnionMenu* onionMenu() const { return m_onionMenu; }
 
     // Seams of the canvas-editing, frames, playback and undo work, called where they belong.
     // Fill the figure controls from the selection; runs findOnions (selection changes).
@@ -226,6 +241,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Opens a file the program ships in the desktop's viewer; says so when none can be started.
@@ -238,6 +255,14 @@ private:
     void layoutPanels();
     void setFrameLabel();
     void saveAnimationTo(const QString& path);
+    // The title, the status line and the recent files (shellcommands.cpp).
+    void buildViewMenu();
+    void applyShellLanguage();
+    void refreshTitle(bool saved);
+    void showStatus(const QString& message);
+    void noteRecentFile(const QString& path);
+    void openRecentFile(const QString& path);
+    void clearRecentFiles();
     void fillPickers();
     SceneContent sceneContent() const;
     int runDialog(QDialog& dialog);
@@ -253,7 +278,7 @@ private:
     void deleteFigureType(int typeIndex);
     bool figureTypeInUse(int typeIndex) const;
     // Canvas view.
-    void buildViewMenu();
+    void addZoomCommands(); // to the View menu
     void applyViewLanguage();
     void setUpCanvasView();
     void updateVisibleWindow();
@@ -263,7 +288,6 @@ private:
     bool canvasPanEvent(QEvent* event);
     double m_zoom = 1.0;
     QLabel* m_zoomLabel = nullptr;
-    QMenu* m_viewMenu = nullptr;
     bool m_panning = false;
     QPointF m_panLast;
     int m_wheelRest = 0;        // wheel turns not yet a whole zoom step
@@ -335,6 +359,9 @@ private:
     QMenu* m_editMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QMenu* m_timelineMenu = nullptr;
+    RecentMenu* m_recentMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    OnionMenu* m_onionMenu = nullptr;
 
     AboutBox* m_about = nullptr;
     std::unique_ptr<ExportCommand> m_export; // the progress window and the export options

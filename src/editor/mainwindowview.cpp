@@ -41,8 +41,8 @@ constexpr int kWheelNotch = 120; // one step of a mouse wheel, in eighths of a d
 
 } // namespace
 
-void MainWindow::buildViewMenu() {
-    m_viewMenu = menuBar()->addMenu(QString());
+void MainWindow::addZoomCommands() {
+    m_viewMenu->addSeparator();
     addCommand(m_viewMenu, "ZoomIn1", &MainWindow::zoomIn1Click)
         ->setShortcuts(
             {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
@@ -55,12 +55,20 @@ void MainWindow::buildViewMenu() {
 }
 
 void MainWindow::applyViewLanguage() {
-    m_viewMenu->setTitle(getPhrase(PhraseType::MView));
-    action(QStringLiteral("ZoomIn1"))->setText(getPhrase(PhraseType::MVZoomIn));
-    action(QStringLiteral("ZoomOut1"))->setText(getPhrase(PhraseType::MVZoomOut));
-    action(QStringLiteral("ActualSize1"))->setText(getPhrase(PhraseType::MVZoomActual));
-    action(QStringLiteral("FitToWindow1"))->setText(getPhrase(PhraseType::MVZoomFit));
-    m_zoomLabel->setToolTip(getPhrase(PhraseType::MZoomHint));
+    const std::pair<const char*, PhraseType> captions[] = {
+        {"ZoomIn1", PhraseType::MVZoomIn},
+        {"ZoomOut1", PhraseType::MVZoomOut},
+        {"ActualSize1", PhraseType::MVZoomActual},
+        {"FitToWindow1", PhraseType::MVZoomFit},
+    };
+    for (const auto& [name, phrase] : captions) {
+        if (QAction* a = action(QString::fromLatin1(name))) { // none before the menu is built
+            a->setText(getPhrase(phrase));
+        }
+    }
+    if (m_zoomLabel) {
+        m_zoomLabel->setToolTip(getPhrase(PhraseType::MZoomHint));
+    }
 }
 
 void MainWindow::setUpCanvasView() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/recentfiles.h"
+
 #include <string>
 
 namespace kelto {
@@ -22,6 +24,8 @@ struct AppSettings {
     // Steps the editor's history keeps; stored in a section of its own, written only when it
     // differs from the default so that the main section stays as other copies expect it.
     int undoDepth = 100;
+    // The animations opened or saved last, in a section of its own for the same reason.
+    RecentFiles recentFiles;
 };
 
 AppSettings& appSettings();

@@ -227,8 +227,15 @@
     X(ExColumns, "Columns") \
     X(ExAutomatic, "Automatic") \
     X(ExWroteTwo, "Written: %1 and %2") \
-    X(MUndoMoveFrames, "Move Frames") \
     X(MView, "View") \
+    X(MRecentFiles, "Recent Files") \
+    X(MRecentClear, "Clear Recent Files") \
+    X(MSaved, "Saved %1") \
+    X(ExExported, "Exported %1 frames to %2") \
+    X(ExExportedTwo, "Exported %1 frames to %2 and %3") \
+    X(ExExportedFiles, "Exported %1 frames to %2 files, %3 to %4") \
+    X(LangLocale, "en") \
+    X(MUndoMoveFrames, "Move Frames") \
     X(MVZoomIn, "Zoom In") \
     X(MVZoomOut, "Zoom Out") \
     X(MVZoomActual, "Actual Size") \

@@ -74,6 +74,7 @@ AppSettings fromIni(const IniFile& ini) {
                           .trimmed()
                           .toInt(&ok, 10);
     s.undoDepth = ok && depth >= 1 && depth <= kMaxUndoSteps ? depth : defaults.undoDepth;
+    s.recentFiles = RecentFiles::fromIni(ini);
     return s;
 }
 
@@ -128,6 +129,7 @@ void writeSettings(const AppSettings& s, const QString& path) {
     if (s.undoDepth != AppSettings{}.undoDepth) {
         ini.setValue(editorSection, QStringLiteral("UndoDepth"), number(s.undoDepth));
     }
+    s.recentFiles.toIni(ini);
     ini.save(path);
 }
 
