@@ -25,13 +25,19 @@ namespace kelto {
 
 namespace {
 
-// Hands the canvas's middle-button events to the window before the canvas sees them, so a
-// pan never starts a posing gesture.
+// Hands the canvas's mouse button events to the window before the canvas sees them, so a
+// middle-button pan never starts a posing gesture. Other events never reach the window: the
+// canvas still gets some while the window is being destroyed.
 class CanvasPanFilter : public QObject {
 public:
     CanvasPanFilter(QObject* parent, std::function<bool(QEvent*)> handler)
         : QObject(parent), m_handler(std::move(handler)) {}
-    bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        const auto type = event->type();
+        const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+                           type == QEvent::MouseButtonRelease;
+        return mouse && m_handler(event);
+    }
 
 private:
     std::function<bool(QEvent*)> m_handler;
