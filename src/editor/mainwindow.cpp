@@ -372,6 +372,9 @@ void MainWindow::buildMenus() {
     addCommand(m_editMenu, "Deletefiguresoutsidearea1", &MainWindow::deleteFiguresOutsideArea1Click)
         ->setVisible(false);
 
+    m_frameMenu = menuBar()->addMenu(QString());
+    addCommand(m_frameMenu, "Inbetweens1", &MainWindow::inbetweens1Click);
+
     addCommand(nullptr, "Options1", &MainWindow::options1Click);
 
     m_helpMenu = menuBar()->addMenu(QString());
@@ -383,6 +386,7 @@ void MainWindow::buildMenus() {
     addCommand(m_timelineMenu, "Insert1", &MainWindow::insert1Click);
     addCommand(m_timelineMenu, "InsertPaste1", &MainWindow::insertPaste1Click);
     addCommand(m_timelineMenu, "Delete1", &MainWindow::delete1Click);
+    m_timelineMenu->addAction(action(QStringLiteral("Inbetweens1")));
     addCommand(m_timelineMenu, "SaveSelected1", &MainWindow::saveSelected1Click)->setVisible(false);
 }
 
@@ -435,6 +439,7 @@ void MainWindow::applyLanguage() {
     m_fileMenu->setTitle(getPhrase(PhraseType::MFile));
     m_editMenu->setTitle(getPhrase(PhraseType::Edit));
     m_helpMenu->setTitle(getPhrase(PhraseType::MHelp));
+    m_frameMenu->setTitle(getPhrase(PhraseType::MFrameMenu));
     const std::pair<const char*, PhraseType> captions[] = {
         {"New1", PhraseType::MFNew},
         {"OpenAnimation1", PhraseType::MFOpen},
@@ -453,6 +458,7 @@ void MainWindow::applyLanguage() {
         {"Insert1", PhraseType::MTLInsert},
         {"InsertPaste1", PhraseType::MTLPasteInsert},
         {"Delete1", PhraseType::MTLDelete},
+        {"Inbetweens1", PhraseType::MInbetweensCmd},
         {"SaveSelected1", PhraseType::MTLSaveSel},
         {"Undo1", PhraseType::Undo},
         {"Redo1", PhraseType::Redo},
@@ -736,6 +742,7 @@ SceneContent MainWindow::sceneContent() const {
     c.types = &m_doc.figureTypes();
     c.backgrounds = &m_doc.backgrounds();
     c.edit = &edit();
+    c.preview = m_inbetweenPreview ? &*m_inbetweenPreview : nullptr;
     c.editFrameIndex = m_session.editFrameIndex();
     c.animWidth = m_doc.animWidth();
     c.animHeight = m_doc.animHeight();

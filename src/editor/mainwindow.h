@@ -199,6 +199,8 @@ public Q_SLOTS:
     void insertPaste1Click();
     void delete1Click();
     void saveSelected1Click();
+    // Frame menu and timeline pop-up menu (mainwindowinbetweens.cpp).
+    void inbetweens1Click();
     // Tool panel.
     void playButtonClick();
     void stopButtonClick();
@@ -358,6 +360,7 @@ private:
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
+    QMenu* m_frameMenu = nullptr;
     QMenu* m_timelineMenu = nullptr;
     RecentMenu* m_recentMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
@@ -381,6 +384,10 @@ private:
     FrameSelection m_frameSelection;
     FrameClipboard* m_clipboard = nullptr;
     int m_popupFrame = 0;
+    // In-betweens: the two key frames the command works on, and the ghost of the middle
+    // in-between shown while its dialog is open.
+    std::optional<std::pair<int, int>> inbetweenKeyFrames() const;
+    std::optional<Figures> m_inbetweenPreview;
 };
 
 } // namespace kelto

@@ -235,6 +235,16 @@
     X(ExExportedTwo, "Exported %1 frames to %2 and %3") \
     X(ExExportedFiles, "Exported %1 frames to %2 files, %3 to %4") \
     X(LangLocale, "en") \
+    X(MUndoInbetweens, "In-betweens") \
+    X(MInbetweensCmd, "Insert In-betweens...") \
+    X(MInbetweensCount, "Frames to insert") \
+    X(MInbetweensEasing, "Easing") \
+    X(MEaseLinear, "Linear") \
+    X(MEaseIn, "Ease in") \
+    X(MEaseOut, "Ease out") \
+    X(MEaseInOut, "Ease in and out") \
+    X(MInbetweensNeedTwo, "In-betweens need two stored frames: select two frames, or edit a frame that has a next one") \
+    X(MFrameMenu, "Frame") \
     X(MUndoMoveFrames, "Move Frames") \
     X(MVZoomIn, "Zoom In") \
     X(MVZoomOut, "Zoom Out") \
