@@ -28,7 +28,7 @@ struct Crowd {
 void BM_HitTestMiss(benchmark::State& state) {
     Crowd crowd(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(crowd.frame.hitTest(crowd.types, {-500, -500}));
+        benchmark::DoNotOptimize(crowd.frame.hitTest(crowd.types, {-500, -500}, HandleView{}));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

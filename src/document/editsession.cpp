@@ -291,6 +291,39 @@ private:
     std::vector<std::pair<int, Figures>> m_frames;
 };
 
+// Frames moved to a new place: the new order as a list of old frame numbers. Undo applies
+// the inverse order, so the step holds no frame content at all.
+class MoveFramesStep : public SessionStep {
+public:
+    MoveFramesStep(EditSession& session, std::vector<int> order)
+        : SessionStep(session, PhraseType::MUndoMoveFrames), m_order(std::move(order)) {
+        m_inverse.resize(m_order.size());
+        for (size_t i = 0; i < m_order.size(); ++i) {
+            m_inverse[size_t(m_order[i])] = int(i);
+        }
+    }
+    void redo() override { apply(m_order, m_inverse); }
+    void undo() override { apply(m_inverse, m_order); }
+
+private:
+    // order[i]: the frame now at i came from order[i]; where[j]: frame j goes to where[j].
+    void apply(const std::vector<int>& order, const std::vector<int>& where) {
+        auto& frames = doc().frames;
+        std::vector<Figures> moved;
+        moved.reserve(frames.size());
+        for (int from : order) {
+            moved.push_back(std::move(frames[size_t(from)]));
+        }
+        frames = std::move(moved);
+        const int edited = m_session.editFrameIndex();
+        const int shown = edited >= 0 ? where[size_t(edited)] : -1;
+        m_session.showFrame(shown);
+        doc().notifyObservers(DocumentChange::FramesChanged, 0);
+    }
+    std::vector<int> m_order;
+    std::vector<int> m_inverse;
+};
+
 // What a paste changes besides the frames it inserts.
 struct PasteBase {
     int types = 0;
@@ -687,6 +720,48 @@ int EditSession::deleteSelectedFrames() {
         takeBaseline();
     }
     return count;
+}
+
+int EditSession::moveFrames(std::vector<int> frames, int position) {
+    const int n = frameCount();
+    if (frames.empty() || position < 0 || position > n) {
+        return -1;
+    }
+    std::vector<uint8_t> moving(size_t(n), 0);
+    for (int f : frames) {
+        if (f < 0 || f >= n || moving[size_t(f)]) {
+            return -1;
+        }
+        moving[size_t(f)] = 1;
+    }
+    std::sort(frames.begin(), frames.end());
+    // The frames that stay, in order, with the block put in before the first of them that
+    // stood at or after position.
+    std::vector<int> order;
+    order.reserve(size_t(n));
+    int blockStart = -1;
+    for (int f = 0; f <= n; ++f) {
+        if (f == position) {
+            blockStart = int(order.size());
+            order.insert(order.end(), frames.begin(), frames.end());
+        }
+        if (f < n && !moving[size_t(f)]) {
+            order.push_back(f);
+        }
+    }
+    bool unchanged = true;
+    for (int i = 0; i < n && unchanged; ++i) {
+        unchanged = order[size_t(i)] == i;
+    }
+    if (unchanged) {
+        return -1;
+    }
+    if (canvasEditPending()) {
+        recordCanvasEdit(PhraseType::BUndoMove);
+    }
+    m_history.push(new MoveFramesStep(*this, std::move(order)));
+    takeBaseline();
+    return blockStart;
 }
 
 PasteResult EditSession::pasteFrames(const uint8_t* data, size_t size, int position,

@@ -90,6 +90,12 @@ public:
     bool deleteFrame(int frame);
     // Deletes the frames marked selected in the timeline; returns how many went.
     int deleteSelectedFrames();
+    // Moves the given frames, in their present order, as one block so that it starts where
+    // frame `position` (0..frameCount) stood before the move; frames keep their timeline
+    // marks, and the edited frame stays on the canvas wherever it goes. Returns the new
+    // number of the block's first frame, or -1 (nothing recorded) when the list is empty,
+    // names a frame out of range twice or at all, or the order would not change.
+    int moveFrames(std::vector<int> frames, int position);
     PasteResult pasteFrames(const uint8_t* data, size_t size, int position, bool ownClipboard,
                             TimelineIndices* timeline = nullptr);
     // Repeat count (1..65535) or background slot of the given frames; -1 means the new frame.

@@ -29,13 +29,19 @@ void Canvas::paintEvent(QPaintEvent* event) {
     }
     Bitmap& screen = m_scene.screenBuffer();
     QPainter painter(this);
-    if (screen.empty()) {
-        painter.fillRect(event->rect(), palette().color(QPalette::Window));
-        return;
-    }
-    const QImage image = screen.view();
+    // The screen buffer covers the scene's window of the canvas; anything else the system
+    // asks for lies outside what can be seen and gets the window colour.
+    const Rect w = m_scene.window();
+    const QRect window(w.left, w.top, w.width(), w.height());
+    const QImage image = screen.empty() ? QImage() : screen.view();
     for (const QRect& r : event->region()) {
-        painter.drawImage(r.topLeft(), image, r);
+        const QRect shown = image.isNull() ? QRect() : r.intersected(window);
+        if (shown != r) {
+            painter.fillRect(r, palette().color(QPalette::Window));
+        }
+        if (!shown.isEmpty()) {
+            painter.drawImage(shown.topLeft(), image, shown.translated(-window.topLeft()));
+        }
     }
 }
 

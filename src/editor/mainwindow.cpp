@@ -12,6 +12,7 @@
 #include "dialogs/spinedit.h"
 #include "document/kelformat.h"
 #include "editor/canvas.h"
+#include "editor/canvasview.h"
 #include "editor/clipboard.h"
 #include "editor/editingarea.h"
 #include "editor/icons.h"
@@ -51,6 +52,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <utility>
+
 namespace kelto {
 
 namespace {
@@ -84,6 +87,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     buildPanels();
     buildMenus();
+    setUpCanvasView();
     m_scene.setPresenter([this](const Rect& r) { m_canvas->present(r); });
     m_canvas->setRepaintHandler([this] {
         guarded("EditPaintBoxPaint", [this] { m_scene.editPaintBoxPaint(isPlaying()); });
@@ -135,6 +139,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_backgroundPicker->setPickHandler([this](int cell) { setFrameBackground(cell); });
     m_language = new LanguageDialog(this);
     buildViewMenu();
+    addZoomCommands();
 
     setSavedState(true);
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
@@ -460,6 +465,7 @@ void MainWindow::applyLanguage() {
     for (const auto& [name, phrase] : captions) {
         action(QString::fromLatin1(name))->setText(getPhrase(phrase));
     }
+    applyViewLanguage();
     // These have no phrase: they are the developer's own items.
     action(QStringLiteral("KeltoHelp1"))->setText(QStringLiteral("Kelto Help"));
     action(QStringLiteral("SVG1"))->setText(QStringLiteral("SVG handles"));
@@ -643,9 +649,17 @@ void MainWindow::formResize() {
 }
 
 void MainWindow::setEditingArea() {
-    const EditingArea area = computeEditingArea(m_scrollBox->width(), m_scrollBox->height(),
-                                                m_doc.animWidth(), m_doc.animHeight());
+    const EditingArea area = m_zoom == 1
+                                 ? computeEditingArea(m_scrollBox->width(), m_scrollBox->height(),
+                                                      m_doc.animWidth(), m_doc.animHeight())
+                                 : computeZoomedArea(m_scrollBox->width(), m_scrollBox->height(),
+                                                     m_doc.animWidth(), m_doc.animHeight(), m_zoom);
+    // The bars follow the new size; the scene takes the visible part once, below.
+    const bool settingView = std::exchange(m_settingView, true);
     m_canvas->setFixedSize(area.canvasWidth, area.canvasHeight);
+    m_settingView = settingView;
+    m_scene.setZoom(m_zoom);
+    m_scene.setVisibleWindow(visibleCanvasRect());
     m_scene.setEditingArea(area);
     m_scene.drawGhostEdit();
 }
@@ -891,6 +905,7 @@ Timeline& MainWindow::timeline() {
             guarded("FrameClick", [&] { selectFrame(frame, modifiers); });
         };
         m_timeline->onPopup = [this](int frame) { m_popupFrame = frame; };
+        connectTimelineGestures(*m_timeline);
         auto* blocker = new PlaybackWheelBlocker([this] { return isPlaying(); }, m_timeline);
         m_scrollBox->installEventFilter(blocker);
         m_scrollBox->viewport()->installEventFilter(blocker);
@@ -1096,7 +1111,6 @@ void MainWindow::playButtonClick() {
         }
         endDrag();
         m_session.startPlayback(std::max(m_session.editFrameIndex(), 0));
-        m_playRaster.reset(m_doc.animWidth(), m_doc.animHeight(), PixelFormat::Bits32);
         // The canvas shows the background and border without figures until the first tick.
         m_scene.drawGhostBackground();
         m_scene.screenBuffer() = m_scene.ghostBitmap();
@@ -1115,10 +1129,10 @@ void MainWindow::stopButtonClick() {
     }
     m_playTimer->stop();
     guarded("Stop", [this] {
+        timeline().setPlayFrame(-1);
         enableControlsPlaying(true);
         m_scene.drawGhostEdit();
         setFrameLabel();
-        m_playRaster = Bitmap{};
         drawFigures();
     });
 }
@@ -1128,25 +1142,21 @@ void MainWindow::playTimerTimer() {
         if (m_drag.active || m_drag.boxActive) {
             endDrag(); // no drag survives into playback
         }
-        if (!isPlaying() || m_doc.frames.empty() || m_playRaster.empty()) {
+        if (!isPlaying() || m_doc.frames.empty()) {
             stopButtonClick();
             return;
         }
         const PlaybackStep step = m_session.playbackTick(m_repeatCheckBox->isChecked());
         if (step.frame >= 0) {
-            drawFrame(m_playRaster, m_doc.frames[size_t(step.frame)], m_doc.figureTypes(),
-                      m_doc.backgrounds(), m_doc.animWidth(), m_doc.animHeight(), 1.0);
+            // Drawn at the view's zoom, straight onto the canvas buffer.
+            m_scene.drawPlaybackFrame(m_doc.frames[size_t(step.frame)]);
             m_frameLabel->setText(getPhrase(PhraseType::MFrameNum) + QLatin1Char(' ') +
                                   QString::number(step.frame + 1));
+            timeline().setPlayFrame(step.frame);
         }
         if (step.ended) {
-            copyBitmap(m_playRaster, m_scene.screenBuffer(), m_scene.areaOffset());
-            m_canvas->update();
             stopButtonClick();
-            return;
         }
-        copyBitmap(m_playRaster, m_scene.screenBuffer(), m_scene.areaOffset());
-        m_canvas->update();
     });
 }
 

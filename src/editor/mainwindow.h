@@ -8,6 +8,7 @@
 #include "model/figures.h"
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QPointer>
 
 #include <functional>
@@ -30,6 +31,7 @@ class QSpinBox;
 class QTimer;
 class QUrl;
 class QToolButton;
+class QWheelEvent;
 
 namespace kelto {
 
@@ -157,6 +159,18 @@ public:
 
     void documentChanged(DocumentChange change, int index) override;
 
+    // The canvas view (mainwindowview.cpp): zoom and pan never touch the document.
+    double zoom() const { return m_zoom; }
+    // Zooms (clamped to 10..800 %) keeping the animation point under viewport position
+    // `pointer` where it is; setZoom keeps the point in the middle of the box.
+    void setZoomAt(double zoom, QPointF pointer);
+    void setZoom(double zoom);
+    QLabel* zoomLabel() const { return m_zoomLabel; }
+    // A canvas pixel in animation coordinates, for the current view.
+    PointF animationPoint(QPoint canvasPos) const;
+    // Handle sizes and zoom for the model's hit tests.
+    HandleView handleView() const;
+
 public Q_SLOTS:
     // File menu.
     void new1Click();
@@ -211,6 +225,11 @@ public Q_SLOTS:
     void pasteFrameButtonClick();
     void deleteSelFrameButtonClick();
     void tlScrollBarChange(int value);
+    // View menu.
+    void zoomIn1Click();
+    void zoomOut1Click();
+    void actualSize1Click();
+    void fitToWindow1Click();
     // Canvas input.
     void editPaintBoxMouseDown(QMouseEvent* event);
     void editPaintBoxMouseMove(QMouseEvent* event);
@@ -259,6 +278,21 @@ private:
     void showOpacity(int transparency);
     void deleteFigureType(int typeIndex);
     bool figureTypeInUse(int typeIndex) const;
+    // Canvas view.
+    void addZoomCommands(); // to the View menu
+    void applyViewLanguage();
+    void setUpCanvasView();
+    void updateVisibleWindow();
+    Rect visibleCanvasRect() const;
+    void refreshCanvasView();
+    bool canvasZoomWheel(QWheelEvent* event);
+    bool canvasPanEvent(QEvent* event);
+    double m_zoom = 1.0;
+    QLabel* m_zoomLabel = nullptr;
+    bool m_panning = false;
+    QPointF m_panLast;
+    int m_wheelRest = 0;        // wheel turns not yet a whole zoom step
+    bool m_settingView = false; // scroll bar changes of a zoom are applied once, at the end
 
     // The session owns the document and the frame being edited; the window shows them.
     EditSession m_session;
@@ -340,6 +374,9 @@ private:
     BackgroundPicker* m_backgroundPicker = nullptr;
 
     // Frames, timeline and playback.
+    void connectTimelineGestures(Timeline& tl);
+    void scrubToFrame(int frame);
+    void moveSelectedFrames(int position);
     void enableControlsPlaying(bool on);
     bool frameStepKey(QKeyEvent* event);
     Timeline* m_timeline = nullptr;
@@ -350,7 +387,6 @@ private:
     // in-between shown while its dialog is open.
     std::optional<std::pair<int, int>> inbetweenKeyFrames() const;
     std::optional<Figures> m_inbetweenPreview;
-    Bitmap m_playRaster;
 };
 
 } // namespace kelto

@@ -25,6 +25,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelto {
 
@@ -134,6 +135,9 @@ void MainWindow::initUndo() {
             if (type == QEvent::FocusOut) {
                 m_drag.heldArrows = 0; // their releases go elsewhere now
                 return false;
+            }
+            if (type == QEvent::Wheel && canvasZoomWheel(static_cast<QWheelEvent*>(event))) {
+                return true; // Ctrl+wheel zooms about the pointer
             }
             if (type == QEvent::Wheel && !isPlaying()) {
                 auto* wheel = static_cast<QWheelEvent*>(event);
@@ -532,15 +536,14 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
             scaleSpinEditChange();
         }
         const QPoint pos = event->position().toPoint();
-        const PixelPos offset = m_scene.areaOffset();
         m_drag.downX = pos.x();
         m_drag.downY = pos.y();
         m_drag.moved = false;
         m_drag.reach.end();
         m_drag.pendingSelect = -1;
         m_drag.active = false;
-        const PointF p{double(pos.x() - offset.x), double(pos.y() - offset.y)};
-        const HitResult hit = edit().hitTest(m_doc.figureTypes(), p);
+        const PointF p = animationPoint(pos);
+        const HitResult hit = edit().hitTest(m_doc.figureTypes(), p, handleView());
         m_drag.handle = hit.handle;
         m_drag.figure = hit.figure;
         if (hit.handle == kNoHandle) {
@@ -623,9 +626,7 @@ void MainWindow::editPaintBoxMouseMove(QMouseEvent* event) {
             endDrag();
             return;
         }
-        const QPoint pos = event->position().toPoint();
-        const PixelPos offset = m_scene.areaOffset();
-        const PointF p{double(pos.x() - offset.x), double(pos.y() - offset.y)};
+        const PointF p = animationPoint(event->position().toPoint());
         if (p.x == m_drag.last.x && p.y == m_drag.last.y) {
             return;
         }
@@ -695,9 +696,13 @@ void MainWindow::stretchSelectBox(const QPoint& cursor) {
                     std::abs(x - m_drag.downX), std::abs(y - m_drag.downY));
     m_selectBox->setGeometry(box);
     m_selectBox->show();
-    const PixelPos offset = m_scene.areaOffset();
-    const Rect r{box.left() - offset.x, box.top() - offset.y, box.left() + box.width() - offset.x,
-                 box.top() + box.height() - offset.y};
+    // The box in animation pixels; at a zoom its corners may fall between pixels, and the
+    // box then takes in the pixels they touch.
+    const PointF topLeft = animationPoint(box.topLeft());
+    const PointF bottomRight =
+        animationPoint(QPoint(box.left() + box.width(), box.top() + box.height()));
+    const Rect r{int(std::floor(topLeft.x)), int(std::floor(topLeft.y)),
+                 int(std::ceil(bottomRight.x)), int(std::ceil(bottomRight.y))};
     if (applySelectBox(edit(), m_drag.inside, r)) {
         setFigureControls();
         drawFigures();

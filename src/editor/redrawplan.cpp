@@ -33,8 +33,8 @@ namespace {
 
 class Planner {
 public:
-    Planner(const Figures& frame, RedrawPlan& plan, int w, int h)
-        : m_frame(frame), m_plan(plan), m_w(w), m_h(h) {}
+    Planner(const Figures& frame, const std::vector<Rect>& boxes, RedrawPlan& plan, int w, int h)
+        : m_frame(frame), m_boxes(boxes), m_plan(plan), m_w(w), m_h(h) {}
 
     int counter = 0;
 
@@ -46,11 +46,10 @@ public:
         if (counter > kRedrawRecursionLimit) {
             return;
         }
-        const Rect& box = m_frame.figures[size_t(j)].bounds;
+        const Rect& box = m_boxes[size_t(j)];
         markBorderCrossings(box, m_w, m_h, m_plan.borders);
         for (uint16_t k : m_frame.drawOrder) {
-            if (k >= m_frame.figures.size() || m_plan.marked[k] ||
-                !rectsOverlap(m_frame.figures[k].bounds, box)) {
+            if (k >= m_frame.figures.size() || m_plan.marked[k] || !rectsOverlap(m_boxes[k], box)) {
                 continue;
             }
             m_plan.marked[k] = 1;
@@ -64,6 +63,7 @@ public:
 
 private:
     const Figures& m_frame;
+    const std::vector<Rect>& m_boxes;
     RedrawPlan& m_plan;
     int m_w;
     int m_h;
@@ -82,23 +82,33 @@ bool anyJoins(const Figures& frame) {
 
 RedrawPlan planRedraw(const Figures& frame, int changed, const Rect& oldBounds, int animWidth,
                       int animHeight, int numOnion) {
+    std::vector<Rect> boxes;
+    boxes.reserve(frame.figures.size());
+    for (const Figure& f : frame.figures) {
+        boxes.push_back(f.bounds);
+    }
+    return planRedraw(frame, boxes, changed, oldBounds, animWidth, animHeight, numOnion);
+}
+
+RedrawPlan planRedraw(const Figures& frame, const std::vector<Rect>& boxes, int changed,
+                      const Rect& oldBounds, int animWidth, int animHeight, int numOnion) {
     RedrawPlan plan;
     const int n = frame.figureCount();
     if (numOnion > 0 || frame.selectedCount() > 1 || changed < 0 || changed >= n ||
-        anyJoins(frame)) {
+        boxes.size() != frame.figures.size() || anyJoins(frame)) {
         plan.full = true;
         return plan;
     }
     plan.marked.assign(size_t(n), 0);
     plan.marked[size_t(changed)] = 1;
-    const Rect& now = frame.figures[size_t(changed)].bounds;
+    const Rect& now = boxes[size_t(changed)];
     markBorderCrossings(now, animWidth, animHeight, plan.borders);
-    Planner planner(frame, plan, animWidth, animHeight);
+    Planner planner(frame, boxes, plan, animWidth, animHeight);
     for (int j = 0; j < n; ++j) {
         if (plan.marked[size_t(j)]) {
             continue;
         }
-        const Rect& box = frame.figures[size_t(j)].bounds;
+        const Rect& box = boxes[size_t(j)];
         if (!rectsOverlap(box, oldBounds) && !rectsOverlap(box, now)) {
             continue;
         }

@@ -38,5 +38,9 @@ struct RedrawPlan {
 // the recursion limit.
 RedrawPlan planRedraw(const Figures& frame, int changed, const Rect& oldBounds, int animWidth,
                       int animHeight, int numOnion);
+// The same over the boxes the figures cover on a zoomed view (boxes[i] for figure i, oldBox for
+// the changed figure's old place), relative to the corner of an area areaWidth x areaHeight.
+RedrawPlan planRedraw(const Figures& frame, const std::vector<Rect>& boxes, int changed,
+                      const Rect& oldBox, int areaWidth, int areaHeight, int numOnion);
 
 } // namespace kelto

@@ -7,6 +7,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace kelto {
 
@@ -29,6 +31,15 @@ Rect unite(const Rect& a, const Rect& b) {
 Rect clipTo(const Rect& r, const Bitmap& canvas) {
     return {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, canvas.width()),
             std::min(r.bottom, canvas.height())};
+}
+
+// A scaled coordinate as an int, saturating: far-off figures at a large zoom stay far off.
+int saturate(double v) {
+    return int(std::clamp(v, double(INT_MIN / 2), double(INT_MAX / 2)));
+}
+
+int scaled(int length, double zoom) {
+    return saturate(std::nearbyint(length * zoom));
 }
 
 } // namespace
@@ -55,13 +66,54 @@ SceneContent Scene::content() const {
 }
 
 void Scene::setEditingArea(const EditingArea& area) {
-    checkBitmapSize(area.canvasWidth, area.canvasHeight);
+    m_canvasWidth = std::max(area.canvasWidth, 0);
+    m_canvasHeight = std::max(area.canvasHeight, 0);
     m_areaOffset = area.areaOffset;
-    if (m_screen.width() != area.canvasWidth || m_screen.height() != area.canvasHeight) {
-        m_ghost.reset(area.canvasWidth, area.canvasHeight, PixelFormat::Bits32);
-        m_screen.reset(area.canvasWidth, area.canvasHeight, PixelFormat::Bits32);
+    applyWindow();
+}
+
+void Scene::setVisibleWindow(const Rect& window) {
+    m_requestedWindow = window;
+    applyWindow();
+}
+
+void Scene::applyWindow() {
+    const Rect whole{0, 0, m_canvasWidth, m_canvasHeight};
+    Rect w = whole;
+    if (m_requestedWindow.right > m_requestedWindow.left &&
+        m_requestedWindow.bottom > m_requestedWindow.top) {
+        w = {std::max(m_requestedWindow.left, 0), std::max(m_requestedWindow.top, 0),
+             std::min(m_requestedWindow.right, m_canvasWidth),
+             std::min(m_requestedWindow.bottom, m_canvasHeight)};
+        if (w.right <= w.left || w.bottom <= w.top) {
+            w = {0, 0, 0, 0};
+        }
+    }
+    checkBitmapSize(w.width(), w.height());
+    m_window = w;
+    if (m_screen.width() != w.width() || m_screen.height() != w.height()) {
+        m_ghost.reset(w.width(), w.height(), PixelFormat::Bits32);
+        m_screen.reset(w.width(), w.height(), PixelFormat::Bits32);
     }
     m_fullRepaintNeeded = true;
+}
+
+Rect Scene::areaRect() const {
+    const SceneContent c = content();
+    const PixelPos o = layerOrigin();
+    return {o.x, o.y, o.x + scaled(c.animWidth, m_zoom), o.y + scaled(c.animHeight, m_zoom)};
+}
+
+Rect Scene::zoomedBox(const Rect& b) const {
+    if (m_zoom == 1) {
+        return b;
+    }
+    // Handles keep their size in pixels: below 100 % they reach further than the bounds
+    // (which hold half the largest handle in animation pixels) scale to.
+    const int pad = 2 + (m_zoom < 1 ? (appSettings().maxHandleSize + 1) / 2 : 0);
+    return {saturate(std::floor(b.left * m_zoom)) - pad, saturate(std::floor(b.top * m_zoom)) - pad,
+            saturate(std::ceil(b.right * m_zoom)) + pad,
+            saturate(std::ceil(b.bottom * m_zoom)) + pad};
 }
 
 void Scene::clearLayers() {
@@ -74,9 +126,11 @@ void Scene::present(const Rect& canvasRect) {
     if (r.right <= r.left || r.bottom <= r.top) {
         return;
     }
-    m_lastPresented = r;
+    // Handed on in canvas coordinates.
+    const Rect onCanvas = offsetRect(r, {m_window.left, m_window.top});
+    m_lastPresented = onCanvas;
     if (m_present) {
-        m_present(r);
+        m_present(onCanvas);
     }
 }
 
@@ -84,9 +138,9 @@ void Scene::drawAnimBorderLine(Bitmap& canvas, int side) const {
     if (canvas.empty()) {
         return;
     }
-    const SceneContent c = content();
-    const int x = m_areaOffset.x, y = m_areaOffset.y;
-    const int w = c.animWidth, h = c.animHeight;
+    const Rect area = areaRect();
+    const int x = area.left, y = area.top;
+    const int w = area.width(), h = area.height();
     QImage image = canvas.view();
     QPainter painter(&image);
     setUpPainter(painter);
@@ -121,21 +175,29 @@ void Scene::drawGhostBackground() {
             drawAnimBorderLine(m_ghost, side);
         }
     }
-    const int slot = c.edit->backgroundIndex;
+    drawAreaBackground(m_ghost, c.edit->backgroundIndex);
+}
+
+void Scene::drawAreaBackground(Bitmap& layer, int slot) const {
+    const SceneContent c = content();
+    const PixelPos o = layerOrigin();
     if (slot > 0 && slot < int(c.backgrounds->size())) {
-        (*c.backgrounds)[size_t(slot)].draw(m_ghost, m_areaOffset);
+        const ImageGeneral& picture = (*c.backgrounds)[size_t(slot)];
+        if (m_zoom == 1) {
+            picture.draw(layer, o);
+        } else {
+            picture.stretchDraw(layer, Rect{o.x, o.y, o.x + scaled(picture.width(), m_zoom),
+                                            o.y + scaled(picture.height(), m_zoom)});
+        }
     } else {
-        fillRect(m_ghost,
-                 Rect{m_areaOffset.x, m_areaOffset.y, m_areaOffset.x + c.animWidth,
-                      m_areaOffset.y + c.animHeight},
-                 0x00FFFFFF);
+        fillRect(layer, areaRect(), 0x00FFFFFF);
     }
 }
 
 void Scene::drawGhost() {
     drawGhostBackground();
     const SceneContent c = content();
-    drawAll(*c.edit, *c.types, m_ghost, true, m_areaOffset, 1);
+    drawAll(*c.edit, *c.types, m_ghost, true, layerOrigin(), m_zoom);
 }
 
 void Scene::drawGhostEdit() {
@@ -143,7 +205,7 @@ void Scene::drawGhostEdit() {
     const SceneContent c = content();
     const int k = onionBase(c.editFrameIndex, int(c.frames->size()));
     if (k > 0 && k <= int(c.frames->size())) {
-        drawAll((*c.frames)[size_t(k - 1)], *c.types, m_ghost, true, m_areaOffset, 1);
+        drawAll((*c.frames)[size_t(k - 1)], *c.types, m_ghost, true, layerOrigin(), m_zoom);
     }
 }
 
@@ -155,7 +217,8 @@ void Scene::findOnions() {
 
 void Scene::paintOnionFigure(const SceneContent& c, const Figure& figure, uint8_t transparency) {
     if (figure.typeIndex < c.types->size()) {
-        paintFigure(figure, (*c.types)[figure.typeIndex], m_screen, transparency, m_areaOffset, 1);
+        paintFigure(figure, (*c.types)[figure.typeIndex], m_screen, transparency, layerOrigin(),
+                    m_zoom);
     }
 }
 
@@ -220,10 +283,11 @@ void Scene::drawFigures() {
                 drawOnions(c);
             }
             if (figure.typeIndex < c.types->size()) {
-                paintFigure(figure, (*c.types)[figure.typeIndex], m_screen, 0, m_areaOffset, 1);
+                paintFigure(figure, (*c.types)[figure.typeIndex], m_screen, 0, layerOrigin(),
+                            m_zoom);
             }
         }
-        drawAllHandles(edit, *c.types, m_screen, m_areaOffset);
+        drawAllHandles(edit, *c.types, m_screen, layerOrigin(), m_zoom);
         for (int side = 0; side < 4; ++side) {
             drawAnimBorderLine(m_screen, side);
         }
@@ -232,8 +296,26 @@ void Scene::drawFigures() {
     m_fullRepaintNeeded = false;
 }
 
-void Scene::restoreFromGhost(const Rect& animRect) {
-    const Rect r = clipTo(offsetRect(animRect, m_areaOffset), m_screen);
+void Scene::drawPlaybackFrame(const Figures& frame) {
+    if (m_screen.empty()) {
+        return;
+    }
+    const SceneContent c = content();
+    m_screen = m_ghost;
+    // The area is white under a picture smaller than it, and nothing drawn spills out of it.
+    const Rect area = clipTo(areaRect(), m_screen);
+    fillRect(m_screen, area, 0x00FFFFFF);
+    drawAreaBackground(m_screen, frame.backgroundIndex);
+    drawAll(frame, *c.types, m_screen, false, layerOrigin(), m_zoom);
+    restoreFromGhost({0, 0, m_screen.width(), area.top});
+    restoreFromGhost({0, area.bottom, m_screen.width(), m_screen.height()});
+    restoreFromGhost({0, area.top, area.left, area.bottom});
+    restoreFromGhost({area.right, area.top, m_screen.width(), area.bottom});
+    present(Rect{0, 0, m_screen.width(), m_screen.height()});
+}
+
+void Scene::restoreFromGhost(const Rect& layerRect) {
+    const Rect r = clipTo(layerRect, m_screen);
     const int width = r.right - r.left;
     if (width <= 0 || r.bottom <= r.top) {
         return;
@@ -254,15 +336,16 @@ void Scene::drawFigureHandles(const SceneContent& c, int i) {
     const FigureType& type = (*c.types)[figure.typeIndex];
     if (edit.joinMode) {
         if (figure.joinCandidate) {
-            drawHandles(figure, type, m_screen, kHandleWhite, true, true, m_areaOffset,
-                        kHandleWhite);
+            drawHandles(figure, type, m_screen, kHandleWhite, true, true, layerOrigin(),
+                        kHandleWhite, m_zoom);
         }
     } else if (figure.selectionPos >= 0) {
-        drawHandles(figure, type, m_screen, kHandleRed, true, false, m_areaOffset, kHandleOrange);
+        drawHandles(figure, type, m_screen, kHandleRed, true, false, layerOrigin(), kHandleOrange,
+                    m_zoom);
     } else {
         const bool shown = appSettings().showHandles || figure.isJoined;
-        drawHandles(figure, type, m_screen, kHandleBlue, shown, false, m_areaOffset,
-                    kHandleLightBlue);
+        drawHandles(figure, type, m_screen, kHandleBlue, shown, false, layerOrigin(),
+                    kHandleLightBlue, m_zoom);
     }
 }
 
@@ -272,23 +355,36 @@ void Scene::reDrawFigure(int i, const Rect& oldBounds) {
     }
     const SceneContent c = content();
     const Figures& edit = *c.edit;
+    if (i < 0 || i >= edit.figureCount()) {
+        drawFigures();
+        return;
+    }
+    // The plan works on the boxes the figures cover on the canvas, relative to the area.
+    std::vector<Rect> boxes;
+    boxes.reserve(edit.figures.size());
+    for (const Figure& f : edit.figures) {
+        boxes.push_back(zoomedBox(f.bounds));
+    }
+    const Rect oldBox = zoomedBox(oldBounds);
+    const Rect area = areaRect();
     const RedrawPlan plan =
-        planRedraw(edit, i, oldBounds, c.animWidth, c.animHeight, appSettings().numOnion);
+        planRedraw(edit, boxes, i, oldBox, area.width(), area.height(), appSettings().numOnion);
     if (plan.full) {
         drawFigures();
         return;
     }
-    restoreFromGhost(oldBounds);
+    const PixelPos o = layerOrigin();
+    restoreFromGhost(offsetRect(oldBox, o));
     for (int j = 0; j < edit.figureCount(); ++j) {
         if (j != i && plan.marked[size_t(j)]) {
-            restoreFromGhost(edit.figures[size_t(j)].bounds);
+            restoreFromGhost(offsetRect(boxes[size_t(j)], o));
         }
     }
     for (uint16_t j : edit.drawOrder) {
         if (j < plan.marked.size() && plan.marked[j] &&
             edit.figures[j].typeIndex < c.types->size()) {
-            paintFigure(edit.figures[j], (*c.types)[edit.figures[j].typeIndex], m_screen, 0,
-                        m_areaOffset, 1);
+            paintFigure(edit.figures[j], (*c.types)[edit.figures[j].typeIndex], m_screen, 0, o,
+                        m_zoom);
         }
     }
     for (uint16_t j : edit.drawOrder) {
@@ -301,8 +397,8 @@ void Scene::reDrawFigure(int i, const Rect& oldBounds) {
             drawAnimBorderLine(m_screen, side);
         }
     }
-    const Rect changed = unite(oldBounds, edit.figures[size_t(i)].bounds);
-    present(offsetRect(changed, m_areaOffset));
+    const Rect changed = unite(oldBox, boxes[size_t(i)]);
+    present(offsetRect(changed, o));
     m_fullRepaintNeeded = true;
 }
 

@@ -29,11 +29,16 @@ struct SceneContent {
 // transparency is s: nearer frames show more strongly.
 uint8_t onionTransparency(int d, int numOnion, uint8_t s);
 
-// The canvas picture, composed in two layers of the canvas size: the ghost layer (window
-// colour, border lines, the frame's background and the previous frame's ghost) changes only
-// with the frame, its background or the canvas size; the screen buffer adds onion skins,
-// figures and handles and is what the canvas shows. While one figure is dragged only the
-// figures around it are recomposed and only the changed rectangle is handed on.
+// The canvas picture, composed in two layers: the ghost layer (window colour, border lines,
+// the frame's background and the previous frame's ghost) changes only with the frame, its
+// background or the view; the screen buffer adds onion skins, figures and handles and is what
+// the canvas shows. While one figure is dragged only the figures around it are recomposed and
+// only the changed rectangle is handed on.
+//
+// The view: the canvas shows the animation at a zoom, its corner at the area offset. The
+// layers cover only the window, the part of the canvas that can be seen (by default all of
+// it), so a large zoom costs no more memory or drawing than the visible part. Layer pixel
+// (x, y) is canvas pixel (x + window.left, y + window.top).
 class Scene {
 public:
     using ContentProvider = std::function<SceneContent()>;
@@ -45,12 +50,27 @@ public:
     // The colour around the animation area, as a 0x00RRGGBB pixel.
     void setWindowColour(uint32_t pixel) { m_windowColour = pixel; }
 
-    // Sizes both layers to the canvas and takes the area's position; the layers are rebuilt
-    // by the caller (drawGhostEdit, then drawFigures).
+    // Takes the canvas size and the area's position and sizes both layers to the window; the
+    // layers are rebuilt by the caller (drawGhostEdit, then drawFigures).
     void setEditingArea(const EditingArea& area);
+    // The zoom the animation is shown at (screen pixels per animation pixel); the canvas
+    // size in the editing area must match it. Takes effect with the next setEditingArea.
+    void setZoom(double zoom) { m_zoom = zoom; }
+    double zoom() const { return m_zoom; }
+    // The part of the canvas to compose (canvas coordinates, clipped to the canvas); an empty
+    // rectangle means the whole canvas. The layers are rebuilt by the caller.
+    void setVisibleWindow(const Rect& window);
+    Rect window() const { return m_window; }
     PixelPos areaOffset() const { return m_areaOffset; }
-    int canvasWidth() const { return m_screen.width(); }
-    int canvasHeight() const { return m_screen.height(); }
+    int canvasWidth() const { return m_canvasWidth; }
+    int canvasHeight() const { return m_canvasHeight; }
+    // Where animation point (0, 0) lies on the layers.
+    PixelPos layerOrigin() const {
+        return {m_areaOffset.x - m_window.left, m_areaOffset.y - m_window.top};
+    }
+    // The box a figure with these bounds covers on the canvas, handles included, relative to
+    // the area's corner: the bounds themselves at zoom 1.
+    Rect zoomedBox(const Rect& bounds) const;
 
     Bitmap& screenBuffer() { return m_screen; }
     const Bitmap& screenBuffer() const { return m_screen; }
@@ -73,6 +93,9 @@ public:
 
     // Recomposes the whole screen buffer and hands all of it on.
     void drawFigures();
+    // Playback: the ghost layer with one frame (its own background, its figures, nothing
+    // outside the area) over it, handed on whole.
+    void drawPlaybackFrame(const Figures& frame);
     // Recomposes what a change of figure i, formerly at oldBounds, touched.
     void reDrawFigure(int i, const Rect& oldBounds);
     // The system asks for the canvas: after a partial redraw the whole scene is recomposed
@@ -90,7 +113,11 @@ public:
 private:
     SceneContent content() const;
     void present(const Rect& canvasRect);
-    void restoreFromGhost(const Rect& animRect);
+    void applyWindow();
+    Rect areaRect() const; // the animation area on the layers
+    // The area's background on a layer: the picture in slot (scaled to the zoom) or white.
+    void drawAreaBackground(Bitmap& layer, int slot) const;
+    void restoreFromGhost(const Rect& layerRect);
     void drawOnions(const SceneContent& c);
     void paintOnionFigure(const SceneContent& c, const Figure& figure, uint8_t transparency);
     void drawPreview(const SceneContent& c);
@@ -100,6 +127,11 @@ private:
     Presenter m_present;
     uint32_t m_windowColour = 0x00F0F0F0;
     PixelPos m_areaOffset;
+    int m_canvasWidth = 0;
+    int m_canvasHeight = 0;
+    double m_zoom = 1;
+    Rect m_requestedWindow; // empty: the whole canvas
+    Rect m_window;
     Bitmap m_ghost;
     Bitmap m_screen;
     OnionIndexes m_onions;

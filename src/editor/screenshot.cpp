@@ -3,6 +3,7 @@
 #include "builder/figurebuilderform.h"
 #include "dialogs/optionsdialog.h"
 #include "document/kelformat.h"
+#include "editor/canvasview.h"
 #include "editor/mainwindow.h"
 #include "graphics/bitmap.h"
 #include "pickers/backgroundpicker.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -149,6 +151,21 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
         }
         window.setSavedState(true);
         save(&window, folder + QStringLiteral("/main.png"));
+        // The same frame zoomed in: the handles keep their size, the status bar shows 200 %.
+        // About the middle of the selected figure, which stays where it was.
+        const Figures& edit = window.editFigures();
+        if (edit.selectedCount() > 0) {
+            const Rect& b = edit.figures[edit.selection[0]].bounds;
+            const QPointF middle =
+                animationToCanvas({(b.left + b.right) / 2.0, (b.top + b.bottom) / 2.0},
+                                  window.scene().areaOffset(), window.zoom());
+            window.setZoomAt(
+                2.0, middle - QPointF(window.editingScrollBox()->horizontalScrollBar()->value(),
+                                      window.editingScrollBox()->verticalScrollBar()->value()));
+        }
+        window.setZoom(2.0);
+        save(&window, folder + QStringLiteral("/main-zoomed.png"));
+        window.setZoom(1.0);
         window.figurePicker()->show();
         window.backgroundPicker()->show();
         // The builder holding one of the sample's figure types, when it has them.

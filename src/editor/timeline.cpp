@@ -6,6 +6,7 @@
 #include "model/figures.h"
 #include "settings/multilang.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFrame>
 #include <QImage>
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace kelto {
 
@@ -120,6 +122,23 @@ void FrameSelection::frameDeleted(int d) {
     }
 }
 
+void FrameSelection::rebuild(const std::vector<Figures>& frames) {
+    m_list.clear();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (frames[i].timelineSelected) {
+            m_list.push_back(int(i));
+        }
+    }
+    m_anchor = m_list.empty() ? 0 : m_list.front();
+}
+
+int dropPosition(int slotFrame, bool rightHalf, int frameCount) {
+    if (slotFrame < 0 || slotFrame >= frameCount) {
+        return frameCount;
+    }
+    return rightHalf ? slotFrame + 1 : slotFrame;
+}
+
 void FrameSelection::framesInserted(int position, int count) {
     for (int& f : m_list) {
         if (f >= position) {
@@ -145,6 +164,13 @@ Timeline::Timeline(QFrame* panel, QScrollBar* bar, const Document& doc, QObject*
     // The pop-up menu belongs to the thumbnails, which say which frame it works on; the bare
     // panel has no frame to offer.
     m_panel->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_dropMarker = new QFrame(m_panel);
+    m_dropMarker->setObjectName(QStringLiteral("TLDropMarker"));
+    m_dropMarker->setAutoFillBackground(true);
+    QPalette pal = m_dropMarker->palette();
+    pal.setColor(QPalette::Window, QColor(0xE0, 0x20, 0x20));
+    m_dropMarker->setPalette(pal);
+    m_dropMarker->hide();
 }
 
 bool Timeline::syncGeometry() {
@@ -155,6 +181,7 @@ bool Timeline::syncGeometry() {
     const int n = std::min(thumbnailSlotCount(m_panel->width(), g.width), 4096);
     const bool countChanged = n != slotCount();
     while (slotCount() > n) {
+        delete m_slots.back().number;
         delete m_slots.back().picture;
         delete m_slots.back().bevel;
         m_slots.pop_back();
@@ -174,6 +201,16 @@ bool Timeline::syncGeometry() {
         s.picture->setContextMenuPolicy(Qt::PreventContextMenu);
         s.picture->installEventFilter(this);
         s.picture->show();
+        // The number sits on the picture's corner and lets the mouse through to it.
+        s.number = new QLabel(m_panel);
+        s.number->setObjectName(QStringLiteral("TLNumber%1").arg(slotCount()));
+        s.number->setAttribute(Qt::WA_TransparentForMouseEvents);
+        QFont small = s.number->font();
+        small.setPointSizeF(std::max(small.pointSizeF() * 0.8, 6.0));
+        s.number->setFont(small);
+        s.number->setAutoFillBackground(true);
+        s.number->setMargin(1);
+        s.number->hide();
         m_slots.push_back(s);
     }
     placeSlots();
@@ -187,6 +224,8 @@ void Timeline::placeSlots() {
         m_slots[size_t(i)].picture->setGeometry(left, kSlotTop, m_geom.width, m_geom.height);
         m_slots[size_t(i)].bevel->setGeometry(left - 3, 0, m_geom.width + 6, m_geom.height + 6);
         m_slots[size_t(i)].bevel->lower();
+        m_slots[size_t(i)].number->move(left, kSlotTop);
+        m_slots[size_t(i)].number->raise();
     }
 }
 
@@ -283,10 +322,40 @@ void Timeline::showSlot(int i, int frame) {
     s.frame = frame;
     s.picture->setToolTip(getPhrase(PhraseType::MFrameNum) + QString::number(frame + 1));
     s.picture->setEnabled(true);
+    showNumber(s);
+}
+
+// The frame number, counted from 1 as the frame label does; the frame playback shows has it
+// white on red.
+void Timeline::showNumber(const Slot& s) {
+    if (s.frame < 0) {
+        s.number->hide();
+        return;
+    }
+    s.number->setText(QString::number(s.frame + 1));
+    const bool playing = s.frame == m_playFrame;
+    QPalette pal = s.number->palette();
+    pal.setColor(QPalette::Window, playing ? QColor(0xD0, 0x10, 0x10) : QColor(0xFF, 0xFF, 0xFF));
+    pal.setColor(QPalette::WindowText, playing ? Qt::white : Qt::black);
+    s.number->setPalette(pal);
+    s.number->setProperty("playing", playing);
+    s.number->adjustSize();
+    s.number->show();
+}
+
+void Timeline::setPlayFrame(int frame) {
+    m_playFrame = frame;
+    if (frame >= 0) {
+        ensureVisible(frame);
+    }
+    for (const Slot& s : m_slots) {
+        showNumber(s);
+    }
 }
 
 void Timeline::clearSlot(int i) {
     Slot& s = m_slots[size_t(i)];
+    s.number->hide();
     s.frame = -1;
     s.picture->clear();
     s.picture->setToolTip(QString());
@@ -320,29 +389,153 @@ void Timeline::renderSlot(int i) {
 }
 
 bool Timeline::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::MouseButtonPress) {
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease) {
         return QObject::eventFilter(watched, event);
     }
-    for (const Slot& s : m_slots) {
-        if (s.picture != watched || s.frame < 0) {
-            continue;
+    for (int i = 0; i < slotCount(); ++i) {
+        if (m_slots[size_t(i)].picture == watched) {
+            return mouseEvent(i, static_cast<QMouseEvent*>(event));
         }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool Timeline::mouseEvent(int slot, QMouseEvent* mouse) {
+    const QPoint panelPos = m_panel->mapFromGlobal(mouse->globalPosition().toPoint());
+    switch (mouse->type()) {
+    case QEvent::MouseButtonPress: {
         // The handlers may redraw the row, so nothing of the slot is used after them.
-        const int frame = s.frame;
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && onClick) {
-            onClick(frame, mouse->modifiers());
-        } else if (mouse->button() == Qt::RightButton) {
+        const int frame = m_slots[size_t(slot)].frame;
+        if (frame < 0 || frame >= m_doc.frameCount()) {
+            return true;
+        }
+        const bool selected = m_doc.frames[size_t(frame)].timelineSelected != 0;
+        if (mouse->button() == Qt::RightButton) {
+            m_gesture = Gesture::None;
+            m_dropMarker->hide();
+            if (!selected && onClick) {
+                onClick(frame, Qt::NoModifier);
+            }
             if (onPopup) {
                 onPopup(frame);
             }
             if (m_menu) {
                 m_menu->popup(mouse->globalPosition().toPoint());
             }
+            return true;
+        }
+        if (mouse->button() != Qt::LeftButton) {
+            return true;
+        }
+        m_pressFrame = frame;
+        m_pressPos = panelPos;
+        m_pressModifiers = mouse->modifiers();
+        const bool plain = !(mouse->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier));
+        if (selected && plain) {
+            m_gesture = Gesture::PendingClick; // a drag moves the selection, a click clicks
+            return true;
+        }
+        m_gesture = plain ? Gesture::Scrub : Gesture::None;
+        m_scrubFrame = frame;
+        if (onClick) {
+            onClick(frame, mouse->modifiers());
         }
         return true;
     }
-    return QObject::eventFilter(watched, event);
+    case QEvent::MouseMove:
+        if (mouse->buttons() & Qt::LeftButton) {
+            dragTo(panelPos);
+        }
+        return true;
+    case QEvent::MouseButtonRelease: {
+        if (mouse->button() != Qt::LeftButton) {
+            return true;
+        }
+        const Gesture gesture = std::exchange(m_gesture, Gesture::None);
+        m_dropMarker->hide();
+        if (gesture == Gesture::PendingClick && onClick) {
+            onClick(m_pressFrame, m_pressModifiers);
+        } else if (gesture == Gesture::Reorder && m_dropPosition >= 0 && onMoveFrames) {
+            onMoveFrames(m_dropPosition);
+        }
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+int Timeline::slotAtX(int x) const {
+    const int n = slotCount();
+    if (n == 0 || x < 0) {
+        return -1;
+    }
+    if (x >= m_panel->width()) {
+        return n;
+    }
+    // Each slot owns the gap before it; slot 0 also the panel's edge.
+    int found = 0;
+    for (int i = 1; i < n; ++i) {
+        if (x >= thumbnailSlotLeft(i, n, m_panel->width(), m_geom.width) - 3) {
+            found = i;
+        }
+    }
+    return found;
+}
+
+void Timeline::dragTo(QPoint panelPos) {
+    if (m_gesture == Gesture::PendingClick) {
+        if ((panelPos - m_pressPos).manhattanLength() < QApplication::startDragDistance()) {
+            return;
+        }
+        m_gesture = Gesture::Reorder;
+        m_dropPosition = -1;
+    }
+    if (m_gesture == Gesture::None || m_doc.frameCount() == 0) {
+        return;
+    }
+    const int n = slotCount();
+    const int slot = slotAtX(panelPos.x());
+    // Past either end of the row the row scrolls on, one frame per move.
+    int frame;
+    if (slot < 0) {
+        frame = m_first - 1;
+    } else if (slot >= n) {
+        frame = m_first + n;
+    } else {
+        frame = m_slots[size_t(slot)].frame >= 0 ? m_slots[size_t(slot)].frame : m_doc.frameCount();
+    }
+    if (m_gesture == Gesture::Scrub) {
+        frame = std::clamp(frame, 0, m_doc.frameCount() - 1);
+        if (frame != m_scrubFrame) {
+            m_scrubFrame = frame;
+            ensureVisible(frame);
+            if (onScrub) {
+                onScrub(frame);
+            }
+        }
+        return;
+    }
+    bool rightHalf = false;
+    if (slot >= 0 && slot < n) {
+        const int left = thumbnailSlotLeft(slot, n, m_panel->width(), m_geom.width);
+        rightHalf = panelPos.x() >= left + m_geom.width / 2;
+    } else {
+        rightHalf = slot >= n;
+        frame = std::clamp(frame, 0, m_doc.frameCount() - 1);
+        ensureVisible(frame);
+    }
+    m_dropPosition = dropPosition(frame, rightHalf, m_doc.frameCount());
+    // The line goes in the gap before the slot that will follow the moved frames.
+    const int at = std::clamp(m_dropPosition - m_first, 0, n);
+    const int x =
+        at < n ? thumbnailSlotLeft(at, n, m_panel->width(), m_geom.width) - 3
+               : thumbnailSlotLeft(n - 1, n, m_panel->width(), m_geom.width) + m_geom.width + 1;
+    m_dropMarker->setGeometry(std::max(x - 1, 0), 0, 3, m_geom.height + 6);
+    m_dropMarker->show();
+    m_dropMarker->raise();
 }
 
 } // namespace kelto

@@ -3,6 +3,7 @@
 #include "graphics/bitmap.h"
 
 #include <QObject>
+#include <QPoint>
 
 #include <functional>
 #include <vector>
@@ -10,6 +11,7 @@
 class QFrame;
 class QLabel;
 class QMenu;
+class QMouseEvent;
 class QScrollBar;
 
 namespace kelto {
@@ -58,6 +60,9 @@ public:
     void frameDeleted(int d);
     // count frames were inserted at position: entries from there on move up.
     void framesInserted(int position, int count);
+    // The frames moved about, taking their marks along: the list is read back from the marks,
+    // in frame order, and the anchor goes to the first of them.
+    void rebuild(const std::vector<Figures>& frames);
 
 private:
     std::vector<int> m_list;
@@ -78,8 +83,20 @@ private:
     std::function<bool()> m_playing;
 };
 
-// The thumbnail row above the canvas: slots with their bevels, the scroll bar, and the
-// pictures. Pictures already shown are reused when the row scrolls by less than a page.
+// Where a reorder drag over the thumbnails would put the frames: before the frame of slot
+// `slot` when the pointer is in its left half, after it in its right half. slotFrame is the
+// frame the slot shows (-1: none, past the end); the result is 0..frameCount.
+int dropPosition(int slotFrame, bool rightHalf, int frameCount);
+
+// The thumbnail row above the canvas: slots with their bevels and frame numbers, the scroll
+// bar, and the pictures. Pictures already shown are reused when the row scrolls by less than
+// a page.
+//
+// Mouse gestures: a press on a frame that is not selected clicks it (selects and shows it)
+// and dragging on from there scrubs: each frame the pointer passes is shown. A press on a
+// selected frame and a drag move the selected frames: a line marks where they will land and
+// the release moves them there; released without a drag it is an ordinary click. A
+// right-click selects an unselected frame before the pop-up menu opens.
 class Timeline : public QObject {
     Q_OBJECT
 public:
@@ -88,6 +105,10 @@ public:
     // Called with a frame index on a left click and before the pop-up menu opens.
     std::function<void(int frame, Qt::KeyboardModifiers modifiers)> onClick;
     std::function<void(int frame)> onPopup;
+    // A scrub reached another frame.
+    std::function<void(int frame)> onScrub;
+    // A reorder drag was let go: the selected frames go to position (0..frameCount).
+    std::function<void(int position)> onMoveFrames;
     void setMenu(QMenu* menu) { m_menu = menu; }
     void setSupersample(int factor) { m_supersample = factor; }
 
@@ -99,12 +120,18 @@ public:
     void positionBevels();
     // Makes the slot showing frame visible by moving the bar.
     void ensureVisible(int frame);
+    // The frame playback shows now (-1: none): its number is marked and its slot kept in view.
+    void setPlayFrame(int frame);
+    int playFrame() const { return m_playFrame; }
 
     int slotCount() const { return int(m_slots.size()); }
     int first() const { return m_first; }
     int renderCount() const { return m_renders; }
     QLabel* slot(int i) const { return m_slots[size_t(i)].picture; }
     QFrame* bevel(int i) const { return m_slots[size_t(i)].bevel; }
+    QLabel* number(int i) const { return m_slots[size_t(i)].number; }
+    // The line that shows where dragged frames will land (hidden when no drag is on).
+    QFrame* dropMarker() const { return m_dropMarker; }
     int slotFrame(int i) const { return m_slots[size_t(i)].frame; }
     const ThumbnailGeometry& geometry() const { return m_geom; }
 
@@ -115,8 +142,16 @@ private:
     struct Slot {
         QLabel* picture = nullptr;
         QFrame* bevel = nullptr;
+        QLabel* number = nullptr;
         int frame = -1;
     };
+    enum class Gesture { None, PendingClick, Scrub, Reorder };
+    bool mouseEvent(int slot, QMouseEvent* event);
+    void dragTo(QPoint panelPos);
+    // The slot under panel x (the one whose area, gaps included, holds it), or -1 left of the
+    // first and slotCount() right of the last.
+    int slotAtX(int x) const;
+    void showNumber(const Slot& s);
     bool syncGeometry();
     void placeSlots();
     void renderSlot(int i);
@@ -134,6 +169,14 @@ private:
     int m_previousFirst = 0;
     int m_renders = 0;
     bool m_suppress = false;
+    int m_playFrame = -1;
+    Gesture m_gesture = Gesture::None;
+    int m_pressFrame = -1;
+    QPoint m_pressPos; // panel coordinates
+    Qt::KeyboardModifiers m_pressModifiers;
+    int m_scrubFrame = -1;
+    int m_dropPosition = -1;
+    QFrame* m_dropMarker = nullptr;
     Bitmap m_render;
     Bitmap m_thumb;
 };

@@ -394,7 +394,7 @@ uint8_t ghostTransparency(uint8_t transparency) {
 
 void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
                  uint32_t segmentColour, bool showSegmentHandles, bool allHandles, PixelPos origin,
-                 uint32_t mainColour) {
+                 uint32_t mainColour, double zoom) {
     if (!figureMatchesType(figure, type)) {
         return;
     }
@@ -406,8 +406,10 @@ void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
     painter.setPen(QPen(Qt::black, 1));
     auto handle = [&](int joint, uint32_t fill) {
         const int r = iround(figure.handleRadius(type, joint));
-        const int cx = origin.x + iround(figure.jointPos[size_t(joint)].x);
-        const int cy = origin.y + iround(figure.jointPos[size_t(joint)].y);
+        // Where drawSegmentWith puts the joint, so handles sit on the segment ends.
+        const FigureJoint& j = figure.jointPos[size_t(joint)];
+        const int cx = origin.x + iround(double(roundHalfEven(j.x)) * zoom);
+        const int cy = origin.y + iround(double(roundHalfEven(j.y)) * zoom);
         painter.setBrush(qcolour(fill));
         painter.drawEllipse(QRect(cx - r, cy - r, 2 * r, 2 * r));
     };
@@ -439,7 +441,7 @@ void drawAllRows(const Figures& frame, const FigureTypeList& types, Bitmap& rows
 }
 
 void drawAllHandles(const Figures& frame, const FigureTypeList& types, Bitmap& canvas,
-                    PixelPos origin) {
+                    PixelPos origin, double zoom) {
     for (uint16_t i : frame.drawOrder) {
         if (i >= frame.figures.size()) {
             continue;
@@ -451,13 +453,15 @@ void drawAllHandles(const Figures& frame, const FigureTypeList& types, Bitmap& c
         const FigureType& type = types[figure.typeIndex];
         if (frame.joinMode) {
             if (figure.joinCandidate) {
-                drawHandles(figure, type, canvas, kHandleWhite, true, true, origin, kHandleWhite);
+                drawHandles(figure, type, canvas, kHandleWhite, true, true, origin, kHandleWhite,
+                            zoom);
             }
         } else if (figure.selectionPos >= 0) {
-            drawHandles(figure, type, canvas, kHandleRed, true, false, origin, kHandleOrange);
+            drawHandles(figure, type, canvas, kHandleRed, true, false, origin, kHandleOrange, zoom);
         } else {
             const bool shown = appSettings().showHandles || figure.isJoined;
-            drawHandles(figure, type, canvas, kHandleBlue, shown, false, origin, kHandleLightBlue);
+            drawHandles(figure, type, canvas, kHandleBlue, shown, false, origin, kHandleLightBlue,
+                        zoom);
         }
     }
 }

@@ -30,10 +30,10 @@ void drawSegment(const Figure& figure, const FigureType& type, int segment, Bitm
 // transparent figure is drawn into a scratch bitmap the size of its bounds and blended on.
 void paintFigure(const Figure& figure, const FigureType& type, Bitmap& bitmap,
                  uint8_t transparencyOverride, PixelPos origin, double zoom);
-// The handles of one figure (zoom 1).
+// The handles of one figure. zoom places them; they keep their size in pixels at every zoom.
 void drawHandles(const Figure& figure, const FigureType& type, Bitmap& canvas,
                  uint32_t segmentColour, bool showSegmentHandles, bool allHandles, PixelPos origin,
-                 uint32_t mainColour);
+                 uint32_t mainColour, double zoom = 1.0);
 // The transparency onion skins are drawn with: an opaque figure comes out at 181.
 uint8_t ghostTransparency(uint8_t transparency);
 
@@ -47,7 +47,7 @@ void drawAllRows(const Figures& frame, const FigureTypeList& types, Bitmap& rows
                  int canvasHeight, double zoom);
 // The handles of every figure in draw order, coloured by selection and join mode.
 void drawAllHandles(const Figures& frame, const FigureTypeList& types, Bitmap& canvas,
-                    PixelPos origin);
+                    PixelPos origin, double zoom = 1.0);
 // A frame's background (backgrounds[0] stands for none: white) and its figures from (0, 0).
 void drawFrame(Bitmap& bitmap, const Figures& frame, const FigureTypeList& types,
                const std::vector<ImageGeneral>& backgrounds, int animWidth, int animHeight,

@@ -243,8 +243,25 @@ Rect BoundsPlan::boundsOf(const Figure& f) const {
     return box.rect();
 }
 
-double Figure::handleRadius(const FigureType& type, int j) const {
+namespace {
+
+HandleView settingsHandleView() {
     const AppSettings& settings = appSettings();
+    HandleView view;
+    view.minSize = settings.minHandleSize;
+    view.maxSize = settings.maxHandleSize;
+    view.shrinkClose = settings.shrinkHandlesClose;
+    view.showHandles = settings.showHandles;
+    return view;
+}
+
+} // namespace
+
+double Figure::handleRadius(const FigureType& type, int j) const {
+    return handleRadius(type, j, settingsHandleView());
+}
+
+double Figure::handleRadius(const FigureType& type, int j, const HandleView& view) const {
     double length = kNoLimit;
     double thickness = kNoLimit;
     if (j != 0 && j < type.jointCount()) {
@@ -261,10 +278,10 @@ double Figure::handleRadius(const FigureType& type, int j) const {
         }
     }
     const double d = 0.7 * length;
-    const double minSize = settings.minHandleSize;
-    const double maxSize = settings.maxHandleSize;
+    const double minSize = view.minSize;
+    const double maxSize = view.maxSize;
     double size;
-    if (settings.shrinkHandlesClose) {
+    if (view.shrinkClose) {
         size = std::min(maxSize, std::max(minSize, d * scale));
     } else {
         size = std::min(maxSize, std::max(minSize, std::max(d, 1.4 * thickness) * scale));
@@ -274,8 +291,15 @@ double Figure::handleRadius(const FigureType& type, int j) const {
 }
 
 int Figure::hitHandle(const FigureType& type, PointF p, bool allHandles, bool handlesShown) const {
+    return hitHandle(type, p, allHandles, handlesShown, settingsHandleView());
+}
+
+int Figure::hitHandle(const FigureType& type, PointF p, bool allHandles, bool handlesShown,
+                      const HandleView& view) const {
+    // Handles keep their screen size, so in animation units they shrink as the zoom grows.
+    const double zoom = view.zoom > 0 && std::isfinite(view.zoom) ? view.zoom : 1.0;
     auto under = [&](int joint) {
-        const double r = handleRadius(type, joint);
+        const double r = handleRadius(type, joint, view) / zoom;
         const FigureJoint& j = jointPos[joint];
         return j.x - r < p.x && p.x < j.x + r && j.y - r < p.y && p.y < j.y + r;
     };

@@ -35,6 +35,18 @@ using PoseList = InlineVector<SegmentPose, kInlineSegments>;
 inline constexpr int kMainHandle = -1;
 inline constexpr int kNoHandle = -2;
 
+// What the hit tests need to know of the view, handed in by the caller so the model depends
+// on neither the settings nor the canvas: handle diameters in screen pixels, whether handles
+// shrink between close joints, whether unselected figures show their segment handles, and the
+// zoom (screen pixels per animation pixel). Handles keep their screen size at every zoom.
+struct HandleView {
+    double minSize = 4;
+    double maxSize = 10;
+    bool shrinkClose = true;
+    bool showHandles = true;
+    double zoom = 1;
+};
+
 // One posed figure of one frame. Its joints follow from the pose by a single pass from the root.
 // The figure names its type by index; operations that need the type take it as a parameter.
 class Figure {
@@ -78,9 +90,15 @@ public:
     void computeEndJoint(const FigureType& type, int segment);
     void rotatePose(double delta);
 
+    // The handle's radius in screen pixels (the same at every zoom); the first form takes the
+    // sizes from the settings.
     double handleRadius(const FigureType& type, int joint) const;
-    // A segment number (its end-joint handle), kMainHandle or kNoHandle.
+    double handleRadius(const FigureType& type, int joint, const HandleView& view) const;
+    // A segment number (its end-joint handle), kMainHandle or kNoHandle. point is in
+    // animation coordinates; the first form takes the sizes from the settings at zoom 1.
     int hitHandle(const FigureType& type, PointF point, bool allHandles, bool handlesShown) const;
+    int hitHandle(const FigureType& type, PointF point, bool allHandles, bool handlesShown,
+                  const HandleView& view) const;
     // The pose edit of the figure builder.
     void dragHandle(const FigureType& type, int segment, PointF point, bool snap, Modifiers mods);
     bool insideRect(const Rect& r) const;

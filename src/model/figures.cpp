@@ -115,8 +115,9 @@ void Figures::updateSelectionCentre() {
     selectionCentre.y = static_cast<float>((double(u.top) + u.bottom) * 0.5);
 }
 
-HitResult Figures::hitTest(const FigureTypeList& types, PointF point) const {
-    const bool showHandles = appSettings().showHandles;
+HitResult Figures::hitTest(const FigureTypeList& types, PointF point,
+                           const HandleView& view) const {
+    const bool showHandles = view.showHandles;
     for (int p = static_cast<int>(drawOrder.size()) - 1; p >= 0; --p) {
         const int i = drawOrder[p];
         const Figure& f = figures[i];
@@ -124,7 +125,7 @@ HitResult Figures::hitTest(const FigureTypeList& types, PointF point) const {
             continue;
         }
         const bool shown = f.selectionPos >= 0 || showHandles || joinMode || f.isJoined;
-        const int handle = f.hitHandle(types[f.typeIndex], point, joinMode != 0, shown);
+        const int handle = f.hitHandle(types[f.typeIndex], point, joinMode != 0, shown, view);
         if (handle != kNoHandle) {
             return {handle, i};
         }

@@ -51,7 +51,9 @@ public:
     void clearSelection();
     void updateSelectionCentre();
 
-    HitResult hitTest(const FigureTypeList& types, PointF point) const;
+    // The topmost handle under point (animation coordinates), with handle sizes, the "show
+    // handles" choice and the zoom taken from view.
+    HitResult hitTest(const FigureTypeList& types, PointF point, const HandleView& view) const;
 
     void moveFigure(int i, double dx, double dy);
     void moveSelection(double dx, double dy);

@@ -254,5 +254,11 @@
     X(MRemoveFigTypeAsk, "Figure type '%1' is no longer in use. Would you like to delete it from the list of figure types?") \
     X(MRemoveBackAsk, "Background '%1' is no longer in use. Would you like to delete it from the list of backgrounds?") \
     X(BSegStatusOne, "(%1 segment )    %2: thickness %3, length %4, angle %5, %6") \
-    X(BSegStatusMany, "(%1 segments )    %2: thickness %3, length %4, angle %5, %6")
+    X(BSegStatusMany, "(%1 segments )    %2: thickness %3, length %4, angle %5, %6") \
+    X(MUndoMoveFrames, "Move Frames") \
+    X(MVZoomIn, "Zoom In") \
+    X(MVZoomOut, "Zoom Out") \
+    X(MVZoomActual, "Actual Size") \
+    X(MVZoomFit, "Fit to Window") \
+    X(MZoomHint, "Zoom (Ctrl+wheel)")
 // clang-format on

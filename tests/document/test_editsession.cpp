@@ -280,3 +280,90 @@ TEST(EditSession, PlaybackStepsThroughRepeatsWithoutChangingTheDocument) {
     EXPECT_FALSE(wrapped.ended);
     EXPECT_EQ(record(s), before);
 }
+
+namespace {
+
+// The repeat counts of a session's frames in order: the tests below number frame k by giving
+// it repeat count k + 1, so the list tells the frame order.
+std::vector<int> frameOrder(const EditSession& s) {
+    std::vector<int> order;
+    for (const Figures& f : s.document().frames) {
+        order.push_back(f.repeatCount - 1);
+    }
+    return order;
+}
+
+void numberFrames(EditSession& s) {
+    for (int k = 0; k < s.document().frameCount(); ++k) {
+        s.document().frames[size_t(k)].repeatCount = uint16_t(k + 1);
+    }
+}
+
+} // namespace
+
+TEST(EditSession, MovingFramesIsOneStepThatUndoesToTheSameBytes) {
+    EditSession s = richSession(6);
+    numberFrames(s);
+    s.setEditFrame(3);
+    s.document().frames[1].timelineSelected = 1;
+    s.document().frames[3].timelineSelected = 1;
+    const auto before = record(s);
+    // Given out of order, the frames still move in their own order, as one block that lands
+    // where frame 5 stood (after the frames that stay before it).
+    EXPECT_EQ(s.moveFrames({3, 1}, 5), 3);
+    EXPECT_EQ(frameOrder(s), (std::vector<int>{0, 2, 4, 1, 3, 5}));
+    EXPECT_EQ(s.history().count(), 1);
+    EXPECT_EQ(s.undoAction(), PhraseType::MUndoMoveFrames);
+    EXPECT_EQ(s.editFrameIndex(), 4) << "the edited frame 3 went with the block";
+    EXPECT_EQ(s.document().frames[3].timelineSelected, 1) << "marks travel with their frames";
+    EXPECT_EQ(s.document().frames[4].timelineSelected, 1);
+    EXPECT_EQ(s.document().frames[1].timelineSelected, 0);
+    EXPECT_TRUE(s.isModified());
+    const auto after = record(s);
+    EXPECT_NE(after, before);
+
+    ASSERT_TRUE(s.undo());
+    EXPECT_EQ(record(s), before);
+    EXPECT_EQ(frameOrder(s), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(s.editFrameIndex(), 3);
+    ASSERT_TRUE(s.redo());
+    EXPECT_EQ(record(s), after);
+
+    // To the front and to the very end.
+    EXPECT_EQ(s.moveFrames({4, 5}, 0), 0);
+    EXPECT_EQ(frameOrder(s), (std::vector<int>{3, 5, 0, 2, 4, 1}));
+    EXPECT_EQ(s.moveFrames({0}, 6), 5);
+    EXPECT_EQ(frameOrder(s), (std::vector<int>{5, 0, 2, 4, 1, 3}));
+}
+
+TEST(EditSession, MovingFramesRefusesWhatChangesNothingOrIsOutOfRange) {
+    EditSession s = richSession(5);
+    numberFrames(s);
+    const auto before = record(s);
+    EXPECT_EQ(s.moveFrames({}, 2), -1);
+    EXPECT_EQ(s.moveFrames({1, 2}, 1), -1) << "onto its own place";
+    EXPECT_EQ(s.moveFrames({1, 2}, 3), -1) << "just after itself is the same place";
+    EXPECT_EQ(s.moveFrames({1, 2}, 2), -1) << "inside itself";
+    EXPECT_EQ(s.moveFrames({5}, 0), -1);
+    EXPECT_EQ(s.moveFrames({-1}, 0), -1);
+    EXPECT_EQ(s.moveFrames({1}, 6), -1);
+    EXPECT_EQ(s.moveFrames({1, 1}, 4), -1);
+    EXPECT_EQ(s.history().count(), 0);
+    EXPECT_EQ(record(s), before);
+}
+
+TEST(EditSession, MovingFramesRecordsAPendingCanvasEditFirst) {
+    EditSession s = richSession(3);
+    numberFrames(s);
+    s.setEditFrame(0);
+    s.editFrame().figures[0].move(5, 0);
+    ASSERT_EQ(s.moveFrames({0}, 3), 2);
+    EXPECT_EQ(s.history().count(), 2);
+    EXPECT_EQ(s.editFrameIndex(), 2);
+    ASSERT_TRUE(s.undo());
+    EXPECT_EQ(s.editFrameIndex(), 0);
+    EXPECT_EQ(s.undoAction(), PhraseType::BUndoMove);
+    const float moved = s.editFrame().figures[0].jointPos[0].x;
+    ASSERT_TRUE(s.undo());
+    EXPECT_EQ(s.editFrame().figures[0].jointPos[0].x, moved - 5);
+}

@@ -95,6 +95,30 @@ TEST_F(FigureTest, HitHandlePrefersSegmentHandlesAndHigherNumbers) {
     EXPECT_EQ(man.hitHandle(type(), {0, 0}, false, false), kNoHandle);
 }
 
+TEST_F(FigureTest, HandlesKeepTheirScreenSizeAtEveryZoom) {
+    // The sizes come from the view handed in, whatever the settings say.
+    appSettings().maxHandleSize = 2;
+    HandleView view; // 4..10 pixels, shrinking between close joints
+    EXPECT_DOUBLE_EQ(man.handleRadius(type(), 4, view), 5);
+    view.maxSize = 30;
+    EXPECT_DOUBLE_EQ(man.handleRadius(type(), 4, view), 7);
+    view.maxSize = 10;
+    // The root handle is 10 screen pixels across: 2.5 animation pixels at 400 %, 20 at 25 %.
+    const PointF root = man.joint(0);
+    for (const double zoom : {0.25, 1.0, 4.0}) {
+        view.zoom = zoom;
+        const double r = 5 / zoom;
+        EXPECT_EQ(man.hitHandle(type(), {root.x - 0.95 * r, root.y}, false, false, view),
+                  kMainHandle)
+            << zoom;
+        EXPECT_EQ(man.hitHandle(type(), {root.x - 1.05 * r, root.y}, false, false, view), kNoHandle)
+            << zoom;
+    }
+    // A broken zoom falls back to 1 instead of dividing by zero.
+    view.zoom = 0;
+    EXPECT_EQ(man.hitHandle(type(), {root.x - 4.5, root.y}, false, false, view), kMainHandle);
+}
+
 TEST_F(FigureTest, HitHandleSegmentWinsOverMainHandleAtTheSameSpot) {
     FigureType tiny;
     tiny.addSegment(0, skLine, 1, 1, 0, 0, 0); // end joint 1 pixel from the root

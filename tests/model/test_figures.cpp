@@ -74,18 +74,18 @@ TEST_F(FiguresTest, SelectAndDeselectKeepPositionsConsistent) {
 TEST_F(FiguresTest, HitTestTopmostWinsAndHonoursHandleVisibility) {
     add(50, 50);
     add(50, 50); // exactly on top of the first
-    EXPECT_EQ(frame.hitTest(types, {50, 50}).figure, 1);
+    EXPECT_EQ(frame.hitTest(types, {50, 50}, HandleView{}).figure, 1);
     selectOnly({0});
     EXPECT_TRUE(frame.raise(false));
-    EXPECT_EQ(frame.hitTest(types, {50, 50}).figure, 0);
+    EXPECT_EQ(frame.hitTest(types, {50, 50}, HandleView{}).figure, 0);
 
-    // Unselected figures show segment handles only with the ShowHandles setting.
+    // Unselected figures show segment handles only when the view says handles are shown.
     frame.figures[0].move(300, 0);
     const PointF shoulder = frame.figures[1].joint(2);
-    appSettings().showHandles = false;
-    EXPECT_EQ(frame.hitTest(types, shoulder).handle, kNoHandle);
-    appSettings().showHandles = true;
-    const HitResult hit = frame.hitTest(types, shoulder);
+    HandleView hidden;
+    hidden.showHandles = false;
+    EXPECT_EQ(frame.hitTest(types, shoulder, hidden).handle, kNoHandle);
+    const HitResult hit = frame.hitTest(types, shoulder, HandleView{});
     EXPECT_EQ(hit.figure, 1);
     EXPECT_EQ(hit.handle, 1); // the upper body ends at the shoulders
 }
@@ -315,7 +315,7 @@ TEST_F(FiguresTest, JoinCandidatesExcludeTheFigureAndEverythingOnIt) {
     EXPECT_FALSE(frame.join(0, 2, 3)); // would make a cycle
     EXPECT_FALSE(frame.join(0, 0, 3));
     // In join mode only candidates are hit.
-    EXPECT_EQ(frame.hitTest(types, frame.figures[2].joint(4)).handle, kNoHandle);
+    EXPECT_EQ(frame.hitTest(types, frame.figures[2].joint(4), HandleView{}).handle, kNoHandle);
     EXPECT_TRUE(frameIsSound(frame, types));
 }
 

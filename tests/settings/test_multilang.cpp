@@ -16,7 +16,7 @@ namespace {
 
 // The key list as the product documents it, in order, copied by hand.
 // How many phrases the table holds; new phrases are only ever appended.
-constexpr int kPhraseTotal = 251;
+constexpr int kPhraseTotal = 257;
 
 const char* const documentedKeys =
     "MFormCap, MFrameNum, MRepeatNum, MPlayCap, MPlayHint, MStopCap, MStopHint, MLoopCap,"
@@ -59,7 +59,8 @@ const char* const documentedKeys =
     "MUndoInbetweens, MInbetweensCmd, MInbetweensCount, MInbetweensEasing, MEaseLinear,"
     "MEaseIn, MEaseOut, MEaseInOut, MInbetweensNeedTwo, MFrameMenu,"
     "MBadKelFile, MBadStkFile, MKelTooLarge, MKelTooLargeFigures, MWriteFailed, MReadFailed,"
-    "MRemoveFigTypeAsk, MRemoveBackAsk, BSegStatusOne, BSegStatusMany,";
+    "MRemoveFigTypeAsk, MRemoveBackAsk, BSegStatusOne, BSegStatusMany,"
+    "MUndoMoveFrames, MVZoomIn, MVZoomOut, MVZoomActual, MVZoomFit, MZoomHint,";
 
 QStringList documentedKeyList() {
     QStringList keys;
