@@ -4,6 +4,8 @@
 
 namespace kelto {
 
+inline constexpr int kMaxAutosaveSeconds = 3600;
+
 // The program-wide settings values, read directly by the parts that use them. Reading and
 // writing the settings file fills and saves this one instance.
 struct AppSettings {
@@ -22,6 +24,8 @@ struct AppSettings {
     // Steps the editor's history keeps; stored in a section of its own, written only when it
     // differs from the default so that the main section stays as other copies expect it.
     int undoDepth = 100;
+    // Seconds between autosaves, 0 for none; in a section of its own like the undo depth.
+    int autosaveSeconds = 60;
 };
 
 AppSettings& appSettings();
