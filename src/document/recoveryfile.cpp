@@ -169,6 +169,14 @@ SnapshotBuilder::Step SnapshotBuilder::step(const EditSession& session, const Co
     }
     const Document& doc = session.document();
     const auto deadline = std::chrono::steady_clock::now() + budget;
+    if (!m_headWritten) {
+        // Pictures and types can be large, so they take the first slice; a change to them
+        // notifies the document's observers, which changes the stamp.
+        m_hasNewFrame = doc.frameCount() < kMaxFrames;
+        m_snapshot.record.front() =
+            writeRecordHead(doc, doc.frameCount() + (m_hasNewFrame ? 1 : 0));
+        m_headWritten = true;
+    }
     while (m_next < doc.frameCount()) {
         const int index = m_next++;
         if (index == m_stamp.editFrameIndex) {
@@ -191,9 +199,7 @@ SnapshotBuilder::Step SnapshotBuilder::step(const EditSession& session, const Co
 
 void SnapshotBuilder::finish(const EditSession& session) {
     const Document& doc = session.document();
-    // A document at the frame limit has no room for the new frame in the record; the editor
-    // makes a fresh one from the last frame when it is missing.
-    m_snapshot.hasNewFrame = doc.frameCount() < kMaxFrames;
+    m_snapshot.hasNewFrame = m_hasNewFrame;
     if (m_editPiece) {
         appendFrameRecord(doc, doc.frames[size_t(m_stamp.editFrameIndex)],
                           m_snapshot.record[*m_editPiece]);
@@ -202,8 +208,6 @@ void SnapshotBuilder::finish(const EditSession& session) {
         appendFrameRecord(doc, session.newFrame(), m_piece);
     }
     closePiece();
-    m_snapshot.record.front() =
-        writeRecordHead(doc, doc.frameCount() + (m_snapshot.hasNewFrame ? 1 : 0));
     m_snapshot.record.push_back(writeRecordTail(doc));
     m_snapshot.fileName = doc.currentFileName;
     m_snapshot.savedAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -38,8 +38,8 @@ struct RecoverySnapshot {
 
 // Takes the snapshot a slice at a time, so that a large document never holds the UI thread
 // for long: the stored frames are written in slices of a time budget each, and the parts that
-// can change without the history moving (the frame being edited, the new frame, pictures,
-// types, size, rate) all in the last slice. A slice that finds the stamp changed since the
+// can change without the history moving (the frame being edited, the new frame, the rate)
+// in the last slice. A slice that finds the stamp changed since the
 // first one answers Stale, and the caller starts again.
 class SnapshotBuilder {
 public:
@@ -62,6 +62,10 @@ private:
     std::vector<uint8_t> m_piece;
     int m_next = 0;
     std::optional<size_t> m_editPiece; // where the frame being edited goes
+    bool m_headWritten = false;
+    // A document at the frame limit has no room for the new frame in the record; the editor
+    // makes a fresh one from the last frame when it is missing.
+    bool m_hasNewFrame = true;
 };
 
 // Takes the whole snapshot at once (small documents, tests).

@@ -35,8 +35,9 @@ Autosave::Autosave(MainWindow& window, std::string folder)
             [this] { ++m_changes; });
     // A save makes the history clean: the file goes at once rather than at the next tick.
     connect(&m_window.session().history(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        // After the window has updated its unsaved mark, which follows the history's.
         if (clean && m_started) {
-            tick();
+            QTimer::singleShot(0, this, [this] { guarded("Autosave", [this] { tick(); }); });
         }
     });
     connect(&m_clock, &QTimer::timeout, this, [this] { guarded("Autosave", [this] { tick(); }); });

@@ -13,11 +13,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <memory>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace kelto;
@@ -50,7 +55,7 @@ std::vector<uint8_t> concatenated(const RecoverySnapshot& s) {
 
 // A session of three stored frames with a loaded type, editing frame 1 with a move not yet
 // recorded, and a new frame that differs from every stored one.
-EditSession editedSession() {
+std::unique_ptr<EditSession> editedSession() {
     Document doc = stickmanDocument(3);
     const int chain = doc.addFigureType(chainType(2), "Chain");
     doc.frames[2].figures.push_back(placedFigure(doc, uint16_t(chain), 40, 40, 3));
@@ -59,10 +64,10 @@ EditSession editedSession() {
     doc.lastFigureID = 3;
     doc.frameRate = 120;
     doc.currentFileName = "/home/someone/walk.kel";
-    EditSession session(std::move(doc));
-    session.newFrame() = frameOf({placedFigure(session.document(), 1, 7, 9, 1)});
-    session.setEditFrame(1);
-    session.editFrame().moveFigure(0, 11, -4); // on the canvas, not yet a step
+    auto session = std::make_unique<EditSession>(std::move(doc));
+    session->newFrame() = frameOf({placedFigure(session->document(), 1, 7, 9, 1)});
+    session->setEditFrame(1);
+    session->editFrame().moveFigure(0, 11, -4); // on the canvas, not yet a step
     return session;
 }
 
@@ -129,7 +134,8 @@ TEST(AutosaveDecision, IntervalZeroWritesNothingAndDropsAnOldFile) {
 TEST(RecoveryFile, BringsBackTheDocumentTheEditedFrameAndTheNewFrame) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("work.recovery").toStdString();
-    EditSession session = editedSession();
+    const std::unique_ptr<EditSession> edited = editedSession();
+    const EditSession& session = *edited;
     ASSERT_TRUE(session.canvasEditPending());
     writeRecoveryFile(path, takeSnapshot(session));
 
