@@ -372,10 +372,7 @@ BENCHMARK(BM_ReadRecordOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_RefuseMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MemoryPerFigure)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_AutosaveSnapshotSlices)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(3);
+BENCHMARK(BM_AutosaveSnapshotSlices)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_AutosaveWorkerWrite)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ColdLoadProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_ColdLoadOneThreadProcess)

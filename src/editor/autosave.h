@@ -24,7 +24,6 @@ class MainWindow;
 // and written on a worker thread. The file goes as soon as nothing is unsaved (a save, New,
 // Open) and at a normal end, when this object is destroyed.
 class Autosave : public QObject, public DocumentObserver {
-    Q_OBJECT
 public:
     explicit Autosave(MainWindow& window, std::string folder = defaultRecoveryFolder());
     ~Autosave() override;
