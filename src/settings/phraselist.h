@@ -221,14 +221,14 @@
     X(MUndoRemoveFigType, "Remove Figure Type") \
     X(MUndoRemoveBack, "Remove Background") \
     X(OUndoDepth, "Undo steps") \
-    X(OAutosave, "Autosave every (seconds, 0 = off)") \
-    X(MRestoreWork, "Restore the unsaved work from %1?") \
-    X(MRecoveryDamaged, "The unsaved work from %1 could not be restored because its recovery file is damaged; the file was kept as %2.") \
-    X(MAutosaveFailed, "Autosave could not write the recovery file: %1") \
     X(ExSheet, "Sprite Sheet") \
     X(ExMergeRepeats, "One cell per frame with its repeats") \
     X(ExTrim, "Trim frames to their drawn part") \
     X(ExColumns, "Columns") \
     X(ExAutomatic, "Automatic") \
-    X(ExWroteTwo, "Written: %1 and %2")
+    X(ExWroteTwo, "Written: %1 and %2") \
+    X(OAutosave, "Autosave every (seconds, 0 = off)") \
+    X(MRestoreWork, "Restore the unsaved work from %1?") \
+    X(MRecoveryDamaged, "The unsaved work from %1 could not be restored because its recovery file is damaged; the file was kept as %2.") \
+    X(MAutosaveFailed, "Autosave could not write the recovery file: %1")
 // clang-format on

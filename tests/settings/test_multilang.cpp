@@ -50,7 +50,8 @@ const char* const documentedKeys =
     "ExHigherBetter, ExWrote, ExWroteFiles,"
     "MUndoAddFrame, MUndoInsertFrame, MUndoDeleteFrame, MUndoDeleteFrames, MUndoPasteFrames,"
     "MUndoRepeat, MUndoRemoveFigType, MUndoRemoveBack, OUndoDepth,"
-    "ExSheet, ExMergeRepeats, ExTrim, ExColumns, ExAutomatic, ExWroteTwo,";
+    "ExSheet, ExMergeRepeats, ExTrim, ExColumns, ExAutomatic, ExWroteTwo,"
+    "OAutosave, MRestoreWork, MRecoveryDamaged, MAutosaveFailed,";
 
 QStringList documentedKeyList() {
     QStringList keys;
@@ -94,9 +95,9 @@ protected:
 
 TEST(PhraseKeys, MatchTheDocumentedListInOrder) {
     const QStringList expected = documentedKeyList();
-    ASSERT_EQ(expected.size(), 223);
-    ASSERT_EQ(kelto::PhraseCount, 223);
-    EXPECT_EQ(QSet<QString>(expected.begin(), expected.end()).size(), 223);
+    ASSERT_EQ(expected.size(), 227);
+    ASSERT_EQ(kelto::PhraseCount, 227);
+    EXPECT_EQ(QSet<QString>(expected.begin(), expected.end()).size(), 227);
     for (int i = 0; i < kelto::PhraseCount; ++i) {
         EXPECT_EQ(keyOf(i), expected[i]) << "value " << i;
         const auto back = kelto::phraseFromKeyName(keyOf(i).toStdString());
@@ -119,7 +120,7 @@ TEST(PhraseKeys, MatchTheDocumentedListInOrder) {
     EXPECT_EQ(static_cast<int>(PhraseType::NGiveName), 191);
     EXPECT_EQ(static_cast<int>(PhraseType::PFormCap), 192);
     EXPECT_FALSE(kelto::phraseFromKeyName("mformcap").has_value());
-    EXPECT_FALSE(kelto::phraseFromValue(223).has_value());
+    EXPECT_FALSE(kelto::phraseFromValue(227).has_value());
     EXPECT_FALSE(kelto::phraseFromValue(-1).has_value());
 }
 
@@ -175,7 +176,7 @@ TEST_F(LanguageFolderTest, OpeningWritesTheEnglishTemplateOnlyWhenMissing) {
     ASSERT_TRUE(QFile::remove(english));
     MultiLang third;
     third.openFolder(m_folder);
-    EXPECT_EQ(kelto::IniFile::load(english)->keys("Language").size(), 223);
+    EXPECT_EQ(kelto::IniFile::load(english)->keys("Language").size(), 227);
 }
 
 TEST_F(LanguageFolderTest, ListsIniFilesByName) {
