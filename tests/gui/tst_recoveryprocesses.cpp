@@ -28,7 +28,7 @@ using namespace kelto;
 
 namespace {
 
-constexpr int kLargeFrames = 20000;
+constexpr int kLargeFrames = 10000;
 
 // One running copy of the editor in this process, its settings in dir, its recovery files in
 // folder, autosaving every interval.
