@@ -11,7 +11,8 @@ install(FILES resources/ReadMe.txt DESTINATION ${KELTO_DATA_DIR})
 install(DIRECTORY resources/manual DESTINATION ${KELTO_DATA_DIR})
 # The manual's pictures of the windows, once scripts/screenshot has made them.
 install(DIRECTORY resources/screenshots DESTINATION ${KELTO_DATA_DIR} OPTIONAL)
-install(FILES resources/languages/Deutsch.ini ${CMAKE_BINARY_DIR}/tools/languages/English.ini
+install(FILES resources/languages/Deutsch.ini resources/languages/Español.ini
+              resources/languages/Français.ini ${CMAKE_BINARY_DIR}/tools/languages/English.ini
         DESTINATION ${KELTO_DATA_DIR}/languages)
 install(DIRECTORY examples/animations DESTINATION ${KELTO_DATA_DIR})
 install(DIRECTORY "examples/stick figures" DESTINATION ${KELTO_DATA_DIR})

@@ -78,12 +78,9 @@ public:
 
 private:
     void figure(const Figure& f) {
-        m_out += "{\"angles\":[";
-        for (size_t i = 0; i < f.pose.size(); ++i) {
-            comma(i);
-            number(f.pose[i].angle);
-        }
-        m_out += "],\"colour\":";
+        m_out += "{\"angles\":";
+        list(f.pose, [this](const SegmentPose& p) { number(p.angle); });
+        m_out += ",\"colour\":";
         integer(f.colour);
         m_out += ",\"flipped\":";
         integer(f.flipped);
@@ -95,21 +92,17 @@ private:
         integer(f.joinParent);
         m_out += ",\"joined\":";
         integer(f.isJoined);
-        m_out += ",\"joints\":[";
-        for (size_t i = 0; i < f.jointPos.size(); ++i) {
-            comma(i);
+        m_out += ",\"joints\":";
+        list(f.jointPos, [this](const FigureJoint& j) {
             m_out += '[';
-            number(f.jointPos[i].x);
+            number(j.x);
             m_out += ',';
-            number(f.jointPos[i].y);
+            number(j.y);
             m_out += ']';
-        }
-        m_out += "],\"lengths\":[";
-        for (size_t i = 0; i < f.pose.size(); ++i) {
-            comma(i);
-            number(f.pose[i].length);
-        }
-        m_out += "],\"scale\":";
+        });
+        m_out += ",\"lengths\":";
+        list(f.pose, [this](const SegmentPose& p) { number(p.length); });
+        m_out += ",\"scale\":";
         number(f.scale);
         m_out += ",\"stretched\":";
         integer(f.stretchedCount);
@@ -118,6 +111,17 @@ private:
         m_out += ",\"type\":";
         integer(f.typeIndex);
         m_out += '}';
+    }
+
+    // A JSON array of items, each written by write.
+    template <class Items, class Write>
+    void list(const Items& items, Write write) {
+        m_out += '[';
+        for (size_t i = 0; i < items.size(); ++i) {
+            comma(i);
+            write(items[i]);
+        }
+        m_out += ']';
     }
 
     void comma(size_t i) {

@@ -2,6 +2,7 @@
 #include "cli/clicommon.h"
 #include "cli/exportcommand.h"
 #include "cli/infojson.h"
+#include "cli/tweencommand.h"
 #include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
@@ -34,6 +35,7 @@ const char* const kCommandsHelp =
     "  export FILE.kel... [-o OUT]     GIF, AVI, picture sequence or SVG\n"
     "  sheet FILE.kel... [-o OUT.png]  a sprite sheet: one PNG of every frame plus JSON\n"
     "  convert FILE... [-o OUT]        bring a .kel file to version 4, or rewrite a .stk file\n"
+    "  tween FILE.kel ... -o OUT.kel   insert in-between frames between two frames\n"
     "  paths                           show where the program finds its shipped files, as JSON\n"
     "  help [COMMAND]                  show this text, or a command's\n";
 
@@ -89,7 +91,7 @@ const char* const kHelpHelp =
 void printAllHelp(FILE* to) {
     std::fputs(kCommandsHelp, to);
     std::fputs("\n", to);
-    for (const char* text : {kRenderHelp, kExportUsage, kSheetHelp, kConvertHelp}) {
+    for (const char* text : {kRenderHelp, kExportUsage, kSheetHelp, kConvertHelp, kTweenHelp}) {
         std::fputs(text, to);
     }
     std::fputs("\n  options of render, export, sheet and convert:\n", to);
@@ -392,6 +394,7 @@ const std::vector<Command>& commands() {
         {"export", runExport, {kExportUsage, kOutputOptionsHelp}},
         {"sheet", runSheet, {kSheetHelp, kOutputOptionsHelp}},
         {"convert", runConvert, {kConvertHelp, kOutputOptionsHelp}},
+        {"tween", runTween, {kTweenHelp}},
         {"paths", runPaths, {kPathsHelp}},
     };
     return table;

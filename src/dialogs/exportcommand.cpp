@@ -16,6 +16,7 @@
 #include "settings/multilang.h"
 
 #include <QCursor>
+#include <QFile>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -70,12 +71,20 @@ bool isVideo(int kind) {
     return kind >= ExportCommand::Mp4 && kind <= ExportCommand::WebP;
 }
 
+// Whether the chosen name is itself one of the files written: its extension names the kind
+// whatever filter is chosen. Not so for a name that takes the kind from the filter, such as
+// "walk.kel" that the dialog makes of the animation's own name "walk".
+bool chosenNameIsWritten(const QString& chosen, int kind) {
+    return ExportCommand::kindForName(chosen, ExportCommand::Gif) == kind &&
+           ExportCommand::kindForName(chosen, ExportCommand::Avi) == kind;
+}
+
 // Whether the export would replace a file: the name as chosen, and for a GIF or a video also
 // the one file it writes. A bare name gets the dialog's default extension, so without the
 // second test an existing GIF or video would be replaced unasked. Numbered pictures are
 // replaced without a question.
 bool targetExists(const QString& chosen, const std::string& base, int kind) {
-    if (QFileInfo::exists(chosen)) {
+    if (QFileInfo::exists(chosen) && chosenNameIsWritten(chosen, kind)) {
         return true;
     }
     if (kind == ExportCommand::SeparateImages) {
@@ -91,31 +100,37 @@ bool targetExists(const QString& chosen, const std::string& base, int kind) {
     return QFileInfo::exists(QString::fromStdString(base + extension));
 }
 
-// "Written: walk.gif (35.2 kB)", for a sprite sheet its picture and its description, or for
-// pictures the count and the first and last name.
+// "Exported 32 frames to walk.gif (35.2 kB)", for a sprite sheet its picture and its
+// description, or for pictures the count and the first and last name.
 QString writtenLine(const ExportResult& result, bool sheet) {
     if (result.files.empty()) {
         return {};
     }
+    const QString frames = QString::number(result.framesDone);
     const QString first = QFileInfo(QString::fromStdString(result.files.front())).fileName();
+    const QString last = QFileInfo(QString::fromStdString(result.files.back())).fileName();
     if (result.files.size() == 1 || sheet) {
         const qint64 bytes = QFileInfo(QString::fromStdString(result.files.front())).size();
         const QString named =
             first + " (" + QString::fromStdString(humanBytes(uint64_t(bytes))) + ")";
         if (sheet && result.files.size() == 2) {
             // The picture and the description beside it.
-            return getPhrase(PhraseType::ExWroteTwo)
-                .arg(named, QFileInfo(QString::fromStdString(result.files.back())).fileName());
+            return getPhrase(PhraseType::ExExportedTwo).arg(frames, named, last);
         }
-        return getPhrase(PhraseType::ExWrote).arg(named);
+        return getPhrase(PhraseType::ExExported).arg(frames, named);
     }
-    return getPhrase(PhraseType::ExWroteFiles)
-        .arg(result.files.size())
-        .arg(first, QFileInfo(QString::fromStdString(result.files.back())).fileName());
+    return getPhrase(PhraseType::ExExportedFiles)
+        .arg(frames, QString::number(result.files.size()), first, last);
 }
 
 QString startFolder() {
     return exportStartFolder(QString::fromStdString(appSettings().kelDir));
+}
+
+// Where an export dialog starts: the animation's own name and folder once it has a file.
+QString startName(const Document& doc, const QString& extension = {}) {
+    return documentSaveStart(QFile::decodeName(doc.currentFileName.c_str()), extension,
+                             startFolder());
 }
 
 QString plainCaption(PhraseType phrase) {
@@ -195,9 +210,9 @@ QString ExportCommand::exportAnimation(const Document& doc, int frameInterval,
             stopPlayback();
         }
         int filter = Gif;
-        // No name: every export starts with an empty name.
+        // The animation's own name without an extension: the chosen filter supplies it.
         const QString chosen =
-            prompter().saveFileName(plainCaption(PhraseType::MFExport), startFolder(),
+            prompter().saveFileName(plainCaption(PhraseType::MFExport), startName(doc),
                                     dialogFilter(), QStringLiteral("kel"), &filter);
         if (chosen.isEmpty()) {
             return;
@@ -253,7 +268,7 @@ QString saveSvgCommand(const Document& doc, const Figures& editFigures, int edit
     QString written;
     guarded(withHandles ? "SVG1Click" : "SVGnohandles1Click", [&] {
         const QString name =
-            prompter().saveFileName(QStringLiteral("SVG"), startFolder(),
+            prompter().saveFileName(QStringLiteral("SVG"), startName(doc),
                                     QStringLiteral(" SVG (*.svg)"), QStringLiteral("svg"));
         if (name.isEmpty()) {
             return;

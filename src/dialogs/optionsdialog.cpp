@@ -146,6 +146,11 @@ void OptionsDialog::showValues(const AppSettings& settings) {
     m_autosize->setChecked(settings.shrinkHandlesClose);
 }
 
+void OptionsDialog::showOnions(int count, bool ahead) {
+    m_onion->setValue(count);
+    m_ahead->setChecked(ahead);
+}
+
 void OptionsDialog::restoreDefaults() {
     const AppSettings defaults;
     m_width->setValue(defaults.animWidth);

@@ -46,6 +46,10 @@ public:
     // language (none when absent). Done on every showing.
     void showValues(const AppSettings& settings);
 
+    // Sets the onion-skin controls alone, when the main window changed those settings while
+    // the dialog is open.
+    void showOnions(int count, bool ahead);
+
     // Sets the controls to the defaults; nothing is applied until OK.
     void restoreDefaults();
 

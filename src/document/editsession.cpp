@@ -222,6 +222,33 @@ private:
     Figures m_frame;
 };
 
+// A run of new frames inserted at one position (the in-betweens of two key frames).
+class InsertFramesStep : public SessionStep {
+public:
+    InsertFramesStep(EditSession& session, PhraseType action, int position,
+                     std::vector<Figures> frames, int shownAfterUndo)
+        : SessionStep(session, action), m_position(position), m_frames(std::move(frames)),
+          m_shownAfterUndo(shownAfterUndo) {}
+    void redo() override {
+        auto& frames = doc().frames;
+        frames.insert(frames.begin() + m_position, m_frames.begin(), m_frames.end());
+        m_session.showFrame(m_position);
+        doc().notifyObservers(DocumentChange::FramesChanged, m_position);
+    }
+    void undo() override {
+        auto& frames = doc().frames;
+        const auto first = frames.begin() + m_position;
+        frames.erase(first, first + std::ssize(m_frames));
+        m_session.showFrame(m_shownAfterUndo);
+        doc().notifyObservers(DocumentChange::FramesChanged, m_position);
+    }
+
+private:
+    int m_position;
+    std::vector<Figures> m_frames;
+    int m_shownAfterUndo;
+};
+
 // Deletion of one or more frames; the frames are kept in ascending order of their numbers.
 class DeleteFramesStep : public SessionStep {
 public:
@@ -712,6 +739,23 @@ bool EditSession::setBackground(const std::vector<int>& frames, int slot) {
         recordCanvasEdit(PhraseType::BUndoMove);
     }
     m_history.push(new FrameFieldStep(*this, FrameFieldStep::Field::Background, changed, slot));
+    takeBaseline();
+    return true;
+}
+
+bool EditSession::insertInbetweens(int from, int to, int count, Easing easing) {
+    const int n = frameCount();
+    if (from < 0 || to < 0 || from >= n || to >= n || from == to || count < kMinInbetweens ||
+        count > kMaxInbetweens || n > kMaxFrames - count) {
+        return false;
+    }
+    if (canvasEditPending()) {
+        recordCanvasEdit(PhraseType::BUndoMove);
+    }
+    std::vector<Figures> frames = makeInbetweens(
+        m_doc.frames[size_t(from)], m_doc.frames[size_t(to)], m_doc.figureTypes(), count, easing);
+    m_history.push(new InsertFramesStep(*this, PhraseType::MUndoInbetweens, from + 1,
+                                        std::move(frames), from));
     takeBaseline();
     return true;
 }

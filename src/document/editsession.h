@@ -2,6 +2,7 @@
 
 #include "document/document.h"
 #include "model/figures.h"
+#include "model/tween.h"
 #include "settings/phrasetype.h"
 
 #include <QUndoStack>
@@ -95,6 +96,10 @@ public:
     // Repeat count (1..65535) or background slot of the given frames; -1 means the new frame.
     bool setRepeatCount(const std::vector<int>& frames, int count);
     bool setBackground(const std::vector<int>& frames, int slot);
+    // count in-betweens (1..100) from frame `from`'s pose towards frame `to`'s, inserted
+    // directly after `from` as one step; the editor moves to the first of them. False for
+    // frames out of range, one frame named twice, or when the frames would pass the limit.
+    bool insertInbetweens(int from, int to, int count, Easing easing);
     bool figureTypeInUse(int index) const;
     bool backgroundInUse(int slot) const;
     // Removes a loaded type (or picture) no frame uses; later numbers close up.

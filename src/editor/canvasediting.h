@@ -1,8 +1,10 @@
 #pragma once
 
 #include "model/figures.h"
+#include "model/reach.h"
 
 #include <QString>
+#include <Qt>
 
 #include <cstdint>
 #include <vector>
@@ -24,7 +26,12 @@ struct CanvasDrag {
     int boxX = 0, boxY = 0;
     std::vector<uint8_t> inside; // per figure: joint 0 entered the box during this gesture
     uint8_t heldArrows = 0;      // the arrow keys held down now (bit per direction)
+    ReachDrag reach;             // active while a handle drag bends the chain above it
 };
+
+// Held at the press on a handle, it makes the drag a reach: the two segments above the handle
+// bend so that it follows the pointer. Shift, Ctrl and Alt already have their own meanings.
+inline constexpr Qt::KeyboardModifier kReachModifier = Qt::MetaModifier;
 
 // One step of the select box over rectangle box (animation coordinates): figures whose joint 0
 // entered it are added; figures that entered and left again are dropped, but never the last

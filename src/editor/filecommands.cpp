@@ -28,9 +28,12 @@ QString kelFilter() {
 // The save dialog for an animation file, starting in the animations folder (or a folder of
 // the user's when that one cannot be written), then the replace question when the file that
 // will be written exists: any extension typed is replaced by ".kel", so "x.txt" writes "x.kel".
-// Returns that final path; empty when either was declined.
-QString chooseKelSaveName(bool rememberFolder) {
-    const QString folder = writableSaveFolder(QString::fromStdString(appSettings().kelDir));
+// Returns that final path; empty when either was declined. A document with a file starts the
+// dialog with its own name and folder.
+QString chooseKelSaveName(bool rememberFolder, const std::string& documentFile = {}) {
+    const QString folder =
+        documentSaveStart(QFile::decodeName(documentFile.c_str()), QStringLiteral("kel"),
+                          writableSaveFolder(QString::fromStdString(appSettings().kelDir)));
     const QString name = prompter().saveFileName(getPhrase(PhraseType::MFSaveAs), folder,
                                                  kelFilter(), QStringLiteral("kel"));
     if (name.isEmpty()) {
@@ -72,8 +75,14 @@ bool MainWindow::saveProjectAsKel(bool allowCancel) {
 // The callers have stored the frame being edited (they need the frame count first).
 void MainWindow::saveAnimationTo(const QString& path) {
     BusyCursor busy(*this);
-    guarded("SaveAnimation", [&] { saveAnimation(m_doc, removeExtension(localPath(path))); });
+    const bool saved =
+        guarded("SaveAnimation", [&] { saveAnimation(m_doc, removeExtension(localPath(path))); });
     setSavedState(m_doc.documentSaved);
+    if (saved) {
+        const QString file = QFile::decodeName(m_doc.currentFileName.c_str());
+        showStatus(getPhrase(PhraseType::MSaved).arg(QFileInfo(file).fileName()));
+        noteRecentFile(file);
+    }
 }
 
 std::optional<Document> MainWindow::readAnimationFile(const QString& path) {
@@ -121,6 +130,7 @@ void MainWindow::loadProject(const QString& path) {
         setEditFrame(-1);
         m_doc.currentFileName = filePath;
         setSavedState(true);
+        noteRecentFile(path);
         initUndo();
         timeline().updateScrollBar();
         m_tlScrollBar->setValue(m_tlScrollBar->maximum());
@@ -142,9 +152,13 @@ void MainWindow::openAnimation1Click() {
             prompter().tell(getPhrase(PhraseType::MFileTypeWrong));
             return;
         }
-        stopButtonClick();
-        loadProject(names[0]);
+        openAnimationFile(names[0]);
     });
+}
+
+void MainWindow::openAnimationFile(const QString& path) {
+    stopButtonClick();
+    loadProject(path);
 }
 
 void MainWindow::save1Click() {
@@ -169,7 +183,7 @@ void MainWindow::saveAs1Click() {
             prompter().tell(getPhrase(PhraseType::MNoFrames));
             return;
         }
-        const QString name = chooseKelSaveName(true);
+        const QString name = chooseKelSaveName(true, m_doc.currentFileName);
         if (!name.isEmpty()) {
             saveAnimationTo(name);
         }

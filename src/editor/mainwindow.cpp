@@ -15,6 +15,7 @@
 #include "editor/clipboard.h"
 #include "editor/editingarea.h"
 #include "editor/icons.h"
+#include "editor/recentmenu.h"
 #include "graphics/drawing.h"
 #include "graphics/renderer.h"
 #include "pickers/aboutbox.h"
@@ -133,6 +134,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_backgroundPicker = new BackgroundPicker(this);
     m_backgroundPicker->setPickHandler([this](int cell) { setFrameBackground(cell); });
     m_language = new LanguageDialog(this);
+    buildViewMenu();
 
     setSavedState(true);
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
@@ -336,10 +338,12 @@ QAction* MainWindow::addCommand(QMenu* menu, const char* name, void (MainWindow:
 
 void MainWindow::buildMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
-    addCommand(m_fileMenu, "New1", &MainWindow::new1Click);
-    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::openAnimation1Click);
+    addCommand(m_fileMenu, "New1", &MainWindow::new1Click, QKeySequence::New);
+    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::openAnimation1Click, QKeySequence::Open);
+    m_recentMenu = new RecentMenu(this);
+    m_fileMenu->addMenu(m_recentMenu);
     addCommand(m_fileMenu, "Save1", &MainWindow::save1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
-    addCommand(m_fileMenu, "SaveAs1", &MainWindow::saveAs1Click);
+    addCommand(m_fileMenu, "SaveAs1", &MainWindow::saveAs1Click, QKeySequence::SaveAs);
     addCommand(m_fileMenu, "Export1", &MainWindow::export1Click);
     m_fileMenu->addSeparator();
     addCommand(m_fileMenu, "LoadBackground1", &MainWindow::loadBackground1Click);
@@ -349,7 +353,7 @@ void MainWindow::buildMenus() {
     m_fileMenu->addSeparator();
     addCommand(m_fileMenu, "SVG1", &MainWindow::svg1Click)->setVisible(false);
     addCommand(m_fileMenu, "SVGnohandles1", &MainWindow::svgNoHandles1Click)->setVisible(false);
-    addCommand(m_fileMenu, "Exit1", &MainWindow::exit1Click);
+    addCommand(m_fileMenu, "Exit1", &MainWindow::exit1Click, QKeySequence::Quit);
 
     m_editMenu = menuBar()->addMenu(QString());
     addCommand(m_editMenu, "Undo1", &MainWindow::undo1Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -363,10 +367,13 @@ void MainWindow::buildMenus() {
     addCommand(m_editMenu, "Deletefiguresoutsidearea1", &MainWindow::deleteFiguresOutsideArea1Click)
         ->setVisible(false);
 
+    m_frameMenu = menuBar()->addMenu(QString());
+    addCommand(m_frameMenu, "Inbetweens1", &MainWindow::inbetweens1Click);
+
     addCommand(nullptr, "Options1", &MainWindow::options1Click);
 
     m_helpMenu = menuBar()->addMenu(QString());
-    addCommand(m_helpMenu, "KeltoHelp1", &MainWindow::keltoHelp1Click);
+    addCommand(m_helpMenu, "KeltoHelp1", &MainWindow::keltoHelp1Click, QKeySequence(Qt::Key_F1));
     addCommand(m_helpMenu, "ViewReadMeFile1", &MainWindow::viewReadMeFile1Click);
     addCommand(m_helpMenu, "About1", &MainWindow::about1Click);
 
@@ -374,6 +381,7 @@ void MainWindow::buildMenus() {
     addCommand(m_timelineMenu, "Insert1", &MainWindow::insert1Click);
     addCommand(m_timelineMenu, "InsertPaste1", &MainWindow::insertPaste1Click);
     addCommand(m_timelineMenu, "Delete1", &MainWindow::delete1Click);
+    m_timelineMenu->addAction(action(QStringLiteral("Inbetweens1")));
     addCommand(m_timelineMenu, "SaveSelected1", &MainWindow::saveSelected1Click)->setVisible(false);
 }
 
@@ -390,7 +398,7 @@ void MainWindow::revealHiddenItems() {
 }
 
 void MainWindow::applyLanguage() {
-    setWindowTitle(getPhrase(PhraseType::MFormCap));
+    applyShellLanguage();
     setFrameLabel();
     m_repeatLabel->setText(getPhrase(PhraseType::MRepeatNum));
     m_playButton->setText(getPhrase(PhraseType::MPlayCap));
@@ -426,6 +434,7 @@ void MainWindow::applyLanguage() {
     m_fileMenu->setTitle(getPhrase(PhraseType::MFile));
     m_editMenu->setTitle(getPhrase(PhraseType::Edit));
     m_helpMenu->setTitle(getPhrase(PhraseType::MHelp));
+    m_frameMenu->setTitle(getPhrase(PhraseType::MFrameMenu));
     const std::pair<const char*, PhraseType> captions[] = {
         {"New1", PhraseType::MFNew},
         {"OpenAnimation1", PhraseType::MFOpen},
@@ -444,6 +453,7 @@ void MainWindow::applyLanguage() {
         {"Insert1", PhraseType::MTLInsert},
         {"InsertPaste1", PhraseType::MTLPasteInsert},
         {"Delete1", PhraseType::MTLDelete},
+        {"Inbetweens1", PhraseType::MInbetweensCmd},
         {"SaveSelected1", PhraseType::MTLSaveSel},
         {"Undo1", PhraseType::Undo},
         {"Redo1", PhraseType::Redo},
@@ -654,8 +664,7 @@ void MainWindow::setSavedState(bool saved) {
 void MainWindow::refreshSavedMark() {
     const bool saved = !m_changedOutsideHistory && !m_session.isModified();
     m_doc.documentSaved = saved;
-    const QString caption = getPhrase(PhraseType::MFormCap);
-    setWindowTitle(saved ? caption : QStringLiteral("*") + caption);
+    refreshTitle(saved);
 }
 
 void MainWindow::setCursor(Qt::CursorShape cursor) {
@@ -719,6 +728,7 @@ SceneContent MainWindow::sceneContent() const {
     c.types = &m_doc.figureTypes();
     c.backgrounds = &m_doc.backgrounds();
     c.edit = &edit();
+    c.preview = m_inbetweenPreview ? &*m_inbetweenPreview : nullptr;
     c.editFrameIndex = m_session.editFrameIndex();
     c.animWidth = m_doc.animWidth();
     c.animHeight = m_doc.animHeight();
@@ -800,7 +810,7 @@ void MainWindow::export1Click() {
         const QString written = m_export->exportAnimation(m_doc, m_rateScrollBar->value(),
                                                           [this] { stopButtonClick(); });
         if (!written.isEmpty()) {
-            statusBar()->showMessage(written, 15000);
+            showStatus(written);
         }
     });
 }

@@ -42,7 +42,9 @@ class FigureBuilderForm;
 class FigurePicker;
 class FrameClipboard;
 class LanguageDialog;
+class OnionMenu;
 class OptionsDialog;
+class RecentMenu;
 
 // The editor window. It owns the one document, the figures being edited on the canvas and the
 // scene that draws them. Commands are slots named after their control; those whose behaviour
@@ -113,6 +115,19 @@ public:
     // Opens a figure-type file in the figure builder.
     void openInFigureBuilder(const QString& path);
 
+    // The file commands without their dialogs, for the recent-files menu and dropped files.
+    // An animation stops playback and opens with the save question; figure-type files join
+    // the types (as many as there is room for); a picture becomes the frame's background.
+    void openAnimationFile(const QString& path);
+    void loadFigureFiles(QStringList paths);
+    void loadBackgroundFile(const QString& path);
+    // Files dropped on the window, as their kinds say (see filedrop.h).
+    void openDroppedFiles(const QStringList& paths);
+    // The onion-skin settings from the View menu; the Options dialog shows them too.
+    void applyOnions(int count, bool ahead);
+    RecentMenu* recentMenu() const { return m_recentMenu; }
+    OnionMenu* onionMenu() const { return m_onionMenu; }
+
     // Seams of the canvas-editing, frames, playback and undo work, called where they belong.
     // Fill the figure controls from the selection; runs findOnions (selection changes).
     void setFigureControls();
@@ -173,6 +188,8 @@ public Q_SLOTS:
     void insertPaste1Click();
     void delete1Click();
     void saveSelected1Click();
+    // Frame menu and timeline pop-up menu (mainwindowinbetweens.cpp).
+    void inbetweens1Click();
     // Tool panel.
     void playButtonClick();
     void stopButtonClick();
@@ -210,6 +227,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Opens a file the program ships in the desktop's viewer; says so when none can be started.
@@ -222,6 +241,14 @@ private:
     void layoutPanels();
     void setFrameLabel();
     void saveAnimationTo(const QString& path);
+    // The title, the status line and the recent files (shellcommands.cpp).
+    void buildViewMenu();
+    void applyShellLanguage();
+    void refreshTitle(bool saved);
+    void showStatus(const QString& message);
+    void noteRecentFile(const QString& path);
+    void openRecentFile(const QString& path);
+    void clearRecentFiles();
     void fillPickers();
     SceneContent sceneContent() const;
     int runDialog(QDialog& dialog);
@@ -302,7 +329,11 @@ private:
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
+    QMenu* m_frameMenu = nullptr;
     QMenu* m_timelineMenu = nullptr;
+    RecentMenu* m_recentMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    OnionMenu* m_onionMenu = nullptr;
 
     AboutBox* m_about = nullptr;
     std::unique_ptr<ExportCommand> m_export; // the progress window and the export options
@@ -319,6 +350,10 @@ private:
     FrameSelection m_frameSelection;
     FrameClipboard* m_clipboard = nullptr;
     int m_popupFrame = 0;
+    // In-betweens: the two key frames the command works on, and the ghost of the middle
+    // in-between shown while its dialog is open.
+    std::optional<std::pair<int, int>> inbetweenKeyFrames() const;
+    std::optional<Figures> m_inbetweenPreview;
     Bitmap m_playRaster;
 };
 

@@ -537,6 +537,7 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
         m_drag.downX = pos.x();
         m_drag.downY = pos.y();
         m_drag.moved = false;
+        m_drag.reach.end();
         m_drag.pendingSelect = -1;
         m_drag.active = false;
         const PointF p{double(pos.x() - offset.x), double(pos.y() - offset.y)};
@@ -594,6 +595,10 @@ void MainWindow::editPaintBoxMouseDown(QMouseEvent* event) {
             const FigureType& type = m_doc.figureType(f.typeIndex);
             m_drag.snap =
                 f.pose[size_t(hit.handle)].length != type.segments[size_t(hit.handle)].length;
+            // A handle with nothing above it to bend with drags the ordinary way.
+            if (m_drag.active && (event->modifiers() & kReachModifier)) {
+                m_drag.reach.begin(edit(), m_doc.figureTypes(), hit.figure, hit.handle);
+            }
         }
         if (changed) {
             setFigureControls();
@@ -627,7 +632,9 @@ void MainWindow::editPaintBoxMouseMove(QMouseEvent* event) {
         }
         const int i = m_drag.figure;
         const Rect old = edit().figures[size_t(i)].bounds;
-        if (m_drag.handle == kMainHandle) {
+        if (m_drag.reach.active()) {
+            m_drag.reach.moveTo(edit(), m_doc.figureTypes(), p);
+        } else if (m_drag.handle == kMainHandle) {
             edit().moveSelection(p.x - m_drag.last.x, p.y - m_drag.last.y);
         } else {
             const auto mods = event->modifiers();
@@ -657,6 +664,7 @@ void MainWindow::endDrag() {
     }
     m_drag.pendingSelect = -1;
     m_drag.active = false;
+    m_drag.reach.end();
     if (m_drag.boxActive) {
         m_drag.boxActive = false;
     }

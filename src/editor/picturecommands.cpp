@@ -104,7 +104,19 @@ void MainWindow::loadFigure1Click() {
             return;
         }
         appSettings().stkDir = QFileInfo(names[0]).absolutePath().toStdString() + "/";
+        // The dialog lists the file clicked last first; the others came in their order.
         names.append(names.takeFirst());
+        loadFigureFiles(names);
+    });
+}
+
+void MainWindow::loadFigureFiles(QStringList names) {
+    guarded("LoadFigureType", [&] {
+        if (!m_doc.canAddFigureType()) {
+            prompter().tell(getPhrase(PhraseType::NoMoreFigType));
+            return;
+        }
+        stopButtonClick();
         const int room = kMaxFigureTypes - m_doc.figureTypeCount();
         if (names.size() > room) {
             names.resize(std::max(room, 0));
@@ -180,7 +192,16 @@ void MainWindow::loadBackground1Click() {
             return;
         }
         const QString path = choosePictureFile(backgroundFilter());
-        if (path.isEmpty()) {
+        if (!path.isEmpty()) {
+            loadBackgroundFile(path);
+        }
+    });
+}
+
+void MainWindow::loadBackgroundFile(const QString& path) {
+    guarded("LoadBackground", [&] {
+        if (!m_doc.canAddBackground()) {
+            prompter().tell(getPhrase(PhraseType::MNoMoreBack));
             return;
         }
         stopButtonClick();

@@ -153,6 +153,23 @@ void Scene::findOnions() {
                                  appSettings().onionAhead);
 }
 
+void Scene::paintOnionFigure(const SceneContent& c, const Figure& figure, uint8_t transparency) {
+    if (figure.typeIndex < c.types->size()) {
+        paintFigure(figure, (*c.types)[figure.typeIndex], m_screen, transparency, m_areaOffset, 1);
+    }
+}
+
+// A whole frame as the nearest onion skin of a short trail is drawn.
+void Scene::drawPreview(const SceneContent& c) {
+    const Figures& frame = *c.preview;
+    for (uint16_t i : frame.drawOrder) {
+        if (i < frame.figures.size()) {
+            const Figure& figure = frame.figures[i];
+            paintOnionFigure(c, figure, onionTransparency(1, 3, figure.transparency));
+        }
+    }
+}
+
 void Scene::drawOnions(const SceneContent& c) {
     const int numOnion = std::clamp(appSettings().numOnion, 0, kMaxOnions);
     const int frameCount = int(c.frames->size());
@@ -162,11 +179,7 @@ void Scene::drawOnions(const SceneContent& c) {
             return;
         }
         const Figure& onion = frame.figures[size_t(index)];
-        if (onion.typeIndex >= c.types->size()) {
-            return;
-        }
-        paintFigure(onion, (*c.types)[onion.typeIndex], m_screen,
-                    onionTransparency(d, numOnion, onion.transparency), m_areaOffset, 1);
+        paintOnionFigure(c, onion, onionTransparency(d, numOnion, onion.transparency));
     };
     const int base = onionBase(c.editFrameIndex, frameCount);
     for (int d = numOnion; d >= 1; --d) {
@@ -192,6 +205,9 @@ void Scene::drawFigures() {
     const SceneContent c = content();
     ++m_fullRedraws;
     m_screen = m_ghost;
+    if (c.preview) {
+        drawPreview(c);
+    }
     const Figures& edit = *c.edit;
     if (edit.figureCount() > 0) {
         const bool onions = edit.selectedCount() == 1 && appSettings().numOnion > 0;

@@ -22,6 +22,7 @@ struct SceneContent {
     int editFrameIndex = -1; // -1: the new frame after the last stored one
     int animWidth = 500;
     int animHeight = 400;
+    const Figures* preview = nullptr; // a frame shown as a ghost under the edited figures
 };
 
 // Transparency of the onion skin at distance d of numOnion, for a figure whose own
@@ -91,6 +92,8 @@ private:
     void present(const Rect& canvasRect);
     void restoreFromGhost(const Rect& animRect);
     void drawOnions(const SceneContent& c);
+    void paintOnionFigure(const SceneContent& c, const Figure& figure, uint8_t transparency);
+    void drawPreview(const SceneContent& c);
     void drawFigureHandles(const SceneContent& c, int figure);
 
     ContentProvider m_content;

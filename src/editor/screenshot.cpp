@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QTimer>
@@ -114,12 +115,36 @@ bool openSample(MainWindow& window) {
     return true;
 }
 
+// The in-between dialog open over the sample, its ghost on the canvas: the window's picture
+// with the dialog's drawn onto it at the canvas's lower right.
+void grabInbetweenPreview(MainWindow& window, const QString& path) {
+    // Key frames far enough apart for the ghost to stand clear of the frame being edited.
+    window.selectFrame(12);
+    window.selectFrame(4, Qt::ControlModifier);
+    window.editFigures().clearSelection();
+    window.setDialogRunner([&window, path](QDialog& dialog) {
+        dialog.adjustSize();
+        QPixmap shot = window.grab();
+        const QPixmap box = dialog.grab();
+        QPainter painter(&shot);
+        painter.drawPixmap(shot.width() - box.width() - 40, shot.height() - box.height() - 40, box);
+        painter.end();
+        if (!shot.save(path)) {
+            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        }
+        return int(QDialog::Rejected);
+    });
+    window.inbetweens1Click();
+    window.setDialogRunner({});
+}
+
 } // namespace
 
 void scheduleScreenshots(MainWindow& window, const QString& folder) {
     QDir().mkpath(folder);
     QTimer::singleShot(1500, &window, [&window, folder] {
-        if (!openSample(window)) {
+        const bool sample = openSample(window);
+        if (!sample) {
             buildScene(window);
         }
         window.setSavedState(true);
@@ -133,7 +158,7 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
         if (dog >= 0) {
             window.figureBuilder()->editFigureType(window.document().figureType(dog));
         }
-        QTimer::singleShot(700, &window, [&window, folder] {
+        QTimer::singleShot(700, &window, [&window, folder, sample] {
             save(window.figurePicker(), folder + QStringLiteral("/figure-picker.png"));
             save(window.backgroundPicker(), folder + QStringLiteral("/background-picker.png"));
             save(window.figureBuilder(), folder + QStringLiteral("/builder.png"));
@@ -144,6 +169,9 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
             window.backgroundPicker()->hide();
             grabOpenDialog(folder + QStringLiteral("/open-figure-type.png"));
             window.loadFigure1Click(); // returns when the dialog has been grabbed and closed
+            if (sample) {
+                grabInbetweenPreview(window, folder + QStringLiteral("/inbetweens.png"));
+            }
             window.document().documentSaved = true;
             QApplication::quit();
         });

@@ -3,9 +3,12 @@
 #include "settings/errorreporter.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavformat/avio.h>
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
+#include <libswscale/swscale.h>
 }
 
 #include <cerrno>
@@ -76,6 +79,28 @@ void AvFileOutput::finish() {
         throw KeltoError("Could not write " + target() + ": " + avErrorText(m_context->error));
     }
     m_file.commit();
+}
+
+void AvEncodingParts::release() {
+    if (packet) {
+        av_packet_free(&packet);
+    }
+    if (frame) {
+        av_frame_free(&frame);
+    }
+    if (scaler) {
+        sws_freeContext(scaler);
+        scaler = nullptr;
+    }
+    if (encoder) {
+        avcodec_free_context(&encoder);
+    }
+    if (muxer) {
+        muxer->pb = nullptr; // the output's own context
+        avformat_free_context(muxer);
+        muxer = nullptr;
+    }
+    output.reset();
 }
 
 } // namespace kelto

@@ -2,9 +2,15 @@
 
 #include "settings/atomicfile.h"
 
+#include <memory>
 #include <string>
 
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
 struct AVIOContext;
+struct AVPacket;
+struct SwsContext;
 
 namespace kelto {
 
@@ -38,6 +44,24 @@ public:
 private:
     AtomicFile m_file;
     AVIOContext* m_context = nullptr;
+};
+
+// The FFmpeg objects every encoded file holds, released in the order FFmpeg needs. Released
+// before the output finished, the temporary file goes and the target stays as it was.
+struct AvEncodingParts {
+    std::unique_ptr<AvFileOutput> output;
+    AVFormatContext* muxer = nullptr;
+    AVCodecContext* encoder = nullptr;
+    SwsContext* scaler = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+
+    AvEncodingParts() = default;
+    ~AvEncodingParts() { release(); }
+    AvEncodingParts(const AvEncodingParts&) = delete;
+    AvEncodingParts& operator=(const AvEncodingParts&) = delete;
+
+    void release();
 };
 
 } // namespace kelto

@@ -59,44 +59,13 @@ std::vector<AviCodec> availableAviCodecs() {
     return found;
 }
 
-struct AviWriter::State {
-    std::unique_ptr<AvFileOutput> output;
-    AVFormatContext* format = nullptr;
+struct AviWriter::State : AvEncodingParts {
     AVStream* stream = nullptr;
-    AVCodecContext* encoder = nullptr;
-    SwsContext* scaler = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
     int width = 0;
     int height = 0;
     int64_t nextIndex = 0;
     bool headerWritten = false;
     std::vector<uint8_t> rawFrame;
-
-    ~State() { release(); }
-
-    void release() {
-        if (packet) {
-            av_packet_free(&packet);
-        }
-        if (frame) {
-            av_frame_free(&frame);
-        }
-        if (scaler) {
-            sws_freeContext(scaler);
-            scaler = nullptr;
-        }
-        if (encoder) {
-            avcodec_free_context(&encoder);
-        }
-        if (format) {
-            format->pb = nullptr; // the output's own context
-            avformat_free_context(format);
-            format = nullptr;
-        }
-        // Unfinished, this drops the temporary file and leaves the target as it was.
-        output.reset();
-    }
 
     // A failed write has a better reason than FFmpeg's: the system's, naming the file.
     void checkOutput(int result, const char* what) const {
@@ -116,7 +85,7 @@ struct AviWriter::State {
             check(result, "encoding");
             av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
             packet->stream_index = stream->index;
-            checkOutput(av_interleaved_write_frame(format, packet), "writing a frame");
+            checkOutput(av_interleaved_write_frame(muxer, packet), "writing a frame");
         }
     }
 };
@@ -150,8 +119,8 @@ void AviWriter::open(const QString& path, const AviOptions& options) {
     s->width = options.width;
     s->height = options.height;
     const std::string file = path.toStdString();
-    check(avformat_alloc_output_context2(&s->format, nullptr, "avi", file.c_str()), "format");
-    s->stream = avformat_new_stream(s->format, nullptr);
+    check(avformat_alloc_output_context2(&s->muxer, nullptr, "avi", file.c_str()), "format");
+    s->stream = avformat_new_stream(s->muxer, nullptr);
     if (!s->stream) {
         throw KeltoError("Could not write the AVI file (out of memory)");
     }
@@ -189,7 +158,7 @@ void AviWriter::open(const QString& path, const AviOptions& options) {
         s->encoder->gop_size = 18;
         s->encoder->flags |= AV_CODEC_FLAG_QSCALE;
         s->encoder->global_quality = FF_QP2LAMBDA * 3;
-        if (s->format->oformat->flags & AVFMT_GLOBALHEADER) {
+        if (s->muxer->oformat->flags & AVFMT_GLOBALHEADER) {
             s->encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         }
         check(avcodec_open2(s->encoder, codec, nullptr), "opening the codec");
@@ -211,14 +180,14 @@ void AviWriter::open(const QString& path, const AviOptions& options) {
     }
     // The old file stays until the new one is complete.
     s->output = std::make_unique<AvFileOutput>(QFile::encodeName(path).toStdString());
-    s->format->pb = s->output->context();
+    s->muxer->pb = s->output->context();
     // Raw frames are stored the classic way, bottom row first under a positive height, which
     // every AVI reader understands.
     AVDictionary* muxerOptions = nullptr;
     if (!s->encoder) {
         av_dict_set(&muxerOptions, "flipped_raw_rgb", "1", 0);
     }
-    const int header = avformat_write_header(s->format, &muxerOptions);
+    const int header = avformat_write_header(s->muxer, &muxerOptions);
     av_dict_free(&muxerOptions);
     s->checkOutput(header, "header");
     s->headerWritten = true;
@@ -252,7 +221,7 @@ void AviWriter::writeFrame(const PixelSpan& picture) {
         s.packet->flags |= AV_PKT_FLAG_KEY;
         s.packet->stream_index = s.stream->index;
         ++s.nextIndex;
-        s.checkOutput(av_interleaved_write_frame(s.format, s.packet), "writing a frame");
+        s.checkOutput(av_interleaved_write_frame(s.muxer, s.packet), "writing a frame");
         return;
     }
     check(av_frame_make_writable(s.frame), "frame buffer");
@@ -272,7 +241,7 @@ void AviWriter::close() {
         s->drainEncoder(true);
     }
     if (s->headerWritten) {
-        s->checkOutput(av_write_trailer(s->format), "finishing");
+        s->checkOutput(av_write_trailer(s->muxer), "finishing");
     }
     // Only a complete file replaces the target; any throw above drops it with the state.
     s->output->finish();

@@ -258,16 +258,10 @@ void check(int result, const std::string& file, const char* what) {
 
 } // namespace
 
-struct VideoWriter::State {
+struct VideoWriter::State : AvEncodingParts {
     VideoFormat format = VideoFormat::Mp4;
     std::string file;
-    std::unique_ptr<AvFileOutput> output;
-    AVFormatContext* muxer = nullptr;
     AVStream* stream = nullptr;
-    AVCodecContext* encoder = nullptr;
-    SwsContext* scaler = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
     int width = 0;
     int height = 0;
     int frames = 0;
@@ -277,31 +271,6 @@ struct VideoWriter::State {
     // reordering give packets back later and not always with their durations.
     std::map<int64_t, int64_t> durations;
     bool headerWritten = false;
-
-    ~State() { release(); }
-
-    void release() {
-        if (packet) {
-            av_packet_free(&packet);
-        }
-        if (frame) {
-            av_frame_free(&frame);
-        }
-        if (scaler) {
-            sws_freeContext(scaler);
-            scaler = nullptr;
-        }
-        if (encoder) {
-            avcodec_free_context(&encoder);
-        }
-        if (muxer) {
-            muxer->pb = nullptr; // the output's own context
-            avformat_free_context(muxer);
-            muxer = nullptr;
-        }
-        // Unfinished, this drops the temporary file and leaves the target as it was.
-        output.reset();
-    }
 
     void ensure(bool ok) const {
         if (!ok) {

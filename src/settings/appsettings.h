@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/recentfiles.h"
+
 #include <string>
 
 namespace kelto {
@@ -24,6 +26,8 @@ struct AppSettings {
     // Steps the editor's history keeps; stored in a section of its own, written only when it
     // differs from the default so that the main section stays as other copies expect it.
     int undoDepth = 100;
+    // The animations opened or saved last, in a section of its own for the same reason.
+    RecentFiles recentFiles;
     // Seconds between autosaves, 0 for none; in a section of its own like the undo depth.
     int autosaveSeconds = 60;
 };

@@ -42,6 +42,18 @@ QString exportStartFolder(const QString& animationsFolder) {
     return isWritableFolder(animationsFolder) ? QString() : writableSaveFolder(animationsFolder);
 }
 
+QString documentSaveStart(const QString& documentPath, const QString& extension,
+                          const QString& fallback) {
+    if (documentPath.isEmpty()) {
+        return fallback;
+    }
+    const QFileInfo document(documentPath);
+    const QString name = extension.isEmpty()
+                             ? document.completeBaseName()
+                             : document.completeBaseName() + QLatin1Char('.') + extension;
+    return writableSaveFolder(document.absolutePath()) + name;
+}
+
 QString programFolder() {
     if (QCoreApplication::instance() != nullptr) {
         return withSlash(QCoreApplication::applicationDirPath());

@@ -52,4 +52,11 @@ QString writableSaveFolder(const QString& preferred);
 // folder can be written, else writableSaveFolder's choice.
 QString exportStartFolder(const QString& animationsFolder);
 
+// Where a save or export dialog opens for a document stored at documentPath: the document's
+// own name (its extension replaced by extension, or dropped when extension is empty) in its
+// own folder, or in writableSaveFolder's choice when that folder cannot be written. A document
+// without a file (empty documentPath) starts at fallback.
+QString documentSaveStart(const QString& documentPath, const QString& extension,
+                          const QString& fallback);
+
 } // namespace kelto

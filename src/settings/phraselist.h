@@ -227,6 +227,24 @@
     X(ExColumns, "Columns") \
     X(ExAutomatic, "Automatic") \
     X(ExWroteTwo, "Written: %1 and %2") \
+    X(MView, "View") \
+    X(MRecentFiles, "Recent Files") \
+    X(MRecentClear, "Clear Recent Files") \
+    X(MSaved, "Saved %1") \
+    X(ExExported, "Exported %1 frames to %2") \
+    X(ExExportedTwo, "Exported %1 frames to %2 and %3") \
+    X(ExExportedFiles, "Exported %1 frames to %2 files, %3 to %4") \
+    X(LangLocale, "en") \
+    X(MUndoInbetweens, "In-betweens") \
+    X(MInbetweensCmd, "Insert In-betweens...") \
+    X(MInbetweensCount, "Frames to insert") \
+    X(MInbetweensEasing, "Easing") \
+    X(MEaseLinear, "Linear") \
+    X(MEaseIn, "Ease in") \
+    X(MEaseOut, "Ease out") \
+    X(MEaseInOut, "Ease in and out") \
+    X(MInbetweensNeedTwo, "In-betweens need two stored frames: select two frames, or edit a frame that has a next one") \
+    X(MFrameMenu, "Frame") \
     X(OAutosave, "Autosave every (seconds, 0 = off)") \
     X(MRestoreWork, "Restore the unsaved work from %1?") \
     X(MRecoveryDamaged, "The unsaved work from %1 could not be restored because its recovery file is damaged; the file was kept as %2.") \

@@ -82,6 +82,7 @@ AppSettings fromIni(const IniFile& ini) {
     s.autosaveSeconds = ok && interval >= 0 && interval <= kMaxAutosaveSeconds
                             ? interval
                             : defaults.autosaveSeconds;
+    s.recentFiles = RecentFiles::fromIni(ini);
     return s;
 }
 
@@ -139,6 +140,7 @@ void writeSettings(const AppSettings& s, const QString& path) {
     if (s.autosaveSeconds != AppSettings{}.autosaveSeconds) {
         ini.setValue(autosaveSection, QStringLiteral("Interval"), number(s.autosaveSeconds));
     }
+    s.recentFiles.toIni(ini);
     ini.save(path);
 }
 

@@ -1,3 +1,4 @@
+#include "cli/clirun.h"
 #include "document/filesave.h"
 #include "document/kelformat.h"
 #include "document/messages.h"
@@ -14,21 +15,12 @@
 #include <QTemporaryDir>
 
 using namespace kelto;
+using namespace kelto::testing;
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
-
 CliRun cli(const QStringList& args) {
-    QProcess p;
-    p.start(KELTO_CLI_PATH, args);
-    p.waitForFinished(30000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            QString::fromUtf8(p.readAllStandardError())};
+    return runCli(args);
 }
 
 QJsonObject infoOf(const QString& path) {

@@ -1,3 +1,4 @@
+#include "cli/clirun.h"
 #include "document/kelformat.h"
 #include "export/exportcheck.h"
 #include "graphics/imagecodecs.h"
@@ -12,39 +13,16 @@
 #include <gif_lib.h>
 
 using namespace kelto;
+using namespace kelto::testing;
 
 namespace {
 
-struct ExportRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-ExportRun exportCli(const QStringList& args) {
-    QProcess p;
-    p.start(KELTO_CLI_PATH, QStringList{"export"} + args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+CliRun exportCli(const QStringList& args) {
+    return runCli(QStringList{"export"} + args);
 }
 
-// Three frames of a stick man walking right; the second held for two periods.
 QString writeAnimation(const QTemporaryDir& dir) {
-    Document doc(160, 120);
-    Figures edit = doc.newEditFrame();
-    for (int i = 0; i < 3; ++i) {
-        edit.figures[0].placeRoot({60.0 + 10 * i, 90.0}, doc.figureType(1));
-        edit.figures[0].updateBounds(doc.figureType(1));
-        Figures frame;
-        frame.assign(edit);
-        frame.repeatCount = i == 1 ? 2 : 1;
-        doc.frames.push_back(frame);
-    }
-    const QString path = dir.filePath("walk.kel");
-    saveAnimation(doc, removeExtension(path.toStdString()));
-    return path;
+    return writeWalk(dir);
 }
 
 } // namespace
@@ -52,9 +30,9 @@ QString writeAnimation(const QTemporaryDir& dir) {
 TEST(CliExport, AnimatedGifWithTheDialogDefaults) {
     QTemporaryDir dir;
     const QString kel = writeAnimation(dir);
-    const ExportRun r = exportCli({kel, "-o", dir.filePath("walk.gif")});
+    const CliRun r = exportCli({kel, "-o", dir.filePath("walk.gif")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.trimmed(), dir.filePath("walk.gif"));
+    EXPECT_EQ(r.outText().trimmed(), dir.filePath("walk.gif"));
     int error = 0;
     GifFileType* gif = DGifOpenFileName(dir.filePath("walk.gif").toLocal8Bit().constData(), &error);
     ASSERT_NE(gif, nullptr);
@@ -75,7 +53,7 @@ TEST(CliExport, AnimatedGifWithTheDialogDefaults) {
 TEST(CliExport, PictureSequencesAviAndSvg) {
     QTemporaryDir dir;
     const QString kel = writeAnimation(dir);
-    ExportRun r = exportCli({kel, "-o", dir.filePath("frames.png"), "--resize", "50"});
+    CliRun r = exportCli({kel, "-o", dir.filePath("frames.png"), "--resize", "50"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath("frames0.png")));
     EXPECT_TRUE(QFile::exists(dir.filePath("frames1rep1.png")));
@@ -108,14 +86,14 @@ TEST(CliExport, BadUseAndBadFiles) {
     EXPECT_EQ(exportCli({kel, "-o", dir.filePath("x.bmp")}).code, 2);
     EXPECT_EQ(exportCli({kel, "-o", dir.filePath("x.gif"), "--colours", "7"}).code, 2);
     EXPECT_EQ(exportCli({kel, "-o", dir.filePath("x.gif"), "--resize", "-5"}).code, 2);
-    const ExportRun missingCodec = exportCli({kel, "-o", dir.filePath("x.avi"), "--codec", "nope"});
+    const CliRun missingCodec = exportCli({kel, "-o", dir.filePath("x.avi"), "--codec", "nope"});
     EXPECT_EQ(missingCodec.code, 1);
     EXPECT_TRUE(missingCodec.err.startsWith("kelto-cli: ")) << missingCodec.err.toStdString();
     QFile junk(dir.filePath("junk.kel"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("not an animation at all");
     junk.close();
-    const ExportRun bad = exportCli({dir.filePath("junk.kel"), "-o", dir.filePath("x.gif")});
+    const CliRun bad = exportCli({dir.filePath("junk.kel"), "-o", dir.filePath("x.gif")});
     EXPECT_EQ(bad.code, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath("x.gif")));
 }
@@ -124,7 +102,7 @@ TEST(CliExport, MergeFramesAndCropOptions) {
     QTemporaryDir dir;
     const QString kel = writeAnimation(dir); // three frames, the second held two periods
     const QString out = dir.filePath("walk.gif");
-    const ExportRun r = exportCli({kel, "-o", out, "--merge-frames", "--crop"});
+    const CliRun r = exportCli({kel, "-o", out, "--merge-frames", "--crop"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     int error = 0;
     GifFileType* gif = DGifOpenFileName(out.toLocal8Bit().constData(), &error);
@@ -161,7 +139,7 @@ TEST(CliExport, VideoLargerThanTheFreeSpaceIsRefused) {
     if (*free >= plan.size.bytes) {
         GTEST_SKIP() << "this file system has room for " << humanBytes(plan.size.bytes);
     }
-    const ExportRun r = exportCli({kel, "-o", out, "--resize", "1000"});
+    const CliRun r = exportCli({kel, "-o", out, "--resize", "1000"});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(
         r.err.contains(QString::fromStdString("needs about " + humanBytes(plan.size.bytes))))
@@ -183,7 +161,7 @@ TEST(CliExport, ThreadCountLeavesTheOutputUnchanged) {
         for (const QString threads : {"1", "2", "8"}) {
             // One name for every count: the AVI header holds the file's name.
             const QString name = "t." + extension;
-            const ExportRun r = exportCli({kel, "-o", dir.filePath(name), "--threads", threads});
+            const CliRun r = exportCli({kel, "-o", dir.filePath(name), "--threads", threads});
             ASSERT_EQ(r.code, 0) << r.err.toStdString();
             // A picture sequence is numbered; its last picture stands for the set.
             const QByteArray bytes = bytesOf(extension == "png" ? QString("t2.png") : name);
@@ -196,7 +174,7 @@ TEST(CliExport, ThreadCountLeavesTheOutputUnchanged) {
         }
     }
     for (const QString bad : {"0", "257", "two"}) {
-        const ExportRun r = exportCli({kel, "-o", dir.filePath("bad.gif"), "--threads", bad});
+        const CliRun r = exportCli({kel, "-o", dir.filePath("bad.gif"), "--threads", bad});
         EXPECT_EQ(r.code, 2) << bad.toStdString();
         EXPECT_TRUE(r.err.contains("--threads")) << r.err.toStdString();
     }

@@ -1,3 +1,4 @@
+#include "cli/clirun.h"
 #include "document/kelformat.h"
 #include "document/zstream.h"
 #include "graphics/bytestream.h"
@@ -27,21 +28,12 @@
 extern char** environ;
 
 using namespace kelto;
+using namespace kelto::testing;
 
 namespace {
 
-struct CliResult {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
-
-CliResult cli(const QStringList& args) {
-    QProcess p;
-    p.start(KELTO_CLI_PATH, args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            QString::fromUtf8(p.readAllStandardError())};
+CliRun cli(const QStringList& args) {
+    return runCli(args);
 }
 
 QByteArray fileBytes(const QString& path) {
@@ -114,7 +106,7 @@ std::pair<QByteArray, int> onTerminal(const QStringList& args) {
 } // namespace
 
 TEST(CliScripts, VersionHelpAndExitCodes) {
-    CliResult r = cli({"--version"});
+    CliRun r = cli({"--version"});
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.out.startsWith("kelto-cli ")) << r.out.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
@@ -140,7 +132,7 @@ TEST(CliScripts, VersionHelpAndExitCodes) {
 TEST(CliScripts, FailuresNameTheFileAndTheFrameRange) {
     QTemporaryDir dir;
     const QString kel = writeWalk(dir.filePath("walk.kel"), 32);
-    CliResult r = cli({"render", kel, "--frame", "40", "-o", dir.filePath("x.png")});
+    CliRun r = cli({"render", kel, "--frame", "40", "-o", dir.filePath("x.png")});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.trimmed(), "kelto-cli: " + kel + " has no frame 40; frames are 0..31");
     EXPECT_FALSE(QFile::exists(dir.filePath("x.png")));
@@ -161,7 +153,7 @@ TEST(CliScripts, RenderPicksTheKindByExtensionAndWritesToStdout) {
     const QString kel = writeWalk(dir.filePath("walk.kel"), 3);
     for (const char* name : {"a.png", "a.jpg", "a.bmp"}) {
         const QString out = dir.filePath(name);
-        const CliResult r = cli({"render", kel, "--frame", "1", "-o", out});
+        const CliRun r = cli({"render", kel, "--frame", "1", "-o", out});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         const QByteArray bytes = fileBytes(out);
@@ -173,7 +165,7 @@ TEST(CliScripts, RenderPicksTheKindByExtensionAndWritesToStdout) {
         EXPECT_EQ(image.size(), QSize(160, 120)) << name;
     }
     // -o - gives the bytes the file gets.
-    CliResult r = cli({"render", kel, "--frame", "1", "-o", "-"});
+    CliRun r = cli({"render", kel, "--frame", "1", "-o", "-"});
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(r.out, fileBytes(dir.filePath("a.png")));
     r = cli({"render", kel, "--frame", "1", "-o", "-", "--format", "bmp"});
@@ -193,7 +185,7 @@ TEST(CliScripts, ProgressOnlyWhenAskedOrOnATerminal) {
     QTemporaryDir dir;
     const QString kel = writeWalk(dir.filePath("walk.kel"), 12);
     // stderr is a pipe here: no progress unless forced.
-    CliResult r = cli({"export", kel, "-o", dir.filePath("walk.gif")});
+    CliRun r = cli({"export", kel, "-o", dir.filePath("walk.gif")});
     ASSERT_EQ(r.code, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     EXPECT_EQ(r.out.trimmed(), dir.filePath("walk.gif").toUtf8());
@@ -229,7 +221,7 @@ TEST(CliScripts, BatchWritesBesideOrIntoOutDirAndGoesOnAfterAFailure) {
     QDir(dir.path()).mkdir("out");
     const QString outDir = dir.filePath("out");
 
-    CliResult r = cli({"render", a, missing, b, "--out-dir", outDir});
+    CliRun r = cli({"render", a, missing, b, "--out-dir", outDir});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(missing)) << r.err.toStdString();
     EXPECT_EQ(r.out, (outDir + "/a.png\n" + outDir + "/b.png\n").toUtf8());
@@ -283,7 +275,7 @@ TEST(CliScripts, ConvertUpgradesOlderAnimations) {
     writeFileReplacing(old.toStdString(), compressStream(w.bytes()));
 
     const QString upgraded = dir.filePath("new.kel");
-    CliResult r = cli({"convert", old, "-o", upgraded});
+    CliRun r = cli({"convert", old, "-o", upgraded});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QByteArray file = fileBytes(upgraded);
     const std::vector<uint8_t> record =

@@ -1,3 +1,4 @@
+#include "cli/clirun.h"
 #include "document/kelformat.h"
 #include "export/videofiles.h"
 
@@ -13,37 +14,14 @@ using namespace kelto::testing;
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
 CliRun exportCli(const QStringList& args) {
-    QProcess p;
-    p.start(KELTO_CLI_PATH, QStringList{"export"} + args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return runCli(QStringList{"export"} + args);
 }
 
 // Three frames of 80 ms periods, the second held for two: they start at 0, 80 and 240 ms and
 // the animation lasts 320 ms.
 QString writeAnimation(const QTemporaryDir& dir) {
-    Document doc(96, 72);
-    Figures edit = doc.newEditFrame();
-    for (int i = 0; i < 3; ++i) {
-        edit.figures[0].placeRoot({40.0 + 8 * i, 60.0}, doc.figureType(1));
-        edit.figures[0].updateBounds(doc.figureType(1));
-        Figures frame;
-        frame.assign(edit);
-        frame.repeatCount = i == 1 ? 2 : 1;
-        doc.frames.push_back(frame);
-    }
-    const QString path = dir.filePath("walk.kel");
-    saveAnimation(doc, removeExtension(path.toStdString()));
-    return path;
+    return writeWalk(dir, {.width = 96, .height = 72, .x = 40, .y = 60, .step = 8});
 }
 
 std::vector<int64_t> starts(const DecodedVideoFile& video) {
@@ -71,7 +49,7 @@ TEST(CliVideo, TheExtensionChoosesTheFormat) {
     for (const auto& c : cases) {
         const CliRun r = exportCli({kel, "-o", dir.filePath(c.name)});
         ASSERT_EQ(r.code, 0) << c.name << ": " << r.err.toStdString();
-        EXPECT_EQ(r.out.trimmed(), dir.filePath(c.name));
+        EXPECT_EQ(r.outText().trimmed(), dir.filePath(c.name));
         const DecodedVideoFile video = decodeVideoFile(dir.filePath(c.name).toStdString());
         if (c.codec) {
             EXPECT_EQ(video.codec, c.codec);

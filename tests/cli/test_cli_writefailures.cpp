@@ -1,3 +1,4 @@
+#include "cli/clirun.h"
 #include "document/kelformat.h"
 #include "writefailures.h"
 
@@ -16,41 +17,20 @@ namespace {
 
 const QByteArray kOld = "an earlier export the user wants to keep";
 
-struct CliRun {
-    int code = -1;
-    QString err;
-};
-
 // kelto-cli with a file-size limit of its own and SIGXFSZ at its default, which would end a
 // program that does not handle the limit itself.
 CliRun exportLimited(const QStringList& args, rlim_t limit) {
-    QProcess p;
-    p.setChildProcessModifier([limit] {
+    return runCli(QStringList{"export"} + args, [limit] {
         std::signal(SIGXFSZ, SIG_DFL);
         rlimit r{};
         getrlimit(RLIMIT_FSIZE, &r);
         r.rlim_cur = limit;
         setrlimit(RLIMIT_FSIZE, &r);
     });
-    p.start(KELTO_CLI_PATH, QStringList{"export"} + args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
 }
 
 QString writeAnimation(const QTemporaryDir& dir) {
-    Document doc(160, 120);
-    Figures edit = doc.newEditFrame();
-    for (int i = 0; i < 3; ++i) {
-        edit.figures[0].placeRoot({60.0 + 10 * i, 90.0}, doc.figureType(1));
-        edit.figures[0].updateBounds(doc.figureType(1));
-        Figures frame;
-        frame.assign(edit);
-        doc.frames.push_back(frame);
-    }
-    const QString path = dir.filePath("walk.kel");
-    saveAnimation(doc, removeExtension(path.toStdString()));
-    return path;
+    return writeWalk(dir, {.holdSecond = false});
 }
 
 } // namespace

@@ -26,7 +26,13 @@ private:
 
     static std::vector<uint8_t> record(const Document& doc) { return writeKelFile(doc); }
 
-    static QString title(MainWindow& w) { return w.windowTitle(); }
+    // The unsaved mark and the program's name, as the title shows them; the file name before
+    // them is checked in tst_shell.
+    static QString title(MainWindow& w) {
+        QString program = w.windowTitle().section(QStringLiteral(" - "), -1);
+        program.remove(QStringLiteral("[*]"));
+        return (w.isWindowModified() ? QStringLiteral("*") : QString()) + program;
+    }
 
     static QString currentFile(MainWindow& w) {
         return QString::fromStdString(w.document().currentFileName);

@@ -162,6 +162,32 @@ private Q_SLOTS:
         QCOMPARE(stops, 0);
     }
 
+    // The dialog starts with the animation's own name, "walk"; taken as it stands it comes
+    // back as "walk.kel" (the dialog's default suffix), the animation itself. That file is
+    // never written by an export, so replacing it is not asked; the GIF beside it is.
+    void exportNamedAfterTheAnimationAsksOnlyAboutWhatItWrites() {
+        ExportCommand command(nullptr);
+        Document doc = makeDocument(3);
+        QFile animation(out("walk.kel"));
+        QVERIFY(animation.open(QIODevice::WriteOnly));
+        animation.write("the animation");
+        animation.close();
+        doc.currentFileName = out("walk.kel").toStdString();
+
+        const QString written = runExport(command, doc, ExportCommand::Gif, out("walk.kel"));
+        QCOMPARE(m_prompter.folders, QStringList{out("walk")});
+        QVERIFY(m_prompter.questions.isEmpty());
+        QVERIFY2(written.startsWith("Exported 3 frames to walk.gif ("), qPrintable(written));
+        QCOMPARE(contents(out("walk.kel")), QByteArray("the animation"));
+
+        m_prompter.saveNames.push_back(out("walk.kel"));
+        m_prompter.answers.push_back(Answer::No);
+        QCOMPARE(command.exportAnimation(doc, 80), QString());
+        QCOMPARE(
+            m_prompter.questions,
+            QStringList{"A file with that name already exists. Would you like to replace it?"});
+    }
+
     void existingNameAnsweredNoWritesNothing() {
         QWidget mainWindow;
         ExportCommand command(&mainWindow);
@@ -273,7 +299,7 @@ private Q_SLOTS:
         QString written = runExport(command, doc, ExportCommand::Gif, out("frames.png"));
         QCOMPARE(filesIn(*m_out),
                  (QStringList{"frames0.png", "frames1.png", "frames1rep1.png", "frames2.png"}));
-        QCOMPARE(written, QString("Written: 4 files, frames0.png to frames2.png"));
+        QCOMPARE(written, QString("Exported 3 frames to 4 files, frames0.png to frames2.png"));
 
         // A typed .jpg picks JPEG in the window; it stays picked for the next export.
         runExport(command, doc, ExportCommand::Gif, out("take.jpg"), [&](QWidget*) {
@@ -288,7 +314,7 @@ private Q_SLOTS:
         });
         QVERIFY(QFile::exists(out("clip.mp4")));
         QVERIFY(!QFile::exists(out("clip.gif")));
-        QVERIFY2(written.startsWith("Written: clip.mp4 ("), qPrintable(written));
+        QVERIFY2(written.startsWith("Exported 3 frames to clip.mp4 ("), qPrintable(written));
         const DecodedVideoFile video = decodeVideoFile(out("clip.mp4").toStdString());
         QCOMPARE(int(video.packets.size()), 3);
         QCOMPARE(video.totalMs, qint64(320));
@@ -756,7 +782,8 @@ private Q_SLOTS:
                     form.resizeEdit()->setValue(c.resize);
                     form.superSampleEdit()->setValue(c.superSample);
                 });
-            QVERIFY2(written.startsWith("Written: anim.png (") &&
+            QVERIFY2(written.startsWith("Exported " + QString::number(doc.frameCount()) +
+                                        " frames to anim.png (") &&
                          written.endsWith(") and anim.json"),
                      qPrintable(written));
             QVERIFY(contents(out("anim.png")) == cliPng);

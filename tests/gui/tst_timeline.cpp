@@ -103,7 +103,7 @@ private Q_SLOTS:
         QCOMPARE(w->findChild<QSpinBox*>("RepeatSpinEdit")->value(), 1);
         QCOMPARE(w->editFigures().figures[0].jointPos[0].x,
                  w->document().frames[3].figures[0].jointPos[0].x);
-        QVERIFY(w->windowTitle().startsWith('*'));
+        QVERIFY(w->isWindowModified());
         // The new thumbnail is on the timeline, with its hint.
         Timeline& tl = w->timeline();
         QVERIFY(tl.slotCount() >= 4);

@@ -22,6 +22,7 @@ for f in bin/kelto bin/kelto-cli; do
   [[ -x "$prefix/$f" ]] || fail "$f is missing or not executable"
 done
 for f in ReadMe.txt manual/index.html languages/English.ini languages/Deutsch.ini \
+         languages/Español.ini languages/Français.ini \
          animations/Sample.kel; do
   [[ -s "$data/$f" ]] || fail "share/kelto/$f is missing"
 done
@@ -31,8 +32,10 @@ done
 while IFS= read -r src; do
   [[ -f "$data/manual/$src" ]] || fail "the manual shows $src, which is not installed"
 done < <(grep -o 'src="[^"]*"' "$data/manual/index.html" | sed 's/^src="//; s/"$//')
-cmp -s "$data/languages/Deutsch.ini" "$source_dir/resources/languages/Deutsch.ini" ||
-  fail "the installed Deutsch.ini differs from the source"
+for language in Deutsch Español Français; do
+  cmp -s "$data/languages/$language.ini" "$source_dir/resources/languages/$language.ini" ||
+    fail "the installed $language.ini differs from the source"
+done
 
 # The installed program finds its manual, read-me, languages and samples in the install tree.
 paths=$("$prefix/bin/kelto-cli" paths) || fail "kelto-cli paths failed"
@@ -54,8 +57,10 @@ done < <(find "$data/animations" "$data/stick figures" -type f -print0)
 phrases=$(grep -c '^ *X(' "$source_dir/src/settings/phraselist.h")
 keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/English.ini")
 ((keys == phrases)) || fail "English.ini holds $keys keys, not $phrases"
-keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/Deutsch.ini")
-((keys == phrases)) || fail "Deutsch.ini holds $keys keys, not $phrases"
+for language in Deutsch Español Français; do
+  keys=$(grep -c '^[A-Za-z0-9]*=' "$data/languages/$language.ini")
+  ((keys == phrases)) || fail "$language.ini holds $keys keys, not $phrases"
+done
 
 # Desktop entry, icons and MIME types.
 desktop="$prefix/share/applications/kelto.desktop"

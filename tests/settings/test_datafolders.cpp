@@ -124,5 +124,28 @@ TEST_F(DataFolders, SaveDialogsStartInAWritableFolder) {
     }
 }
 
+TEST_F(DataFolders, SaveDialogsOfANamedDocumentStartWithItsName) {
+    const QByteArray oldHome = qgetenv("HOME");
+    makeFolder(QStringLiteral("home/Documents"));
+    makeFolder(QStringLiteral("anims"));
+    qputenv("HOME", (root + "home").toUtf8());
+
+    EXPECT_EQ(documentSaveStart(root + "anims/walk.kel", "kel", root + "other/"),
+              root + "anims/walk.kel");
+    // Exports pick their extension in the dialog: the name comes without one. Only the last
+    // extension goes.
+    EXPECT_EQ(documentSaveStart(root + "anims/walk.v2.kel", "", root + "other/"),
+              root + "anims/walk.v2");
+    EXPECT_EQ(documentSaveStart(root + "anims/walk.kel", "svg", QString()),
+              root + "anims/walk.svg");
+    // A document in a folder that is gone (or read-only) keeps its name in a writable folder.
+    EXPECT_EQ(documentSaveStart(root + "gone/walk.kel", "kel", root + "other/"),
+              root + "home/Documents/walk.kel");
+    // No file yet: the caller's folder, unchanged.
+    EXPECT_EQ(documentSaveStart(QString(), "kel", root + "other/"), root + "other/");
+    EXPECT_EQ(documentSaveStart(QString(), "", QString()), QString());
+    qputenv("HOME", oldHome);
+}
+
 } // namespace
 } // namespace kelto
