@@ -1,7 +1,9 @@
 // Saving and loading a large animation, each beside the zlib work it cannot avoid, measured in
 // the same run on the same bytes: 100,000 frames of ten stick men. Also the refusal of a small file
 // of a million frames, and reading it frame by frame as "kelto-cli info" does.
+#include "document/editsession.h"
 #include "document/kelformat.h"
+#include "document/recoveryfile.h"
 #include "document/zstream.h"
 
 #include <benchmark/benchmark.h>
@@ -9,9 +11,11 @@
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -20,6 +24,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 using namespace kelto;
 
@@ -131,6 +136,79 @@ void BM_MemoryPerFigure(benchmark::State& state) {
         }
     }
     state.counters["bytesPerFigure"] = perFigure;
+}
+
+// Autosave of the same animation in the editing session. The editor takes the snapshot on the
+// UI thread in slices of 20 ms, the event loop running between them, and a worker compresses
+// and writes the file. Reported: the longest slice (what the UI is blocked for at most), the
+// slices and their total; the worker's write is timed in the case after it.
+EditSession& autosaveSession() {
+    static EditSession session(makeAnimation());
+    return session;
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+void BM_AutosaveSnapshotSlices(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    EditSession& session = autosaveSession();
+    double longest = 0;
+    double longestCpu = 0;
+    double total = 0;
+    int slices = 0;
+    for (auto _ : state) {
+        const ContentStamp stamp = contentStamp(session, 0);
+        const auto begin = Clock::now();
+        SnapshotBuilder builder(session, stamp);
+        SnapshotBuilder::Step step = SnapshotBuilder::Step::More;
+        longest = 0;
+        longestCpu = 0;
+        slices = 0;
+        auto sliceStart = begin;
+        double cpuStart = threadCpuSeconds();
+        while (step == SnapshotBuilder::Step::More) {
+            step = builder.step(session, stamp, std::chrono::milliseconds(20));
+            const auto end = Clock::now();
+            const double cpuEnd = threadCpuSeconds();
+            longest = std::max(longest, std::chrono::duration<double>(end - sliceStart).count());
+            longestCpu = std::max(longestCpu, cpuEnd - cpuStart);
+            sliceStart = end;
+            cpuStart = cpuEnd;
+            ++slices;
+        }
+        total = std::chrono::duration<double>(Clock::now() - begin).count();
+        state.SetIterationTime(total);
+        state.PauseTiming();
+        benchmark::DoNotOptimize(builder.take()); // freed by the worker in the editor
+        state.ResumeTiming();
+    }
+    state.counters["longestSliceMs"] = longest * 1000;
+    state.counters["longestSliceCpuMs"] = longestCpu * 1000;
+    state.counters["slices"] = slices;
+    state.counters["uiTotalMs"] = total * 1000;
+}
+
+void BM_AutosaveWorkerWrite(benchmark::State& state) {
+    const RecoverySnapshot snapshot = takeSnapshot(autosaveSession());
+    char folder[] = "/tmp/kelto-bench-XXXXXX";
+    if (!mkdtemp(folder)) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const std::string path = std::string(folder) + "/bench.recovery";
+    for (auto _ : state) {
+        writeRecoveryFile(path, snapshot);
+    }
+    struct stat st {};
+    stat(path.c_str(), &st);
+    state.counters["recordMB"] = double(snapshot.recordSize()) / 1e6;
+    state.counters["fileMB"] = double(st.st_size) / 1e6;
+    std::remove(path.c_str());
+    rmdir(folder);
 }
 
 // A file of a million stored frames of one stick man (434 KB): its document would take about a
@@ -308,6 +386,8 @@ BENCHMARK(BM_ReadRecordOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_RefuseMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanMillionFrameFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MemoryPerFigure)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_AutosaveSnapshotSlices)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_AutosaveWorkerWrite)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ColdLoadProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_ColdLoadOneThreadProcess)
     ->Unit(benchmark::kMillisecond)

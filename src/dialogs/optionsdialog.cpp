@@ -71,6 +71,12 @@ OptionsDialog::OptionsDialog(QWidget* parent) : QDialog(parent) {
     auto* undoLayout = new QVBoxLayout(m_undoGroup);
     undoLayout->addWidget(m_undoDepth);
 
+    m_autosaveGroup = new QGroupBox(this);
+    m_autosave = makeSpinBox(0, kMaxAutosaveSeconds, m_autosaveGroup);
+    m_autosave->setObjectName(QStringLiteral("AutosaveEdit"));
+    auto* autosaveLayout = new QVBoxLayout(m_autosaveGroup);
+    autosaveLayout->addWidget(m_autosave);
+
     m_defaults = new QPushButton(this);
     m_ok = new QPushButton(this);
     m_cancel = new QPushButton(this);
@@ -87,6 +93,7 @@ OptionsDialog::OptionsDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_languageGroup);
     layout->addWidget(m_handlesGroup);
     layout->addWidget(m_undoGroup);
+    layout->addWidget(m_autosaveGroup);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -116,6 +123,7 @@ void OptionsDialog::applyLanguage() {
     m_autosize->setText(getPhrase(PhraseType::OAutosizeCap));
     m_autosize->setToolTip(getPhrase(PhraseType::OAutosizeHint));
     m_undoGroup->setTitle(getPhrase(PhraseType::OUndoDepth));
+    m_autosaveGroup->setTitle(getPhrase(PhraseType::OAutosave));
 }
 
 void OptionsDialog::setLanguages(const QStringList& names) {
@@ -131,6 +139,7 @@ void OptionsDialog::showValues(const AppSettings& settings) {
     m_height->setValue(size.height());
     m_onion->setValue(settings.numOnion);
     m_undoDepth->setValue(settings.undoDepth);
+    m_autosave->setValue(settings.autosaveSeconds);
     m_ahead->setChecked(settings.onionAhead);
     m_language->setCurrentIndex(m_language->findText(QString::fromStdString(settings.language)));
     m_handles->setChecked(settings.showHandles);
@@ -148,6 +157,7 @@ void OptionsDialog::restoreDefaults() {
     m_height->setValue(defaults.animHeight);
     m_onion->setValue(defaults.numOnion);
     m_undoDepth->setValue(defaults.undoDepth);
+    m_autosave->setValue(defaults.autosaveSeconds);
     m_ahead->setChecked(defaults.onionAhead);
     m_language->setCurrentIndex(m_language->findText(MultiLang::english));
     m_handles->setChecked(defaults.showHandles);
@@ -237,6 +247,12 @@ bool OptionsDialog::applyTo(AppSettings& settings) {
         if (m_hooks.undoDepth) {
             m_hooks.undoDepth(depth);
         }
+        changed = true;
+    }
+    // The autosave reads the interval from the settings at every tick.
+    const int autosave = sanitizeSpinEdit(*m_autosave, AppSettings{}.autosaveSeconds);
+    if (autosave != settings.autosaveSeconds) {
+        settings.autosaveSeconds = autosave;
         changed = true;
     }
     if (changed) {

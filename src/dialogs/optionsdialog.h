@@ -69,6 +69,7 @@ public:
     QComboBox* languageBox() const { return m_language; }
     QCheckBox* handlesBox() const { return m_handles; }
     QSpinBox* undoDepthEdit() const { return m_undoDepth; }
+    QSpinBox* autosaveEdit() const { return m_autosave; }
     QCheckBox* autosizeBox() const { return m_autosize; }
     QPushButton* defaultsButton() const { return m_defaults; }
     QPushButton* okButton() const { return m_ok; }
@@ -91,6 +92,8 @@ private:
     QGroupBox* m_handlesGroup = nullptr;
     QGroupBox* m_undoGroup = nullptr;
     QSpinBox* m_undoDepth = nullptr;
+    QGroupBox* m_autosaveGroup = nullptr;
+    QSpinBox* m_autosave = nullptr;
     QLabel* m_widthLabel = nullptr;
     QLabel* m_heightLabel = nullptr;
     QSpinBox* m_width = nullptr;

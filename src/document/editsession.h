@@ -44,6 +44,7 @@ public:
     Figures& editFrame();
     const Figures& editFrame() const;
     Figures& newFrame() { return m_newFrame; }
+    const Figures& newFrame() const { return m_newFrame; }
     // Moves the editor to a frame (out of range: the new frame). Not an edit; changes not yet
     // recorded are recorded first as a move, so nothing is lost on leaving a frame.
     void setEditFrame(int index);

@@ -93,7 +93,11 @@ public:
     std::vector<uint8_t> backgroundNumber;
     std::vector<int> typeNumber;
 
-    explicit RecordWriter(const Document& doc) : m_doc(doc) { m_out.bytes().reserve(estimate()); }
+    explicit RecordWriter(const Document& doc, bool reserve = true) : m_doc(doc) {
+        if (reserve) {
+            m_out.bytes().reserve(estimate());
+        }
+    }
 
     void writeHeader() {
         // Never write what the reader would refuse.
@@ -133,6 +137,7 @@ public:
     void writeFrameRate() { m_out.put<int32_t>(m_doc.frameRate); }
     void putFrameCount(int n) { m_out.put<int32_t>(n); }
     std::vector<uint8_t> take() { return std::move(m_out.bytes()); }
+    std::vector<uint8_t>& buffer() { return m_out.bytes(); }
 
 private:
     void writeFigure(const Figure& f) {
@@ -585,6 +590,28 @@ std::vector<uint8_t> writeDocumentRecord(const Document& doc) {
     for (const Figures& frame : doc.frames) {
         w.writeFrame(frame);
     }
+    w.writeFrameRate();
+    return w.take();
+}
+
+std::vector<uint8_t> writeRecordHead(const Document& doc, int frameCount) {
+    RecordWriter w(doc, false);
+    w.writeHeader();
+    w.writeBackgrounds(range(1, doc.backgroundCount()));
+    w.writeTypes(range(kBuiltInFigureTypes, doc.figureTypeCount()));
+    w.putFrameCount(frameCount);
+    return w.take();
+}
+
+void appendFrameRecord(const Document& doc, const Figures& frame, std::vector<uint8_t>& out) {
+    RecordWriter w(doc, false);
+    w.buffer().swap(out);
+    w.writeFrame(frame);
+    w.buffer().swap(out);
+}
+
+std::vector<uint8_t> writeRecordTail(const Document& doc) {
+    RecordWriter w(doc, false);
     w.writeFrameRate();
     return w.take();
 }

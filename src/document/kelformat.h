@@ -21,6 +21,13 @@ inline constexpr size_t kLoadBudgetPerInputByte = 64;
 // The version-4 document record of the whole document (before compression).
 std::vector<uint8_t> writeDocumentRecord(const Document& doc);
 
+// The same record in parts, for writers that gather it a piece at a time: everything before the
+// frames (ending with the frame count given), one frame appended to out, and everything after
+// the frames. Head, frames and tail together are the bytes writeDocumentRecord gives.
+std::vector<uint8_t> writeRecordHead(const Document& doc, int frameCount);
+void appendFrameRecord(const Document& doc, const Figures& frame, std::vector<uint8_t>& out);
+std::vector<uint8_t> writeRecordTail(const Document& doc);
+
 // The version-4 record of the frames marked TimelineSelected, as "Save Selected" and Copy
 // write it: only the backgrounds and types those frames use, numbered in the order the frames
 // were selected (selectionOrder; marked frames missing from it follow in frame order), and the

@@ -1,4 +1,5 @@
 #include "dialogs/prompter.h"
+#include "editor/autosave.h"
 #include "editor/mainwindow.h"
 #include "editor/screenshot.h"
 #include "editor/userfiles.h"
@@ -26,6 +27,10 @@ int main(int argc, char* argv[]) {
         window.setCommandLine(args[1]);
     }
     window.show();
+    // Offers the work of a session that ended abnormally, then keeps this one's recovery file;
+    // destroyed before the window, which removes the file at a normal end.
+    kelto::Autosave autosave(window);
+    autosave.start();
     // scripts/screenshot: pictures of the windows, then quit.
     const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "document/document.h"
 #include "document/editsession.h"
+#include "document/recoveryfile.h"
 #include "editor/canvasediting.h"
 #include "editor/scene.h"
 #include "editor/timeline.h"
@@ -104,6 +105,8 @@ public:
     // Asks whether to save the current project; Yes saves. Returns false when cancelled.
     bool saveProjectAsKel(bool allowCancel);
     void loadProject(const QString& path);
+    // Work brought back from a recovery file replaces the document; it stays unsaved.
+    void restoreRecoveredWork(RecoveredWork work);
     // The animation file parsed into a document of its own; nullopt (reported) when unreadable.
     std::optional<Document> readAnimationFile(const QString& path);
     // The edited frame back into its stored frame.

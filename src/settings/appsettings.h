@@ -6,6 +6,8 @@
 
 namespace kelto {
 
+inline constexpr int kMaxAutosaveSeconds = 3600;
+
 // The program-wide settings values, read directly by the parts that use them. Reading and
 // writing the settings file fills and saves this one instance.
 struct AppSettings {
@@ -26,6 +28,8 @@ struct AppSettings {
     int undoDepth = 100;
     // The animations opened or saved last, in a section of its own for the same reason.
     RecentFiles recentFiles;
+    // Seconds between autosaves, 0 for none; in a section of its own like the undo depth.
+    int autosaveSeconds = 60;
 };
 
 AppSettings& appSettings();

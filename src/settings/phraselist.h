@@ -260,5 +260,9 @@
     X(MVZoomOut, "Zoom Out") \
     X(MVZoomActual, "Actual Size") \
     X(MVZoomFit, "Fit to Window") \
-    X(MZoomHint, "Zoom (Ctrl+wheel)")
+    X(MZoomHint, "Zoom (Ctrl+wheel)") \
+    X(OAutosave, "Autosave every (seconds, 0 = off)") \
+    X(MRestoreWork, "Restore the unsaved work from %1?") \
+    X(MRecoveryDamaged, "The unsaved work from %1 could not be restored because its recovery file is damaged; the file was kept as %2.") \
+    X(MAutosaveFailed, "Autosave could not write the recovery file: %1")
 // clang-format on

@@ -16,6 +16,7 @@ namespace {
 const QString section = QString::fromLatin1(settingsSection);
 const QString editorSection = QStringLiteral("Kelto.Editor");
 constexpr int kMaxUndoSteps = 10000;
+const QString autosaveSection = QStringLiteral("Kelto.Autosave");
 
 // Reads the raw values of one file and applies the defaults and acceptance rules.
 class SettingsReader {
@@ -74,6 +75,13 @@ AppSettings fromIni(const IniFile& ini) {
                           .trimmed()
                           .toInt(&ok, 10);
     s.undoDepth = ok && depth >= 1 && depth <= kMaxUndoSteps ? depth : defaults.undoDepth;
+    const int interval = ini.value(autosaveSection, QStringLiteral("Interval"))
+                             .value_or(QString())
+                             .trimmed()
+                             .toInt(&ok, 10);
+    s.autosaveSeconds = ok && interval >= 0 && interval <= kMaxAutosaveSeconds
+                            ? interval
+                            : defaults.autosaveSeconds;
     s.recentFiles = RecentFiles::fromIni(ini);
     return s;
 }
@@ -128,6 +136,9 @@ void writeSettings(const AppSettings& s, const QString& path) {
     ini.setValue(section, QStringLiteral("StkDir"), text(s.stkDir));
     if (s.undoDepth != AppSettings{}.undoDepth) {
         ini.setValue(editorSection, QStringLiteral("UndoDepth"), number(s.undoDepth));
+    }
+    if (s.autosaveSeconds != AppSettings{}.autosaveSeconds) {
+        ini.setValue(autosaveSection, QStringLiteral("Interval"), number(s.autosaveSeconds));
     }
     s.recentFiles.toIni(ini);
     ini.save(path);

@@ -159,6 +159,22 @@ private Q_SLOTS:
         QCOMPARE(appSettings().animHeight, 10);
     }
 
+    void autosaveIntervalIsAppliedStoredAndRestoredToItsDefault() {
+        OptionsDialog dialog;
+        dialog.show();
+        QCOMPARE(dialog.autosaveEdit()->value(), 60);
+        typeInto(dialog.autosaveEdit(), "0");
+        QVERIFY(dialog.applyTo(appSettings()));
+        QCOMPARE(appSettings().autosaveSeconds, 0);
+        QCOMPARE(readSettings(settingsFilePath()).autosaveSeconds, 0);
+        typeInto(dialog.autosaveEdit(), "");
+        dialog.applyTo(appSettings());
+        QCOMPARE(appSettings().autosaveSeconds, 60); // an empty field takes the default
+        typeInto(dialog.autosaveEdit(), "90");
+        dialog.defaultsButton()->click();
+        QCOMPARE(dialog.autosaveEdit()->value(), 60);
+    }
+
     void languageChangesOnlyWhenItsFileExists() {
         writeLanguage("Deutsch", "OFormCap=Optionen\nOKBitCap=&Gut\n");
         OptionsDialog dialog;

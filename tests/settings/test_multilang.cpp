@@ -16,7 +16,7 @@ namespace {
 
 // The key list as the product documents it, in order, copied by hand.
 // How many phrases the table holds; new phrases are only ever appended.
-constexpr int kPhraseTotal = 257;
+constexpr int kPhraseTotal = 261;
 
 const char* const documentedKeys =
     "MFormCap, MFrameNum, MRepeatNum, MPlayCap, MPlayHint, MStopCap, MStopHint, MLoopCap,"
@@ -60,7 +60,8 @@ const char* const documentedKeys =
     "MEaseIn, MEaseOut, MEaseInOut, MInbetweensNeedTwo, MFrameMenu,"
     "MBadKelFile, MBadStkFile, MKelTooLarge, MKelTooLargeFigures, MWriteFailed, MReadFailed,"
     "MRemoveFigTypeAsk, MRemoveBackAsk, BSegStatusOne, BSegStatusMany,"
-    "MUndoMoveFrames, MVZoomIn, MVZoomOut, MVZoomActual, MVZoomFit, MZoomHint,";
+    "MUndoMoveFrames, MVZoomIn, MVZoomOut, MVZoomActual, MVZoomFit, MZoomHint,"
+    "OAutosave, MRestoreWork, MRecoveryDamaged, MAutosaveFailed,";
 
 QStringList documentedKeyList() {
     QStringList keys;

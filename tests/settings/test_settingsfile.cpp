@@ -241,3 +241,30 @@ TEST_F(SettingsFileTest, UndoDepthLivesInASectionOfItsOwn) {
         EXPECT_EQ(kelto::readSettings(path()).undoDepth, 100) << bad;
     }
 }
+
+TEST_F(SettingsFileTest, AutosaveIntervalLivesInASectionOfItsOwn) {
+    AppSettings s = kelto::defaultSettings();
+    EXPECT_EQ(s.autosaveSeconds, 60);
+    kelto::writeSettings(s, path());
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("Autosave")); // the default leaves the file as it was
+    file.close();
+    for (int seconds : {0, 5, 3600}) {
+        s.autosaveSeconds = seconds;
+        kelto::writeSettings(s, path());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        file.close();
+        EXPECT_TRUE(text.startsWith("[Kelto.Settings]\nDimX=500\n"));
+        EXPECT_TRUE(text.contains("[Kelto.Autosave]\nInterval=" + QByteArray::number(seconds)));
+        EXPECT_EQ(kelto::readSettings(path()).autosaveSeconds, seconds);
+    }
+    for (const char* bad : {"-1", "3601", "x", ""}) {
+        QFile out(path());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray("[Kelto.Autosave]\nInterval=") + bad + "\n");
+        out.close();
+        EXPECT_EQ(kelto::readSettings(path()).autosaveSeconds, 60) << bad;
+    }
+}
