@@ -354,8 +354,10 @@ void Figure::dragHandle(const FigureType& type, int s, PointF point, bool snap, 
 }
 
 bool Figure::insideRect(const Rect& r) const {
-    const FigureJoint& j = jointPos[0];
-    return r.left < j.x && j.x < r.right && r.top < j.y && j.y < r.bottom;
+    // Compared in double, which holds every int32 and float exactly.
+    const double x = jointPos[0].x;
+    const double y = jointPos[0].y;
+    return r.left < x && x < r.right && r.top < y && y < r.bottom;
 }
 
 } // namespace kelto
