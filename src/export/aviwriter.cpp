@@ -239,7 +239,7 @@ void AviWriter::writeFrame(const PixelSpan& picture) {
         for (int y = 0; y < s.height; ++y) {
             const uint8_t* from = picture.bits + size_t(y) * picture.rowBytes;
             uint8_t* to = s.rawFrame.data() + size_t(s.height - 1 - y) * rowBytes;
-            for (ptrdiff_t x = 0; x < s.width; ++x) {
+            for (int x = 0; x < s.width; ++x) {
                 to[3 * x] = from[4 * x];
                 to[3 * x + 1] = from[4 * x + 1];
                 to[3 * x + 2] = from[4 * x + 2];

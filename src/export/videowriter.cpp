@@ -357,13 +357,13 @@ struct VideoWriter::State {
             const uint8_t* from = picture.bits + size_t(y) * picture.rowBytes;
             uint8_t* to = frame->data[0] + size_t(y) * size_t(frame->linesize[0]);
             if (frame->format == AV_PIX_FMT_RGB24) {
-                for (ptrdiff_t x = 0; x < width; ++x) {
+                for (int x = 0; x < width; ++x) {
                     to[3 * x] = from[4 * x + 2];
                     to[3 * x + 1] = from[4 * x + 1];
                     to[3 * x + 2] = from[4 * x];
                 }
             } else {
-                for (ptrdiff_t x = 0; x < width; ++x) {
+                for (int x = 0; x < width; ++x) {
                     std::memcpy(to + 4 * x, from + 4 * x, 3);
                     to[4 * x + 3] = 0xFF; // opaque
                 }

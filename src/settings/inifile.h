@@ -16,7 +16,7 @@ namespace kelto {
 class IniFile {
 public:
     // Files larger than this are refused rather than read into memory.
-    static constexpr qint64 maxFileBytes = qint64{4} * 1024 * 1024;
+    static constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
 
     // Parses file contents. The bytes are taken as UTF-8 when they are valid UTF-8 (a leading
     // byte-order mark is skipped), else as 8-bit Latin-1 text.
