@@ -68,7 +68,7 @@ QString installedDataFolder(const QString& program) {
 }
 
 QString programDataFile(const QString& name, const QString& program) {
-    const QString beside = program + name;
+    QString beside = program + name;
     if (QFileInfo::exists(beside)) {
         return beside;
     }
@@ -81,7 +81,7 @@ QString programDataFile(const QString& name, const QString& program) {
 
 QString manualFile(const QString& language, const QString& program) {
     if (language == QLatin1String("Russian")) {
-        const QString russian = programDataFile(QStringLiteral("manual/index.ru.html"), program);
+        QString russian = programDataFile(QStringLiteral("manual/index.ru.html"), program);
         if (!russian.isEmpty()) {
             return russian;
         }
@@ -91,7 +91,7 @@ QString manualFile(const QString& language, const QString& program) {
 
 QString defaultLanguagesFolder(const QString& program) {
     const QString languages = QStringLiteral("languages/");
-    const QString beside = program + languages;
+    QString beside = program + languages;
     if (QFileInfo::exists(beside) && isWritableFolder(beside)) {
         return beside;
     }
@@ -108,7 +108,7 @@ QString defaultLanguagesFolder(const QString& program) {
 }
 
 QString defaultDataFolder(const QString& name, const QString& program) {
-    const QString beside = program + name;
+    QString beside = program + name;
     if (QFileInfo(beside).isDir()) {
         return withSlash(beside);
     }
