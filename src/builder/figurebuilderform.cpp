@@ -819,7 +819,7 @@ void FigureBuilderForm::previewDuplicate(QPoint pos) {
     QPen pen(qcolour(seg.isStatic ? kGrey : kBlack));
     pen.setWidth(previewPenWidth(seg.thickness));
     pen.setCapStyle(Qt::RoundCap);
-    drawGeneralSegment(pos, QPointF(pos.x() + m_dupOffsetX, pos.y() + m_dupOffsetY), false,
+    drawGeneralSegment(pos, QPointF(pos) + QPointF(m_dupOffsetX, m_dupOffsetY), false,
                        isCircleKind(m_newKind), pen);
     drawHandlesOnCanvas();
     toScreen();
