@@ -44,7 +44,7 @@ void BM_GifExportOptimalFloydSteinberg(benchmark::State& state) {
         exportGif(animation(), dir.filePath("bench").toStdString(), options, 80, quiet);
     }
     state.counters["frames/s"] =
-        benchmark::Counter(300.0 * state.iterations(), benchmark::Counter::kIsRate);
+        benchmark::Counter(300.0 * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // 120 frames of 4 stick men on 500 x 400: one of them walks at a time, in turns of 15 frames,
@@ -99,8 +99,8 @@ void BM_GifOptimisation(benchmark::State& state, const Document* doc, GifDefault
         file = exportGif(*doc, dir.filePath("bench").toStdString(), options, 80, quiet).files.at(0);
     }
     state.counters["bytes"] = double(QFileInfo(QString::fromStdString(file)).size());
-    state.counters["frames/s"] = benchmark::Counter(double(doc->frameCount()) * state.iterations(),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] = benchmark::Counter(
+        double(doc->frameCount()) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void registerGifOptimisations(const std::string& name, const Document* doc, GifDefaults colours,
@@ -131,7 +131,7 @@ void BM_AviExport(benchmark::State& state, const char* codec) {
         exportAvi(animation(), dir.filePath("bench").toStdString(), options, 80, quiet);
     }
     state.counters["frames/s"] =
-        benchmark::Counter(300.0 * state.iterations(), benchmark::Counter::kIsRate);
+        benchmark::Counter(300.0 * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // The whole-animation exports once per thread count: 1 and 2, or those given with --threads.

@@ -145,7 +145,10 @@ Figures Document::newEditFrame() const {
     frame.setCount(1);
     Figure& man = frame.figures[0];
     man.setType(1, m_types[1]);
-    man.placeRoot({double(m_animWidth / 2), double(m_animHeight / 2)}, m_types[1]);
+    // Whole pixels: the centre of an odd size rounds down.
+    const int centreX = m_animWidth / 2;
+    const int centreY = m_animHeight / 2;
+    man.placeRoot({double(centreX), double(centreY)}, m_types[1]);
     man.updateBounds(m_types[1]);
     man.figureID = lastFigureID;
     frame.select(0, true);

@@ -48,7 +48,7 @@ int supersampleFactorFromCpuInfo(const QByteArray& cpuinfo) {
         if (!line.startsWith("cpu MHz")) {
             continue;
         }
-        const int colon = line.indexOf(':');
+        const qsizetype colon = line.indexOf(':');
         if (colon < 0) {
             continue;
         }

@@ -436,6 +436,7 @@ std::vector<uint32_t> windowsStaticPalette() {
 
 std::vector<uint32_t> grayPalette() {
     std::vector<uint32_t> p;
+    p.reserve(256);
     for (int v = 0; v < 256; ++v) {
         p.push_back(rgb(v, v, v));
     }

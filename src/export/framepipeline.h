@@ -50,6 +50,7 @@ public:
             return;
         }
         std::vector<Work> works;
+        works.reserve(size_t(threads));
         for (int t = 0; t < threads; ++t) {
             works.push_back(makeWork());
         }

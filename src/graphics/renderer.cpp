@@ -278,6 +278,8 @@ private:
         // memory held, and the clip keeps every write inside that memory.
         const uintptr_t first = reinterpret_cast<uintptr_t>(pixels.bits()) -
                                 uintptr_t(canvas.top) * uintptr_t(pixels.rowBytes());
+        // Through an integer on purpose: pointer arithmetic before the block would be undefined.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         return QImage(reinterpret_cast<uchar*>(first), pixels.width(), canvas.height,
                       qsizetype(pixels.rowBytes()), QImage::Format_RGB32);
     }

@@ -147,8 +147,11 @@ void Figures::moveSelection(double dx, double dy) {
 }
 
 void Figures::centreSelection(int animWidth, int animHeight) {
-    const double cx = animWidth / 2;
-    const double cy = animHeight / 2;
+    // Whole pixels: the centre of an odd size rounds down.
+    const int halfWidth = animWidth / 2;
+    const int halfHeight = animHeight / 2;
+    const double cx = halfWidth;
+    const double cy = halfHeight;
     if (selectedCount() == 1) {
         const Figure& f = figures[selection[0]];
         moveFigure(selection[0], cx - f.jointPos[0].x, cy - f.jointPos[0].y);

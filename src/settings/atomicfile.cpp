@@ -220,7 +220,7 @@ std::string AtomicFile::linkUnnamed() {
     // rename then replaces the target in one step.
     const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = temporaryNameFor(m_path);
+        std::string name = temporaryNameFor(m_path);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             return name;
         }

@@ -107,7 +107,7 @@ QString programDataFile(const QString& name, const QString& program) {
 
 QString manualFile(const QString& language, const QString& program) {
     if (language == QLatin1String("Russian")) {
-        const QString russian = programDataFile(QStringLiteral("manual/index.ru.html"), program);
+        QString russian = programDataFile(QStringLiteral("manual/index.ru.html"), program);
         if (!russian.isEmpty()) {
             return russian;
         }
@@ -117,7 +117,7 @@ QString manualFile(const QString& language, const QString& program) {
 
 QString defaultLanguagesFolder(const QString& program) {
     const QString languages = QStringLiteral("languages/");
-    const QString beside = program + languages;
+    QString beside = program + languages;
     if (QFileInfo::exists(beside) && isWritableFolder(beside)) {
         return beside;
     }

@@ -19,7 +19,7 @@ enum class PhraseType : int {
 };
 
 inline constexpr int PhraseCount = 0
-#define KELTO_PHRASE_COUNT(key, text) +1
+#define KELTO_PHRASE_COUNT(key, text) +1 // NOLINT(bugprone-macro-parentheses): one term of a sum
     KELTO_PHRASES(KELTO_PHRASE_COUNT)
 #undef KELTO_PHRASE_COUNT
     ;

@@ -170,7 +170,7 @@ TEST(CliInfo, FailuresNameTheFileKindOpened) {
         return path;
     };
     const QString notCompatible = QString("kelto-cli: ") + kMsgKelNotCompatible;
-    for (uint8_t version : {0, 1}) {
+    for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
         Document doc(30, 20);
         doc.frames.emplace_back();
         std::vector<uint8_t> record = writeDocumentRecord(doc);

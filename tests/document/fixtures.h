@@ -48,8 +48,8 @@ inline Figures frameOf(std::vector<Figure> figures, uint8_t background = 0, uint
 inline Document stickmanDocument(int frames) {
     Document doc(320, 240);
     for (int k = 0; k < frames; ++k) {
-        doc.frames.push_back(frameOf(
-            {placedFigure(doc, 1, 100.0f + k, 120, 1), placedFigure(doc, 1, 200, 120.5f, 2)}));
+        doc.frames.push_back(frameOf({placedFigure(doc, 1, 100.0f + static_cast<float>(k), 120, 1),
+                                      placedFigure(doc, 1, 200, 120.5f, 2)}));
     }
     doc.lastFigureID = 2;
     return doc;

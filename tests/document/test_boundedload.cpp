@@ -213,7 +213,7 @@ TEST(Messages, DamagedStreamsNameTheAnimation) {
     EXPECT_TRUE(startsWith(messageOf([&] { readKelFile(random); }), kMsgBadKelFile));
     EXPECT_EQ(messageOf([&] { readKelFile({}); }),
               std::string(kMsgBadKelFile) + " (The compressed data ends early)");
-    for (uint8_t version : {0, 1, 5}) {
+    for (uint8_t version : {uint8_t{0}, uint8_t{1}, uint8_t{5}}) {
         EXPECT_EQ(messageOf([&] { readKelFile(compressStream(std::vector<uint8_t>{version})); }),
                   kMsgKelNotCompatible);
     }

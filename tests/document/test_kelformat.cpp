@@ -101,7 +101,7 @@ std::vector<uint8_t> v4Record(const std::vector<FigSpec>& figs, std::vector<uint
 
 TEST(KelFormat, Version4RecordLayoutIsByteExact) {
     Document doc(320, 240);
-    const int chain = doc.addFigureType(chainType(2), "chain");
+    const auto chain = static_cast<uint16_t>(doc.addFigureType(chainType(2), "chain"));
     Figure man = placedFigure(doc, 1, 100, 120, 1);
     man.colour = 0x112233;
     man.transparency = 5;
@@ -295,9 +295,9 @@ TEST(KelFormat, Version2BringsDefaultTwoOnceAndClampsScale) {
 
 TEST(KelFormat, SelectedFramesCarryOnlyWhatTheyUse) {
     Document doc(100, 100);
-    const int a = doc.addFigureType(chainType(1), "A");
-    const int b = doc.addFigureType(chainType(2), "B");
-    const int c = doc.addFigureType(chainType(3), "C");
+    const auto a = static_cast<uint16_t>(doc.addFigureType(chainType(1), "A"));
+    const auto b = static_cast<uint16_t>(doc.addFigureType(chainType(2), "B"));
+    const auto c = static_cast<uint16_t>(doc.addFigureType(chainType(3), "C"));
     for (int k = 0; k < 6; ++k) {
         doc.frames.push_back(frameOf({placedFigure(doc, 1, 0, 0, 1)}));
     }
@@ -327,7 +327,7 @@ TEST(KelFormat, SelectedFramesCarryOnlyWhatTheyUse) {
 }
 
 TEST(KelFormat, VersionsOutsideTwoToFourAreRefused) {
-    for (uint8_t v : {0, 1, 5, 255}) {
+    for (uint8_t v : {uint8_t{0}, uint8_t{1}, uint8_t{5}, uint8_t{255}}) {
         std::vector<uint8_t> r = v4Record({FigSpec{}});
         r[0] = v;
         EXPECT_EQ(errorOf(r), kMsgKelNotCompatible) << int(v);

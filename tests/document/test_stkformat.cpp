@@ -61,14 +61,15 @@ TEST(StkFormat, GenerationsByFirstByte) {
     const std::vector<uint8_t> record = chainRecord();
     const std::vector<uint8_t> packed = compressStream(record);
 
-    for (uint8_t first : {0, 1}) { // V2: uncompressed
+    for (uint8_t first : {uint8_t{0}, uint8_t{1}}) { // V2: uncompressed
         std::vector<uint8_t> file{first};
         append(file, record);
         StkFileInfo info;
         EXPECT_EQ(readStkFile(file, &info).segmentCount(), 2);
         EXPECT_EQ(info.generation, "V2");
     }
-    for (uint8_t first : {2, 77, 119}) { // unnamed versions read like 121
+    for (uint8_t first :
+         {uint8_t{2}, uint8_t{77}, uint8_t{119}}) { // unnamed versions read like 121
         std::vector<uint8_t> file{first};
         append(file, packed);
         StkFileInfo info;

@@ -489,7 +489,7 @@ TEST(AnimationSize, LargestSizesSaveAndReopen) {
         EXPECT_EQ(loadAnimation(base + "-pasted.kel").animWidth(), w);
     }
 
-    for (const std::pair<int, int> size :
+    for (const std::pair<int, int>& size :
          {std::pair{10000, 6711}, {kMaxAnimationSide + 1, 2}, {8193, 8192}, {0, 5}}) {
         // Named copies: clang 14 lets no lambda capture a structured binding.
         const int w = size.first;

@@ -32,7 +32,7 @@ double meanOf(const IndexedImage& image, int shift) {
     for (uint8_t i : image.indices) {
         sum += channel(image.palette[i], shift);
     }
-    return sum / image.indices.size();
+    return sum / static_cast<double>(image.indices.size());
 }
 
 double meanOf(const Picture& p, int shift) {
@@ -40,7 +40,7 @@ double meanOf(const Picture& p, int shift) {
     for (uint32_t c : p.pixels) {
         sum += channel(c, shift);
     }
-    return sum / p.pixels.size();
+    return sum / static_cast<double>(p.pixels.size());
 }
 
 } // namespace
@@ -109,7 +109,7 @@ TEST(ColourReduction, OctreeKeepsTheGradientClose) {
             }
         }
     }
-    const double mse = squared / (3.0 * p.pixels.size());
+    const double mse = squared / (3.0 * static_cast<double>(p.pixels.size()));
     const double psnr = 10 * std::log10(255.0 * 255.0 / mse);
     EXPECT_GT(psnr, 33) << "octree palette too coarse";
 }

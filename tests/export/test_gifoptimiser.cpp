@@ -176,7 +176,9 @@ INSTANTIATE_TEST_SUITE_P(
                            DitherMode::Stucki, false, false, true},
                       Case{"ColoursBothPalette", colourChanges, 1, ColourReduction::QuantizeOptimal,
                            DitherMode::Nearest, true, true, true}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Case>& caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 namespace {
 

@@ -40,7 +40,6 @@ Document walkingDocument(int width = 120, int height = 90) {
 }
 
 const int64_t kStarts[] = {0, 80, 320, 400};
-const int64_t kDurations[] = {80, 240, 80, 160};
 
 VideoExportOptions optionsFor(VideoFormat format) {
     VideoExportOptions options;
