@@ -1,9 +1,9 @@
 #include "cli/tweencommand.h"
 
+#include "base/error.h"
 #include "document/kelformat.h"
 #include "model/tween.h"
 #include "settings/atomicfile.h"
-#include "base/error.h"
 
 #include <optional>
 

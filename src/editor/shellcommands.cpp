@@ -8,8 +8,8 @@
 #include "editor/onionmenu.h"
 #include "editor/qttranslations.h"
 #include "editor/recentmenu.h"
-#include "settings/appsettings.h"
 #include "report/errorreporter.h"
+#include "settings/appsettings.h"
 #include "settings/multilang.h"
 #include "settings/settingsfile.h"
 

@@ -1,5 +1,5 @@
-#include "settings/atomicfile.h"
 #include "document/kelformat.h"
+#include "settings/atomicfile.h"
 
 #include <gtest/gtest.h>
 

@@ -18,8 +18,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
