@@ -39,7 +39,7 @@ inline Document makeAnimation(int frames, int figures) {
         f.setType(1, man);
         f.figureID = doc.nextFigureID();
         f.colour = uint32_t(next(256)) | (uint32_t(next(256)) << 8) | (uint32_t(next(256)) << 16);
-        f.scale = 0.6f + next(60) / 100.0f;
+        f.scale = 0.6f + static_cast<float>(next(60)) / 100.0f;
         f.placeRoot({40.0 + next(420), 120.0 + next(260)}, man);
     }
     for (int i = 0; i < frames; ++i) {

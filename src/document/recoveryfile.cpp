@@ -4,7 +4,7 @@
 #include "document/kelformat.h"
 #include "graphics/imagecodecs.h"
 #include "settings/atomicfile.h"
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
 #include <zlib.h>
 

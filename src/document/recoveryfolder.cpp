@@ -1,6 +1,6 @@
 #include "document/recoveryfolder.h"
 
-#include "settings/errorreporter.h"
+#include "base/error.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -2,8 +2,8 @@
 
 #include "dialogs/prompter.h"
 #include "editor/mainwindow.h"
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 // The timeline gestures of the main window: scrubbing through the frames and moving the
 // selected frames by drag and drop.
 #include "editor/mainwindow.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 
 namespace kelto {
 

@@ -3,8 +3,8 @@
 #include "editor/canvas.h"
 #include "editor/canvasview.h"
 #include "editor/mainwindow.h"
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QAction>

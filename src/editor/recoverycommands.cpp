@@ -3,7 +3,7 @@
 // that Save writes where the user expects.
 #include "editor/mainwindow.h"
 #include "editor/timeline.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 
 #include <QScrollBar>
 

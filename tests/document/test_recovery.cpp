@@ -1,5 +1,6 @@
 // Autosave and crash recovery in the core: when a recovery file is written or removed, who owns
 // which file, and what comes back from a file, whole or damaged.
+#include "base/error.h"
 #include "document/autosavepolicy.h"
 #include "document/editsession.h"
 #include "document/kelformat.h"
@@ -7,7 +8,6 @@
 #include "document/recoveryfolder.h"
 #include "document/zstream.h"
 #include "fixtures.h"
-#include "settings/errorreporter.h"
 
 #include <QTemporaryDir>
 

@@ -3,8 +3,8 @@
 #include "editor/mainwindow.h"
 #include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
+#include "report/errorreporter.h"
 #include "settings/appsettings.h"
-#include "settings/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QAction>

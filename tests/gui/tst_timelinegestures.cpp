@@ -3,7 +3,7 @@
 #include "editor/timeline.h"
 #include "gui/mainwindowfixture.h"
 #include "gui/scriptedprompter.h"
-#include "settings/errorreporter.h"
+#include "report/errorreporter.h"
 #include "settings/multilang.h"
 
 #include <QAction>
