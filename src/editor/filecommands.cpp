@@ -61,7 +61,7 @@ bool MainWindow::saveProjectAsKel(bool allowCancel) {
     }
     if (answer == Answer::Yes) {
         m_doc.documentSaved = false;
-        save1Click();
+        saveDocument();
         if (m_doc.documentSaved) {
             return true;
         }
@@ -139,7 +139,7 @@ void MainWindow::loadProject(const QString& path) {
     });
 }
 
-void MainWindow::openAnimation1Click() {
+void MainWindow::chooseAnimationToOpen() {
     guarded("OpenAnimation", [this] {
         const QStringList names = prompter().openFileNames(
             getPhrase(PhraseType::MFOpen), QString::fromStdString(appSettings().kelDir),
@@ -161,9 +161,9 @@ void MainWindow::openAnimationFile(const QString& path) {
     loadProject(path);
 }
 
-void MainWindow::save1Click() {
+void MainWindow::saveDocument() {
     if (m_doc.currentFileName.empty()) {
-        saveAs1Click();
+        saveDocumentAs();
         return;
     }
     storeEditedFrame();
@@ -176,7 +176,7 @@ void MainWindow::save1Click() {
     saveAnimationTo(QFile::decodeName(m_doc.currentFileName.c_str()));
 }
 
-void MainWindow::saveAs1Click() {
+void MainWindow::saveDocumentAs() {
     guarded("SaveAs", [this] {
         storeEditedFrame();
         if (m_doc.frameCount() == 0) {
@@ -190,7 +190,7 @@ void MainWindow::saveAs1Click() {
     });
 }
 
-void MainWindow::saveSelected1Click() {
+void MainWindow::saveSelectedFramesAs() {
     guarded("SaveSelected", [this] {
         storeEditedFrame();
         if (m_frameSelection.count() == 0) {
@@ -220,7 +220,7 @@ void MainWindow::pasteFrameButtonClick() {
     pasteFramesAt(m_doc.frameCount());
 }
 
-void MainWindow::insertPaste1Click() {
+void MainWindow::pasteInsert() {
     pasteFramesAt(std::clamp(m_popupFrame, 0, m_doc.frameCount()));
 }
 

@@ -69,7 +69,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(makeIcon(IconKind::App));
     m_playTimer = new QTimer(this);
     m_playTimer->setInterval(kDefaultFrameRate);
-    connect(m_playTimer, &QTimer::timeout, this, &MainWindow::playTimerTimer);
+    connect(m_playTimer, &QTimer::timeout, this, &MainWindow::advancePlayback);
 
     guarded("MainFormCreate", [this] {
         QDir().mkpath(settingsFolder());
@@ -342,51 +342,51 @@ QAction* MainWindow::addCommand(QMenu* menu, const char* name, void (MainWindow:
 
 void MainWindow::buildMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
-    addCommand(m_fileMenu, "New1", &MainWindow::new1Click, QKeySequence::New);
-    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::openAnimation1Click, QKeySequence::Open);
+    addCommand(m_fileMenu, "New1", &MainWindow::newAnimation, QKeySequence::New);
+    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::chooseAnimationToOpen, QKeySequence::Open);
     m_recentMenu = new RecentMenu(this);
     m_fileMenu->addMenu(m_recentMenu);
-    addCommand(m_fileMenu, "Save1", &MainWindow::save1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
-    addCommand(m_fileMenu, "SaveAs1", &MainWindow::saveAs1Click, QKeySequence::SaveAs);
-    addCommand(m_fileMenu, "Export1", &MainWindow::export1Click);
+    addCommand(m_fileMenu, "Save1", &MainWindow::saveDocument, QKeySequence(Qt::CTRL | Qt::Key_S));
+    addCommand(m_fileMenu, "SaveAs1", &MainWindow::saveDocumentAs, QKeySequence::SaveAs);
+    addCommand(m_fileMenu, "Export1", &MainWindow::exportToFile);
     m_fileMenu->addSeparator();
-    addCommand(m_fileMenu, "LoadBackground1", &MainWindow::loadBackground1Click);
-    addCommand(m_fileMenu, "LoadSprite1", &MainWindow::loadSprite1Click);
-    addCommand(m_fileMenu, "LoadFigure1", &MainWindow::loadFigure1Click);
-    addCommand(m_fileMenu, "CreateFigureType1", &MainWindow::createFigureType1Click);
+    addCommand(m_fileMenu, "LoadBackground1", &MainWindow::chooseBackground);
+    addCommand(m_fileMenu, "LoadSprite1", &MainWindow::chooseSpriteImage);
+    addCommand(m_fileMenu, "LoadFigure1", &MainWindow::chooseFigureTypes);
+    addCommand(m_fileMenu, "CreateFigureType1", &MainWindow::openFigureBuilder);
     m_fileMenu->addSeparator();
-    addCommand(m_fileMenu, "SVG1", &MainWindow::svg1Click)->setVisible(false);
-    addCommand(m_fileMenu, "SVGnohandles1", &MainWindow::svgNoHandles1Click)->setVisible(false);
-    addCommand(m_fileMenu, "Exit1", &MainWindow::exit1Click, QKeySequence::Quit);
+    addCommand(m_fileMenu, "SVG1", &MainWindow::exportSvg)->setVisible(false);
+    addCommand(m_fileMenu, "SVGnohandles1", &MainWindow::exportSvgWithoutHandles)->setVisible(false);
+    addCommand(m_fileMenu, "Exit1", &MainWindow::quitEditor, QKeySequence::Quit);
 
     m_editMenu = menuBar()->addMenu(QString());
-    addCommand(m_editMenu, "Undo1", &MainWindow::undo1Click, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    QAction* redo = addCommand(m_editMenu, "Redo1", &MainWindow::redo1Click,
+    addCommand(m_editMenu, "Undo1", &MainWindow::undoStep, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = addCommand(m_editMenu, "Redo1", &MainWindow::redoStep,
                                QKeySequence(Qt::CTRL | Qt::Key_Y));
     redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_editMenu->addSeparator();
-    addCommand(m_editMenu, "SelectAll1", &MainWindow::selectAll1Click,
+    addCommand(m_editMenu, "SelectAll1", &MainWindow::selectAllFigures,
                QKeySequence(Qt::CTRL | Qt::Key_A));
-    addCommand(m_editMenu, "Deletefiguresoutsidearea1", &MainWindow::deleteFiguresOutsideArea1Click)
+    addCommand(m_editMenu, "Deletefiguresoutsidearea1", &MainWindow::deleteFiguresOutsideArea)
         ->setVisible(false);
 
     m_frameMenu = menuBar()->addMenu(QString());
-    addCommand(m_frameMenu, "Inbetweens1", &MainWindow::inbetweens1Click);
+    addCommand(m_frameMenu, "Inbetweens1", &MainWindow::openInbetweensDialog);
 
-    addCommand(nullptr, "Options1", &MainWindow::options1Click);
+    addCommand(nullptr, "Options1", &MainWindow::showOptions);
 
     m_helpMenu = menuBar()->addMenu(QString());
-    addCommand(m_helpMenu, "KeltoHelp1", &MainWindow::keltoHelp1Click, QKeySequence(Qt::Key_F1));
-    addCommand(m_helpMenu, "ViewReadMeFile1", &MainWindow::viewReadMeFile1Click);
-    addCommand(m_helpMenu, "About1", &MainWindow::about1Click);
+    addCommand(m_helpMenu, "KeltoHelp1", &MainWindow::showHelp, QKeySequence(Qt::Key_F1));
+    addCommand(m_helpMenu, "ViewReadMeFile1", &MainWindow::showReadMe);
+    addCommand(m_helpMenu, "About1", &MainWindow::showAbout);
 
     m_timelineMenu = new QMenu(this);
-    addCommand(m_timelineMenu, "Insert1", &MainWindow::insert1Click);
-    addCommand(m_timelineMenu, "InsertPaste1", &MainWindow::insertPaste1Click);
-    addCommand(m_timelineMenu, "Delete1", &MainWindow::delete1Click);
+    addCommand(m_timelineMenu, "Insert1", &MainWindow::insertNewFrame);
+    addCommand(m_timelineMenu, "InsertPaste1", &MainWindow::pasteInsert);
+    addCommand(m_timelineMenu, "Delete1", &MainWindow::deleteFrames);
     m_timelineMenu->addAction(action(QStringLiteral("Inbetweens1")));
-    addCommand(m_timelineMenu, "SaveSelected1", &MainWindow::saveSelected1Click)->setVisible(false);
+    addCommand(m_timelineMenu, "SaveSelected1", &MainWindow::saveSelectedFramesAs)->setVisible(false);
 }
 
 QAction* MainWindow::action(const QString& objectName) const {
@@ -811,12 +811,12 @@ void MainWindow::storeEditedFrame() {
     storeEditedFrame(false, false);
 }
 
-void MainWindow::new1Click() {
+void MainWindow::newAnimation() {
     stopButtonClick();
     newProject();
 }
 
-void MainWindow::export1Click() {
+void MainWindow::exportToFile() {
     guarded("Export", [this] {
         stopButtonClick();
         storeEditedFrame();
@@ -828,28 +828,28 @@ void MainWindow::export1Click() {
     });
 }
 
-void MainWindow::createFigureType1Click() {
+void MainWindow::openFigureBuilder() {
     stopButtonClick();
     guarded("CreateFigureType", [this] { m_builder->showBuilder(); });
 }
 
-void MainWindow::exit1Click() {
+void MainWindow::quitEditor() {
     close();
 }
 
-void MainWindow::svg1Click() {
+void MainWindow::exportSvg() {
     saveSvgCommand(m_doc, edit(), m_session.editFrameIndex(),
                    SvgOnions{appSettings().numOnion, appSettings().onionAhead}, true);
 }
 
-void MainWindow::svgNoHandles1Click() {
+void MainWindow::exportSvgWithoutHandles() {
     saveSvgCommand(m_doc, edit(), m_session.editFrameIndex(),
                    SvgOnions{appSettings().numOnion, appSettings().onionAhead}, false);
 }
 
 // ---- edit and help menus ------------------------------------------------------------------
 
-void MainWindow::options1Click() {
+void MainWindow::showOptions() {
     guarded("Options", [this] {
         m_options->setLanguages(multiLang().listLanguages());
         m_options->show();
@@ -858,12 +858,12 @@ void MainWindow::options1Click() {
     });
 }
 
-void MainWindow::keltoHelp1Click() {
+void MainWindow::showHelp() {
     guarded("KeltoHelp", [this] {
         const QString program = m_programFolder.isEmpty() ? programFolder() : m_programFolder;
         const QString help = manualFile(multiLang().currentLanguage(), program);
         if (help.isEmpty()) {
-            viewReadMeFile1Click();
+            showReadMe();
             return;
         }
         showShippedFile(help);
@@ -879,7 +879,7 @@ void MainWindow::showShippedFile(const QString& path) {
     }
 }
 
-void MainWindow::viewReadMeFile1Click() {
+void MainWindow::showReadMe() {
     guarded("ViewReadMe", [this] {
         const QString program = m_programFolder.isEmpty() ? programFolder() : m_programFolder;
         const QString readMe = programDataFile(QStringLiteral("ReadMe.txt"), program);
@@ -891,7 +891,7 @@ void MainWindow::viewReadMeFile1Click() {
     });
 }
 
-void MainWindow::about1Click() {
+void MainWindow::showAbout() {
     runDialog(*m_about);
 }
 
@@ -1005,7 +1005,7 @@ void MainWindow::selectFrame(int index, Qt::KeyboardModifiers modifiers) {
     initUndo();
 }
 
-void MainWindow::insert1Click() {
+void MainWindow::insertNewFrame() {
     guarded("InsertFrame", [this] {
         if (m_doc.frames.empty()) {
             return;
@@ -1028,7 +1028,7 @@ void MainWindow::insert1Click() {
     });
 }
 
-void MainWindow::delete1Click() {
+void MainWindow::deleteFrames() {
     guarded("DeleteFrame", [this] {
         if (m_doc.frames.empty() ||
             prompter().ask(getPhrase(PhraseType::MDel1FrameCheck)) != Answer::Yes) {
@@ -1137,7 +1137,7 @@ void MainWindow::stopButtonClick() {
     });
 }
 
-void MainWindow::playTimerTimer() {
+void MainWindow::advancePlayback() {
     guarded("PlayTimer", [this] {
         if (m_drag.active || m_drag.boxActive) {
             endDrag(); // no drag survives into playback

@@ -176,38 +176,38 @@ public:
 
 public Q_SLOTS:
     // File menu.
-    void new1Click();
-    void openAnimation1Click();
-    void save1Click();
-    void saveAs1Click();
-    void export1Click();
-    void loadBackground1Click();
-    void loadSprite1Click();
-    void loadFigure1Click();
-    void createFigureType1Click();
-    void exit1Click();
-    void svg1Click();
-    void svgNoHandles1Click();
-    void deleteFiguresOutsideArea1Click();
+    void newAnimation();
+    void chooseAnimationToOpen();
+    void saveDocument();
+    void saveDocumentAs();
+    void exportToFile();
+    void chooseBackground();
+    void chooseSpriteImage();
+    void chooseFigureTypes();
+    void openFigureBuilder();
+    void quitEditor();
+    void exportSvg();
+    void exportSvgWithoutHandles();
+    void deleteFiguresOutsideArea();
     // Edit and help menus.
-    void undo1Click();
-    void redo1Click();
-    void selectAll1Click();
-    void options1Click();
-    void keltoHelp1Click();
-    void viewReadMeFile1Click();
-    void about1Click();
+    void undoStep();
+    void redoStep();
+    void selectAllFigures();
+    void showOptions();
+    void showHelp();
+    void showReadMe();
+    void showAbout();
     // Timeline pop-up menu.
-    void insert1Click();
-    void insertPaste1Click();
-    void delete1Click();
-    void saveSelected1Click();
+    void insertNewFrame();
+    void pasteInsert();
+    void deleteFrames();
+    void saveSelectedFramesAs();
     // Frame menu and timeline pop-up menu (mainwindowinbetweens.cpp).
-    void inbetweens1Click();
+    void openInbetweensDialog();
     // Tool panel.
     void playButtonClick();
     void stopButtonClick();
-    void playTimerTimer();
+    void advancePlayback();
     void rateScrollBarChange(int value);
     void backgroundButtonClick();
     void addFigureButtonClick();
@@ -229,10 +229,10 @@ public Q_SLOTS:
     void deleteSelFrameButtonClick();
     void tlScrollBarChange(int value);
     // View menu.
-    void zoomIn1Click();
-    void zoomOut1Click();
-    void actualSize1Click();
-    void fitToWindow1Click();
+    void zoomIn();
+    void zoomOut();
+    void zoomToActualSize();
+    void zoomToFit();
     // Canvas input.
     void editPaintBoxMouseDown(QMouseEvent* event);
     void editPaintBoxMouseMove(QMouseEvent* event);
@@ -275,7 +275,7 @@ private:
     void assignUndo(PhraseType action);
     void showUndoCaptions();
     void afterHistoryStep();
-    void selectBoxTimerTimer();
+    void followPointerWithSelectBox();
     void stretchSelectBox(const QPoint& cursor);
     void setScaleEditFromScale(double scale);
     void showOpacity(int transparency);

@@ -95,7 +95,7 @@ void MainWindow::initUndo() {
         m_selectBoxTimer = new QTimer(this);
         m_selectBoxTimer->setInterval(50);
         connect(m_selectBoxTimer, &QTimer::timeout, this,
-                [this] { guarded("SelectBoxTimerTimer", [this] { selectBoxTimerTimer(); }); });
+                [this] { guarded("SelectBoxTimerTimer", [this] { followPointerWithSelectBox(); }); });
         m_selectBox = new QRubberBand(QRubberBand::Rectangle, m_canvas);
         m_selectBox->hide();
         // The opacity bar never keeps the focus, so the keys stay with the figure controls.
@@ -184,7 +184,7 @@ void MainWindow::afterHistoryStep() {
     showSessionFrame();
 }
 
-void MainWindow::undo1Click() {
+void MainWindow::undoStep() {
     guarded("Undo", [this] {
         endDrag();
         if (isPlaying()) {
@@ -198,7 +198,7 @@ void MainWindow::undo1Click() {
     });
 }
 
-void MainWindow::redo1Click() {
+void MainWindow::redoStep() {
     guarded("Redo", [this] {
         endDrag();
         if (isPlaying()) {
@@ -477,7 +477,7 @@ void MainWindow::scaleSpinEditChange() {
     });
 }
 
-void MainWindow::selectAll1Click() {
+void MainWindow::selectAllFigures() {
     guarded("SelectAll", [this] {
         if (isPlaying()) {
             stopButtonClick();
@@ -488,7 +488,7 @@ void MainWindow::selectAll1Click() {
     });
 }
 
-void MainWindow::deleteFiguresOutsideArea1Click() {
+void MainWindow::deleteFiguresOutsideArea() {
     guarded("DeleteFiguresOutsideArea", [this] {
         setCursor(Qt::WaitCursor);
         endDrag();
@@ -678,7 +678,7 @@ void MainWindow::endDrag() {
     }
 }
 
-void MainWindow::selectBoxTimerTimer() {
+void MainWindow::followPointerWithSelectBox() {
     if (m_drag.boxActive) {
         stretchSelectBox(m_canvas->mapFromGlobal(QCursor::pos()));
     }

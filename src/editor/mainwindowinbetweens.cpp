@@ -39,7 +39,7 @@ std::optional<std::pair<int, int>> MainWindow::inbetweenKeyFrames() const {
     return std::nullopt;
 }
 
-void MainWindow::inbetweens1Click() {
+void MainWindow::openInbetweensDialog() {
     guarded("InsertInbetweens", [this] {
         stopButtonClick();
         endDrag();

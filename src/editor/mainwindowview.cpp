@@ -49,14 +49,14 @@ constexpr int kWheelNotch = 120; // one step of a mouse wheel, in eighths of a d
 
 void MainWindow::addZoomCommands() {
     m_viewMenu->addSeparator();
-    addCommand(m_viewMenu, "ZoomIn1", &MainWindow::zoomIn1Click)
+    addCommand(m_viewMenu, "ZoomIn1", &MainWindow::zoomIn)
         ->setShortcuts(
             {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
-    addCommand(m_viewMenu, "ZoomOut1", &MainWindow::zoomOut1Click,
+    addCommand(m_viewMenu, "ZoomOut1", &MainWindow::zoomOut,
                QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    addCommand(m_viewMenu, "ActualSize1", &MainWindow::actualSize1Click,
+    addCommand(m_viewMenu, "ActualSize1", &MainWindow::zoomToActualSize,
                QKeySequence(Qt::CTRL | Qt::Key_0));
-    addCommand(m_viewMenu, "FitToWindow1", &MainWindow::fitToWindow1Click,
+    addCommand(m_viewMenu, "FitToWindow1", &MainWindow::zoomToFit,
                QKeySequence(Qt::CTRL | Qt::Key_9));
 }
 
@@ -172,19 +172,19 @@ void MainWindow::refreshCanvasView() {
     drawFigures();
 }
 
-void MainWindow::zoomIn1Click() {
+void MainWindow::zoomIn() {
     guarded("ZoomIn", [this] { setZoom(zoomInStep(m_zoom)); });
 }
 
-void MainWindow::zoomOut1Click() {
+void MainWindow::zoomOut() {
     guarded("ZoomOut", [this] { setZoom(zoomOutStep(m_zoom)); });
 }
 
-void MainWindow::actualSize1Click() {
+void MainWindow::zoomToActualSize() {
     guarded("ActualSize", [this] { setZoom(1.0); });
 }
 
-void MainWindow::fitToWindow1Click() {
+void MainWindow::zoomToFit() {
     guarded("FitToWindow", [this] {
         setZoom(fitZoom(m_scrollBox->width(), m_scrollBox->height(), m_doc.animWidth(),
                         m_doc.animHeight()));

@@ -87,7 +87,7 @@ bool canAdoptPictureSize(const ImageGeneral& picture) {
 
 } // namespace
 
-void MainWindow::loadFigure1Click() {
+void MainWindow::chooseFigureTypes() {
     guarded("LoadFigureType", [this] {
         if (!m_doc.canAddFigureType()) {
             prompter().tell(getPhrase(PhraseType::NoMoreFigType));
@@ -149,7 +149,7 @@ void MainWindow::loadFigureFiles(QStringList names) {
     });
 }
 
-void MainWindow::loadSprite1Click() {
+void MainWindow::chooseSpriteImage() {
     guarded("LoadSprite", [this] {
         if (!m_doc.canAddFigureType()) {
             prompter().tell(getPhrase(PhraseType::NoMoreFigType));
@@ -185,7 +185,7 @@ void MainWindow::loadSprite1Click() {
     });
 }
 
-void MainWindow::loadBackground1Click() {
+void MainWindow::chooseBackground() {
     guarded("LoadBackground", [this] {
         if (!m_doc.canAddBackground()) {
             prompter().tell(getPhrase(PhraseType::MNoMoreBack));

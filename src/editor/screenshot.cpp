@@ -136,7 +136,7 @@ void grabInbetweenPreview(MainWindow& window, const QString& path) {
         }
         return int(QDialog::Rejected);
     });
-    window.inbetweens1Click();
+    window.openInbetweensDialog();
     window.setDialogRunner({});
 }
 
@@ -185,7 +185,7 @@ void scheduleScreenshots(MainWindow& window, const QString& folder) {
             window.figurePicker()->hide();
             window.backgroundPicker()->hide();
             grabOpenDialog(folder + QStringLiteral("/open-figure-type.png"));
-            window.loadFigure1Click(); // returns when the dialog has been grabbed and closed
+            window.chooseFigureTypes(); // returns when the dialog has been grabbed and closed
             if (sample) {
                 grabInbetweenPreview(window, folder + QStringLiteral("/inbetweens.png"));
             }

@@ -46,10 +46,10 @@ private:
     std::unique_ptr<MainWindow> windowWithOpenedFile(const QString& name, int n) {
         auto w = m_fx.windowWithFrames(n);
         m_fx.prompter.saveNames = {m_fx.path(name)};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         auto opened = m_fx.startedWindow();
         m_fx.prompter.openNames = {{m_fx.path(name)}};
-        opened->openAnimation1Click();
+        opened->chooseAnimationToOpen();
         return opened;
     }
 
@@ -66,13 +66,13 @@ private Q_SLOTS:
         QCOMPARE(title(*w), QString("*Kelto Animator"));
 
         m_fx.prompter.saveNames = {m_fx.path("walk.kel")};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         QVERIFY(m_fx.prompter.questions.isEmpty());
         QCOMPARE(title(*w), QString("Kelto Animator"));
         QCOMPARE(currentFile(*w), m_fx.path("walk.kel"));
         QCOMPARE(QString::fromStdString(appSettings().kelDir), m_fx.dir.path() + "/");
 
-        w->new1Click();
+        w->newAnimation();
         QCOMPARE(w->document().frameCount(), 0);
         QVERIFY(m_fx.prompter.questions.isEmpty()); // nothing unsaved to ask about
 
@@ -82,7 +82,7 @@ private Q_SLOTS:
         QVERIFY(w->action("Undo1")->isEnabled());
 
         m_fx.prompter.openNames = {{m_fx.path("walk.kel")}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         QCOMPARE(m_fx.prompter.folders.last(), m_fx.dir.path() + "/");
         QCOMPARE(record(w->document()), before);
         QCOMPARE(currentFile(*w), m_fx.path("walk.kel"));
@@ -114,7 +114,7 @@ private Q_SLOTS:
         m_fx.prompter.answers = {Answer::Yes};
         w->deleteSelFrameButtonClick();
         QCOMPARE(w->document().frameCount(), 0);
-        w->save1Click();
+        w->saveDocument();
         QCOMPARE(m_fx.prompter.messages.last(),
                  QString("You must create at least one frame before saving an animation"));
         QCOMPARE(framesIn(m_fx.path("mine.kel")), 4);
@@ -132,7 +132,7 @@ private Q_SLOTS:
             "A file with that name already exists. Would you like to replace it?";
         auto w = m_fx.windowWithFrames(2);
         m_fx.prompter.saveNames = {m_fx.path("clip.txt")};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         QVERIFY(m_fx.prompter.questions.isEmpty());
         QVERIFY(QFileInfo::exists(m_fx.path("clip.kel")));
         QVERIFY(!QFileInfo::exists(m_fx.path("clip.txt")));
@@ -142,7 +142,7 @@ private Q_SLOTS:
         const QByteArray before = bytesOf(m_fx.path("clip.kel"));
         w->nextFrameButtonClick();
         m_fx.prompter.saveNames = {m_fx.path("clip.txt")};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         QCOMPARE(m_fx.prompter.questions, QStringList{replace});
         QCOMPARE(m_fx.prompter.cancelOffered, QList<bool>{false});
         QCOMPARE(bytesOf(m_fx.path("clip.kel")), before);
@@ -151,14 +151,14 @@ private Q_SLOTS:
 
         m_fx.prompter.saveNames = {m_fx.path("clip.txt")};
         m_fx.prompter.answers = {Answer::Yes};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         QCOMPARE(framesIn(m_fx.path("clip.kel")), 3);
 
         // A file of the typed name that is not written asks nothing and stays as it was.
         m_fx.writeFile(m_fx.path("notes.txt"), "notes");
         m_fx.prompter.questions.clear();
         m_fx.prompter.saveNames = {m_fx.path("notes.txt")};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         QVERIFY(m_fx.prompter.questions.isEmpty());
         QCOMPARE(framesIn(m_fx.path("notes.kel")), 3);
         QCOMPARE(bytesOf(m_fx.path("notes.txt")), QByteArray("notes"));
@@ -167,7 +167,7 @@ private Q_SLOTS:
         const QByteArray whole = bytesOf(m_fx.path("notes.kel"));
         w->selectFrame(1, Qt::NoModifier);
         m_fx.prompter.saveNames = {m_fx.path("notes.part")};
-        w->saveSelected1Click();
+        w->saveSelectedFramesAs();
         QCOMPARE(m_fx.prompter.questions, QStringList{replace});
         QCOMPARE(bytesOf(m_fx.path("notes.kel")), whole);
     }
@@ -188,7 +188,7 @@ private Q_SLOTS:
                                    {m_fx.path("broken.kel")},
                                    {m_fx.path("gone.kel")}};
         for (int i = 0; i < 4; ++i) {
-            w->openAnimation1Click();
+            w->chooseAnimationToOpen();
         }
         QCOMPARE(m_fx.prompter.messages.size(), 4);
         QCOMPARE(m_fx.prompter.messages[0],
@@ -220,7 +220,7 @@ private Q_SLOTS:
         old.put<uint8_t>(0);
         m_fx.writeBytes(m_fx.path("old.kel"), compressStream(old.bytes()));
         m_fx.prompter.openNames = {{m_fx.path("old.kel")}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         QCOMPARE(w->document().frameCount(), 1);
         QCOMPARE(w->document().animWidth(), 64);
         QCOMPARE(rate->value(), 120);
@@ -231,7 +231,7 @@ private Q_SLOTS:
         newer.frameRate = 45;
         m_fx.writeBytes(m_fx.path("new.kel"), writeKelFile(newer));
         m_fx.prompter.openNames = {{m_fx.path("new.kel")}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         QCOMPARE(rate->value(), 45);
         QCOMPARE(w->document().frameRate, 45);
     }
@@ -239,12 +239,12 @@ private Q_SLOTS:
     void theSaveQuestionOffersCancelOnlyWhenClosing() {
         auto other = m_fx.windowWithFrames(1);
         m_fx.prompter.saveNames = {m_fx.path("other.kel")};
-        other->saveAs1Click();
+        other->saveDocumentAs();
 
         // No: the work is dropped and the file opens.
         auto w = m_fx.windowWithFrames(2);
         m_fx.prompter.openNames = {{m_fx.path("other.kel")}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         QCOMPARE(m_fx.prompter.questions,
                  QStringList{"Would you like to save the current project?"});
         QCOMPARE(m_fx.prompter.cancelOffered, QList<bool>{false});
@@ -269,7 +269,7 @@ private Q_SLOTS:
         const std::vector<uint8_t> before = record(w->document());
         // Yes, then the save dialog cancelled: neither New nor closing throws the frames away.
         m_fx.prompter.answers = {Answer::Yes};
-        w->new1Click();
+        w->newAnimation();
         QCOMPARE(record(w->document()), before);
         QVERIFY(!w->document().documentSaved);
         m_fx.prompter.answers = {Answer::Yes};
@@ -279,7 +279,7 @@ private Q_SLOTS:
         // Yes with a file that cannot be written: reported, nothing marked saved.
         m_fx.prompter.answers = {Answer::Yes};
         m_fx.prompter.saveNames = {m_fx.path("no such folder/anim.kel")};
-        w->new1Click();
+        w->newAnimation();
         QCOMPARE(m_fx.reported.size(), size_t(1));
         m_fx.reported.clear();
         QCOMPARE(record(w->document()), before);
@@ -289,7 +289,7 @@ private Q_SLOTS:
         // Yes with a name: saved, then the new document.
         m_fx.prompter.answers = {Answer::Yes};
         m_fx.prompter.saveNames = {m_fx.path("kept.kel")};
-        w->new1Click();
+        w->newAnimation();
         QCOMPARE(framesIn(m_fx.path("kept.kel")), 2);
         QCOMPARE(w->document().frameCount(), 0);
         QVERIFY(currentFile(*w).isEmpty());
@@ -301,7 +301,7 @@ private Q_SLOTS:
         w->nextFrameButtonClick();
         m_fx.prompter.answers = {Answer::Yes};
         m_fx.prompter.openNames = {{m_fx.path("same.kel")}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         QCOMPARE(w->document().frameCount(), 4);
         QCOMPARE(framesIn(m_fx.path("same.kel")), 4);
         QVERIFY(w->document().documentSaved);
@@ -317,7 +317,7 @@ private Q_SLOTS:
         m_fx.writeBytes(m_fx.path("names.kel"), writeKelFile(doc));
         auto w = m_fx.startedWindow();
         m_fx.prompter.openNames = {{m_fx.path("names.kel")}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         QCOMPARE(w->document().figureTypeCount(), 3);
         QCOMPARE(w->document().figureTypeName(2), name);
         QCOMPARE(w->figurePicker()->selector()->caption(1), QString::fromUtf8(name));
@@ -325,7 +325,7 @@ private Q_SLOTS:
         const QString stk = m_fx.path(QString::fromUtf8(name) + ".stk");
         m_fx.writeBytes(stk, writeStkFile(doc.figureType(1)));
         m_fx.prompter.openNames = {{stk}};
-        w->loadFigure1Click();
+        w->chooseFigureTypes();
         QCOMPARE(w->document().figureTypeCount(), 3);
 
         // A file name the code page cannot hold comes in with '?' in place of what it lacks,
@@ -333,9 +333,9 @@ private Q_SLOTS:
         const QString cyrillic = m_fx.path(QString::fromUtf8("\xD0\x96uk.stk"));
         m_fx.writeBytes(cyrillic, writeStkFile(doc.figureType(1)));
         m_fx.prompter.openNames = {{cyrillic}};
-        w->loadFigure1Click();
+        w->chooseFigureTypes();
         m_fx.prompter.openNames = {{cyrillic}};
-        w->loadFigure1Click();
+        w->chooseFigureTypes();
         QCOMPARE(w->document().figureTypeCount(), 4);
         QCOMPARE(w->document().figureTypeName(3), std::string("?uk"));
     }
@@ -357,7 +357,7 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         m_fx.prompter.openNames = {{m_fx.path("many.kel")}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         FigurePicker* picker = w->figurePicker();
         picker->show();
         picker->grab();
@@ -395,11 +395,11 @@ private Q_SLOTS:
         auto w = m_fx.windowWithFrames(2);
         appSettings().kelDir = samples.toStdString();
 
-        w->openAnimation1Click();
-        w->saveAs1Click();
+        w->chooseAnimationToOpen();
+        w->saveDocumentAs();
         w->selectFrame(1, Qt::NoModifier);
-        w->saveSelected1Click();
-        w->export1Click();
+        w->saveSelectedFramesAs();
+        w->exportToFile();
         QCOMPARE(m_fx.prompter.folders, (QStringList{samples, home + "Documents/",
                                                      home + "Documents/", home + "Documents/"}));
 
@@ -407,8 +407,8 @@ private Q_SLOTS:
         const QString mine = m_fx.path("") + "/";
         appSettings().kelDir = mine.toStdString();
         m_fx.prompter.folders.clear();
-        w->saveAs1Click();
-        w->export1Click();
+        w->saveDocumentAs();
+        w->exportToFile();
         QCOMPARE(m_fx.prompter.folders, (QStringList{mine, QString()}));
         qputenv("HOME", oldHome);
     }
@@ -419,13 +419,13 @@ private Q_SLOTS:
         w->selectFrame(3, Qt::NoModifier);
         w->selectFrame(1, Qt::ControlModifier);
         m_fx.prompter.saveNames = {m_fx.path("part")};
-        w->saveSelected1Click();
+        w->saveSelectedFramesAs();
         QCOMPARE(framesIn(m_fx.path("part.kel")), 2);
         // The document still holds unsaved work and still belongs to its own file, so a later
         // Ctrl+S cannot overwrite the part file with the whole animation.
         QCOMPARE(currentFile(*w), m_fx.path("whole.kel"));
         QCOMPARE(title(*w), QString("*Kelto Animator"));
-        w->save1Click();
+        w->saveDocument();
         QCOMPARE(framesIn(m_fx.path("whole.kel")), 6);
         QCOMPARE(framesIn(m_fx.path("part.kel")), 2);
     }

@@ -52,13 +52,13 @@ private Q_SLOTS:
         QTRY_VERIFY(run.hasFile());
         QTRY_COMPARE(readRecoveryFile(file.toStdString()).document.frameCount(), 1);
         m_fx.prompter.saveNames.push_back(m_fx.path(QStringLiteral("clean.kel")));
-        run.window->saveAs1Click();
+        run.window->saveDocumentAs();
         QTRY_VERIFY(!run.hasFile());
 
         moveAndStore(*run.window);
         QTRY_VERIFY(run.hasFile());
         m_fx.prompter.answers.push_back(Answer::No); // do not save
-        run.window->new1Click();
+        run.window->newAnimation();
         QTRY_VERIFY(!run.hasFile());
 
         moveAndStore(*run.window);

@@ -93,11 +93,11 @@ private Q_SLOTS:
         }
         int undos = 0;
         while (undoAction(*w)->isEnabled()) {
-            w->undo1Click();
+            w->undoStep();
             ++undos;
         }
         QCOMPARE(undos, 100);
-        w->redo1Click();
+        w->redoStep();
         QVERIFY(redoAction(*w)->isEnabled());
         w->centerButtonClick();
         QVERIFY(!redoAction(*w)->isEnabled());
@@ -111,11 +111,11 @@ private Q_SLOTS:
         w->duplicateButtonClick();
         w->flipButtonClick();
         QCOMPARE(undoAction(*w)->text(), QString("Undo Flip"));
-        w->undo1Click();
-        w->undo1Click();
+        w->undoStep();
+        w->undoStep();
         QCOMPARE(undoAction(*w)->text(), QString("Undo Flip"));
         QCOMPARE(redoAction(*w)->text(), QString("Redo Duplicate"));
-        w->redo1Click();
+        w->redoStep();
         QCOMPARE(redoAction(*w)->text(), QString("Redo Flip"));
         QCOMPARE(undoAction(*w)->text(), QString("Undo Duplicate"));
         w->nextFrameButtonClick(); // storing keeps the history, and is a step of its own
@@ -141,7 +141,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, rootOf(*w, 1));
         QCOMPARE(selection(*w), (std::vector<int>{1}));
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(f.figures[0].joint(0).x, before0.x);
     }
 
@@ -196,7 +196,7 @@ private Q_SLOTS:
         QCOMPARE(f.figures[0].scale, 1.0f);
         QVERIFY(f.figures[0].stretchedCount > 0);
         QCOMPARE(undoAction(*w)->text(), QString("Undo Move"));
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(int(f.figures[0].stretchedCount), 0);
 
         dragLastHandle(*w, Qt::AltModifier);
@@ -242,7 +242,7 @@ private Q_SLOTS:
         QTest::keyRelease(w->editingScrollBox(), Qt::Key_Down);
         QTest::keyRelease(w->editingScrollBox(), Qt::Key_Right);
         QVERIFY(w->editingScrollBox()->hasFocus());
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(f.figures[0].joint(0).x, before.x);
         QVERIFY(!undoAction(*w)->isEnabled());
     }
@@ -269,14 +269,14 @@ private Q_SLOTS:
         QCOMPARE(doc.figureTypeCount(), 2);
         QCOMPARE(w->figurePicker()->selector()->count(), 1);
         QCOMPARE(undoAction(*w)->text(), QString("Undo Remove Figure Type"));
-        w->undo1Click(); // the type comes back at its place, and then the figure
+        w->undoStep(); // the type comes back at its place, and then the figure
         QCOMPARE(doc.figureTypeCount(), 3);
         QCOMPARE(w->figurePicker()->selector()->count(), 2);
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(w->editFigures().figureCount(), 4);
         QCOMPARE(int(w->editFigures().figures[3].typeIndex), t);
-        w->redo1Click();
-        w->redo1Click();
+        w->redoStep();
+        w->redoStep();
         QCOMPARE(doc.figureTypeCount(), 2);
 
         w->deleteFigureButtonClick(); // a stick man: its type always stays
@@ -336,7 +336,7 @@ private Q_SLOTS:
         frame.figures[1].updateBounds(doc.figureType(1));
         doc.frames.push_back(frame);
         w->setSavedState(true);
-        w->deleteFiguresOutsideArea1Click();
+        w->deleteFiguresOutsideArea();
         QCOMPARE(doc.frames[0].figureCount(), 1);
         QVERIFY(!doc.documentSaved);
         QCOMPARE(w->editFigures().figureCount(), 2); // the canvas is not touched
@@ -345,7 +345,7 @@ private Q_SLOTS:
     void opacityBarSetsEverySelectedFigureAndItsLabel() {
         auto w = startedWindow();
         threeFigures(*w);
-        w->selectAll1Click();
+        w->selectAllFigures();
         QScrollBar* bar = w->findChild<QScrollBar*>("TransScrollBar");
         QLabel* label = w->findChild<QLabel*>("OpacityLabel");
         bar->setValue(255);
@@ -375,7 +375,7 @@ private Q_SLOTS:
         QCOMPARE(int(f.drawOrder.back()), 0);
         QCOMPARE(undoAction(*w)->text(), QString("Undo Raise"));
         w->frontButtonClick(); // already on top: nothing moved, nothing recorded
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(undoAction(*w)->text(), QString("Undo Colour"));
         QCOMPARE(redoAction(*w)->text(), QString("Redo Raise"));
 
@@ -384,9 +384,9 @@ private Q_SLOTS:
         QVERIFY(!redoAction(*w)->isEnabled());
         QCOMPARE(undoAction(*w)->text(), QString("Undo Duplicate"));
         QVERIFY(f.figures[3].figureID > f.figures[2].figureID);
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(f.figureCount(), 3);
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(f.figures[0].colour, 0u);
         QVERIFY(!undoAction(*w)->isEnabled());
     }

@@ -138,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(box->horizontalScrollBar()->maximum(), 0);
         QCOMPARE(box->verticalScrollBar()->maximum(), 0);
         for (int i = 0; i < 40; ++i) {
-            w->zoomIn1Click();
+            w->zoomIn();
         }
         QCOMPARE(label->text(), QString("800%"));
         QCOMPARE(w->action("ZoomIn1")->text(), QString("Zoom In"));
@@ -236,7 +236,7 @@ private Q_SLOTS:
             for (int y = 0; y < whole.height(); ++y) {
                 QVERIFY(std::equal(whole.row(y), whole.row(y) + whole.rowBytes(), partial.row(y)));
             }
-            w->undo1Click();
+            w->undoStep();
         }
         w->document().documentSaved = true;
     }

@@ -51,7 +51,7 @@ private:
     static int undoSteps(MainWindow& w) {
         int steps = 0;
         while (w.action("Undo1")->isEnabled() && steps < 1000) {
-            w.undo1Click();
+            w.undoStep();
             ++steps;
         }
         return steps;
@@ -99,7 +99,7 @@ private Q_SLOTS:
         }
         QTest::keyRelease(box, Qt::Key_Right);
         QCOMPARE(w->editFigures().figures[0].jointPos[0].x, before + 5);
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(w->editFigures().figures[0].jointPos[0].x, before);
     }
 
@@ -126,7 +126,7 @@ private Q_SLOTS:
         QTest::mousePress(w->canvas(), Qt::LeftButton, {}, start);
         QTest::mouseMove(w->canvas(), start + QPoint(5, 0));
         w->playButtonClick();
-        w->playTimerTimer();
+        w->advancePlayback();
         w->stopButtonClick();
         const float x = w->editFigures().figures[0].jointPos[0].x;
         // The button was let go outside the window: moves without it must not drag.
@@ -177,7 +177,7 @@ private Q_SLOTS:
         w->selectFrame(1);
         w->selectFrame(0);
         QCOMPARE(w->document().frames[0].figureCount(), 2);
-        w->deleteFiguresOutsideArea1Click();
+        w->deleteFiguresOutsideArea();
         w->selectFrame(1);
         QCOMPARE(w->document().frames[0].figureCount(), 1);
     }
@@ -194,15 +194,15 @@ private Q_SLOTS:
         QVERIFY(!w->document().documentSaved);
         w->setPopupFrame(0);
         m_fx.prompter.answers.push_back(Answer::Yes);
-        w->delete1Click();
+        w->deleteFrames();
         QCOMPARE(w->document().frameCount(), 2);
         QCOMPARE(w->action("Undo1")->text(), QString("Undo Delete Frame"));
         w->selectFrame(-1);
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(w->document().frameCount(), 3);
         QCOMPARE(w->editFrameIndex(), 0);
         QCOMPARE(w->action("Undo1")->text(), QString("Undo Flip"));
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(w->editFrameIndex(), 1);
         QVERIFY(w->document().documentSaved); // back at the saved revision
         QCOMPARE(w->action("Redo1")->text(), QString("Redo Flip"));

@@ -97,19 +97,19 @@ private Q_SLOTS:
         const QString a = stkFile("alpha.stk"), b = stkFile("beta.stk");
         // The first chosen file goes last.
         m_fx.prompter.openNames.push_back({a, b});
-        window->loadFigure1Click();
+        window->chooseFigureTypes();
         QCOMPARE(doc.figureTypeCount(), base + 2);
         QCOMPARE(doc.figureTypeName(base), std::string("beta"));
         QCOMPARE(doc.figureTypeName(base + 1), std::string("alpha"));
 
         // A known name adds a figure of the existing type without a new type.
         m_fx.prompter.openNames.push_back({a});
-        window->loadFigure1Click();
+        window->chooseFigureTypes();
         QCOMPARE(doc.figureTypeCount(), base + 2);
         QCOMPARE(figuresOfType(*window, base + 1), 2);
 
         m_fx.prompter.openNames.push_back({pngFile("notafigure.png", 4, 4, 2)});
-        window->loadFigure1Click();
+        window->chooseFigureTypes();
         QCOMPARE(doc.figureTypeCount(), base + 2);
         QCOMPARE(m_fx.prompter.messages, QStringList{"Incorrect file type"});
 
@@ -117,7 +117,7 @@ private Q_SLOTS:
         // as it was; a good file chosen with it still comes in.
         m_fx.writeBytes(m_fx.path("broken.stk"), {1, 2, 3});
         m_fx.prompter.openNames.push_back({stkFile("gamma.stk"), m_fx.path("broken.stk")});
-        window->loadFigure1Click();
+        window->chooseFigureTypes();
         QCOMPARE(doc.figureTypeCount(), base + 3);
         QCOMPARE(doc.figureTypeName(base + 2), std::string("gamma"));
         QCOMPARE(m_fx.prompter.messages.size(), 2);
@@ -131,10 +131,10 @@ private Q_SLOTS:
         previewing.doc = &doc;
         setPrompter(&previewing);
         const int base = doc.figureTypeCount();
-        window->loadFigure1Click(); // cancelled
+        window->chooseFigureTypes(); // cancelled
         QCOMPARE(doc.figureTypeCount(), base);
         previewing.openNames.push_back({stkFile("gamma.stk")});
-        window->loadFigure1Click();
+        window->chooseFigureTypes();
         setPrompter(&m_fx.prompter);
         QCOMPARE(doc.figureTypeCount(), base + 1);
         QCOMPARE(doc.figureTypeName(base), std::string("gamma"));
@@ -147,7 +147,7 @@ private Q_SLOTS:
         const int base = doc.figureTypeCount();
         const QString sprite = pngFile("ball.png", 30, 20, 10);
         m_fx.prompter.openNames.push_back({sprite});
-        window->loadSprite1Click();
+        window->chooseSpriteImage();
         QCOMPARE(doc.figureTypeCount(), base + 1);
         const FigureType& type = doc.figureType(base);
         QCOMPARE(type.segmentCount(), 1);
@@ -160,7 +160,7 @@ private Q_SLOTS:
 
         // Loaded again: a second figure of the same type.
         m_fx.prompter.openNames.push_back({sprite});
-        window->loadSprite1Click();
+        window->chooseSpriteImage();
         QCOMPARE(doc.figureTypeCount(), base + 1);
         QCOMPARE(figuresOfType(*window, base), 2);
 
@@ -172,7 +172,7 @@ private Q_SLOTS:
         m_fx.writeBytes(m_fx.path("photo.jpg"), {0xFF, 0xD8});
         m_fx.writeBytes(m_fx.path("damaged.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
         for (int i = 0; i < 4; ++i) {
-            window->loadSprite1Click();
+            window->chooseSpriteImage();
         }
         QCOMPARE(doc.figureTypeCount(), base + 1);
         QCOMPARE(m_fx.prompter.messages.mid(0, 3),
@@ -190,7 +190,7 @@ private Q_SLOTS:
         // at four times, so red reaches column 100 and the rest is cut off.
         m_fx.prompter.answers.push_back(Answer::No);
         m_fx.prompter.openNames.push_back({pngFile("wide.png", 100, 50, 25)});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QCOMPARE(m_fx.prompter.questions.size(), 1);
         QCOMPARE(doc.backgroundCount(), 2);
         QCOMPARE(int(window->editFigures().backgroundIndex), 1);
@@ -209,16 +209,16 @@ private Q_SLOTS:
         // A second picture under a new name; then the first name again switches back without
         // reading the file.
         m_fx.prompter.openNames.push_back({pngFile("other.png", 200, 200, 0)});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(int(window->editFigures().backgroundIndex), 2);
         m_fx.prompter.openNames.push_back({m_fx.path("wide.png")});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(int(window->editFigures().backgroundIndex), 1);
 
         m_fx.prompter.openNames.push_back({pngFile("thin.png", 1, 300, 1)});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(m_fx.prompter.messages.last(),
                  QString("Image dimensions must be at least 2x2 pixels"));
@@ -226,7 +226,7 @@ private Q_SLOTS:
         // A damaged picture is told, and the frame keeps its background.
         m_fx.writeBytes(m_fx.path("damaged.gif"), {'G', 'I', 'F', '8', '9', 'a', 1});
         m_fx.prompter.openNames.push_back({m_fx.path("damaged.gif")});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QCOMPARE(doc.backgroundCount(), 3);
         QCOMPARE(int(window->editFigures().backgroundIndex), 1);
         QVERIFY(m_fx.prompter.messages.last().startsWith("Invalid GIF picture"));
@@ -238,7 +238,7 @@ private Q_SLOTS:
         window->setAnimationDimensions(200, 200);
         m_fx.prompter.answers.push_back(Answer::Yes);
         m_fx.prompter.openNames.push_back({pngFile("big.png", 320, 90, 160)});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QCOMPARE(doc.animWidth(), 320);
         QCOMPARE(doc.animHeight(), 90);
         QCOMPARE(doc.background(1).bitmap().pixel32(319, 89), kBlue);
@@ -251,13 +251,13 @@ private Q_SLOTS:
         Document& doc = window->document();
         m_fx.prompter.answers.push_back(Answer::Yes);
         m_fx.prompter.openNames.push_back({pngFile("strip.png", kMaxAnimationSide, 2, 7)});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QCOMPARE(m_fx.prompter.questions.size(), 1);
         QCOMPARE(doc.animWidth(), kMaxAnimationSide);
         QCOMPARE(doc.animHeight(), 2);
         window->nextFrameButtonClick();
         m_fx.prompter.saveNames.push_back(m_fx.path("strip.kel"));
-        window->saveAs1Click();
+        window->saveDocumentAs();
         const Document back = loadAnimation(m_fx.path("strip.kel").toStdString());
         QCOMPARE(back.animWidth(), kMaxAnimationSide);
         QCOMPARE(back.animHeight(), 2);
@@ -272,7 +272,7 @@ private Q_SLOTS:
         Document& doc = window->document();
         window->setAnimationDimensions(200, 200);
         m_fx.prompter.openNames.push_back({pngFile("long.png", kMaxAnimationSide + 1, 300, 3)});
-        window->loadBackground1Click();
+        window->chooseBackground();
         QVERIFY(m_fx.prompter.questions.isEmpty());
         QCOMPARE(m_fx.prompter.messages,
                  QStringList{QString::fromLatin1(
@@ -303,7 +303,7 @@ private Q_SLOTS:
         QCOMPARE(doc.frameCount(), 1);
         QCOMPARE(doc.animWidth(), kMaxAnimationSide);
         m_fx.prompter.saveNames.push_back(m_fx.path("pasted.kel"));
-        window->saveAs1Click();
+        window->saveDocumentAs();
         const Document back = loadAnimation(m_fx.path("pasted.kel").toStdString());
         QCOMPARE(back.animWidth(), kMaxAnimationSide);
         QCOMPARE(back.animHeight(), 3);
@@ -315,7 +315,7 @@ private Q_SLOTS:
         window->setAnimationDimensions(40, 40);
         for (const char* name : {"one.png", "two.png", "three.png"}) {
             m_fx.prompter.openNames.push_back({pngFile(name, 40, 40, 20)});
-            window->loadBackground1Click();
+            window->chooseBackground();
         }
         // Each new background left the previous one unused; every offer was declined.
         QCOMPARE(m_fx.prompter.questions.size(), 2);
@@ -369,7 +369,7 @@ private Q_SLOTS:
         QVERIFY(!doc.documentSaved);
 
         // After "New" the frames are strangers: their identities move past the document's.
-        window->new1Click();
+        window->newAnimation();
         QCOMPARE(doc.frameCount(), 0);
         window->nextFrameButtonClick();
         const int32_t own = doc.frames[0].figures[0].figureID;
@@ -393,7 +393,7 @@ private Q_SLOTS:
         const int oldThird = doc.frames[3].figures[0].bounds.left;
         const int first = doc.frames[0].figures[0].bounds.left;
         window->setPopupFrame(3);
-        window->insertPaste1Click();
+        window->pasteInsert();
         QCOMPARE(doc.frameCount(), 12);
         QCOMPARE(doc.frames[5].figures[0].bounds.left, oldThird);
         QCOMPARE(doc.frames[3].figures[0].bounds.left, first);
@@ -409,7 +409,7 @@ private Q_SLOTS:
         window->selectFrame(0);
         window->selectFrame(1, Qt::ControlModifier);
         window->copySelFrameButtonClick();
-        window->new1Click();
+        window->newAnimation();
         window->setAnimationDimensions(width / 2, height / 3);
         window->pasteFrameButtonClick();
         QCOMPARE(doc.frameCount(), 2);

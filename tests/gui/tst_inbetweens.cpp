@@ -123,7 +123,7 @@ private Q_SLOTS:
             d.accept();
             return int(QDialog::Accepted);
         });
-        window->inbetweens1Click();
+        window->openInbetweensDialog();
         QCOMPARE(window->document().frameCount(), 6);
         QCOMPARE(window->editFrameIndex(), 1);
         QCOMPARE(window->action(QStringLiteral("Undo1"))->text(), QString("Undo In-betweens"));
@@ -131,12 +131,12 @@ private Q_SLOTS:
         QCOMPARE(window->document().frames[0].figures[0].jointPos[0].x, 250.0f);
         const std::vector<uint8_t> after = record(*window);
 
-        window->undo1Click();
+        window->undoStep();
         QVERIFY(record(*window) == before);
         QCOMPARE(window->action(QStringLiteral("Redo1"))->text(), QString("Redo In-betweens"));
-        window->redo1Click();
+        window->redoStep();
         QVERIFY(record(*window) == after);
-        window->undo1Click();
+        window->undoStep();
         QVERIFY(record(*window) == before);
     }
 
@@ -153,7 +153,7 @@ private Q_SLOTS:
             d.accept();
             return int(QDialog::Accepted);
         });
-        window->inbetweens1Click();
+        window->openInbetweensDialog();
         QCOMPARE(window->document().frameCount(), 4);
         // Between frame 0 (250) and frame 2 (430), directly after frame 0.
         QCOMPARE(window->document().frames[1].figures[0].jointPos[0].x, 340.0f);
@@ -168,7 +168,7 @@ private Q_SLOTS:
         auto window = twoFrames(); // the editor is on the new frame
         int dialogs = 0;
         window->setDialogRunner([&](QDialog&) { return ++dialogs, int(QDialog::Accepted); });
-        window->inbetweens1Click();
+        window->openInbetweensDialog();
         QCOMPARE(dialogs, 0);
         QCOMPARE(m_fx.prompter.messages, QStringList{getPhrase(PhraseType::MInbetweensNeedTwo)});
         QCOMPARE(window->document().frameCount(), 2);

@@ -206,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(shownTitle(*window), QString("*Kelto Animator"));
 
         OptionsDialog* options = window->optionsDialog();
-        window->options1Click();
+        window->showOptions();
         QVERIFY(options->isVisible());
         options->widthEdit()->setValue(640);
         m_fx.prompter.answers = {Answer::No};
@@ -214,7 +214,7 @@ private Q_SLOTS:
         QCOMPARE(m_fx.prompter.questions.size(), 1);
         QCOMPARE(window->document().animWidth(), 500);
 
-        window->options1Click();
+        window->showOptions();
         QCOMPARE(options->widthEdit()->value(), 500);
         options->widthEdit()->setValue(640);
         m_fx.prompter.answers = {Answer::Yes};
@@ -389,15 +389,15 @@ private Q_SLOTS:
         window->setProgramFolder(prefix + "bin/");
         QList<QUrl> opened;
         window->setUrlOpener([&](const QUrl& url) { return opened << url, true; });
-        window->viewReadMeFile1Click();
-        window->keltoHelp1Click();
+        window->showReadMe();
+        window->showHelp();
         QVERIFY(m_fx.prompter.messages.isEmpty());
         QCOMPARE(opened,
                  (QList<QUrl>{QUrl::fromLocalFile(prefix + "share/kelto/ReadMe.txt"),
                               QUrl::fromLocalFile(prefix + "share/kelto/manual/index.html")}));
 
         window->setUrlOpener([](const QUrl&) { return false; });
-        window->keltoHelp1Click();
+        window->showHelp();
         QCOMPARE(m_fx.prompter.messages,
                  QStringList{"No program could be started to show this file:\n" + prefix +
                              "share/kelto/manual/index.html"});
@@ -405,10 +405,10 @@ private Q_SLOTS:
         // Without a manual, help falls back to the read-me; without either, the user is told.
         QVERIFY(QDir(prefix + "share/kelto/manual").removeRecursively());
         window->setUrlOpener([&](const QUrl& url) { return opened << url, true; });
-        window->keltoHelp1Click();
+        window->showHelp();
         QCOMPARE(opened.last(), QUrl::fromLocalFile(prefix + "share/kelto/ReadMe.txt"));
         QVERIFY(QFile::remove(prefix + "share/kelto/ReadMe.txt"));
-        window->keltoHelp1Click();
+        window->showHelp();
         QCOMPARE(m_fx.prompter.messages.last(),
                  QString("ReadMe file not found in executable folder"));
     }

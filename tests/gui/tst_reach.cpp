@@ -87,10 +87,10 @@ private Q_SLOTS:
         const Figure reached = after;
 
         QCOMPARE(undoAction(*w)->text(), QString("Undo Move"));
-        w->undo1Click();
+        w->undoStep();
         QVERIFY(samePose(man(*w), before));
         QVERIFY(!undoAction(*w)->isEnabled()); // the whole drag was one step
-        w->redo1Click();
+        w->redoStep();
         QVERIFY(samePose(man(*w), reached));
     }
 

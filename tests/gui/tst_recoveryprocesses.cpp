@@ -119,7 +119,7 @@ int runEditor(const QString& dir, const QString& folder) {
     w.editFigures().moveFigure(0, 3, 0);
     w.nextFrameButtonClick();
     child.prompter.saveNames.push_back(dir + "/walk.kel");
-    w.saveAs1Click();
+    w.saveDocumentAs();
     for (int i = 0; i < 2; ++i) {
         w.editFigures().moveFigure(0, 5, 2);
         w.nextFrameButtonClick();
@@ -156,7 +156,7 @@ int runRestorer(const QString& dir, const QString& folder, bool yes) {
         print(QStringLiteral("edit %1\nnew %2\n")
                   .arg(w.editFrameIndex())
                   .arg(describeFrame(w.session().newFrame())));
-        w.save1Click();
+        w.saveDocument();
         print(QStringLiteral("saved %1\n").arg(int(w.document().documentSaved)));
     }
     return 0;

@@ -109,7 +109,7 @@ private Q_SLOTS:
         QVERIFY(!w->recentMenu()->isEnabled()); // nothing opened yet
 
         m_fx.prompter.saveNames = {m_fx.path("walk")};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         QCOMPARE(w->windowTitle(), QString("walk.kel[*] - Kelto Animator"));
         QVERIFY(!w->isWindowModified());
         QCOMPARE(w->statusBar()->currentMessage(), QString("Saved walk.kel"));
@@ -121,20 +121,20 @@ private Q_SLOTS:
         w->nextFrameButtonClick();
         QVERIFY(w->isWindowModified());
         w->statusBar()->clearMessage();
-        w->save1Click();
+        w->saveDocument();
         QVERIFY(!w->isWindowModified());
         QCOMPARE(w->statusBar()->currentMessage(), QString("Saved walk.kel"));
         QCOMPARE(appSettings().recentFiles.paths().size(), 1); // the same file once
 
         // Save As and export start with the document's own name.
         m_fx.prompter.folders.clear();
-        w->saveAs1Click();
-        w->export1Click();
+        w->saveDocumentAs();
+        w->exportToFile();
         QCOMPARE(m_fx.prompter.folders, (QStringList{m_fx.path("walk.kel"), m_fx.path("walk")}));
 
         const QString run = animationFile("run.kel", 3);
         m_fx.prompter.openNames = {{run}};
-        w->openAnimation1Click();
+        w->chooseAnimationToOpen();
         QCOMPARE(w->windowTitle(), QString("run.kel[*] - Kelto Animator"));
         QVERIFY(!w->isWindowModified());
         QCOMPARE(recentEntries(*w), (QStringList{"&1 run.kel", "&2 walk.kel"}));
@@ -159,7 +159,7 @@ private Q_SLOTS:
         QCOMPARE(w->windowTitle(), QString("walk.kel[*] - Kelto Animator"));
 
         // New names no file; Clear empties the list everywhere.
-        w->new1Click();
+        w->newAnimation();
         QCOMPARE(w->windowTitle(), QString("[*]Kelto Animator"));
         w->recentMenu()->clearAction()->trigger();
         QVERIFY(recentEntries(*w).isEmpty());
@@ -167,7 +167,7 @@ private Q_SLOTS:
         // Once more after a rebuild of the menu: the entries and Clear still act.
         m_fx.prompter.saveNames = {m_fx.path("again")};
         w->nextFrameButtonClick();
-        w->saveAs1Click();
+        w->saveDocumentAs();
         w->recentMenu()->clearAction()->trigger();
         QVERIFY(recentEntries(*w).isEmpty());
         QVERIFY(readSettings(settingsFilePath()).recentFiles.isEmpty());
@@ -176,7 +176,7 @@ private Q_SLOTS:
     void aFailedSaveSaysNothingAndListsNothing() {
         auto w = m_fx.windowWithFrames(1);
         m_fx.prompter.saveNames = {m_fx.path("missing/folder/walk")};
-        w->saveAs1Click();
+        w->saveDocumentAs();
         QVERIFY(w->isWindowModified());
         QCOMPARE(w->statusBar()->currentMessage(), QString());
         QVERIFY(appSettings().recentFiles.isEmpty());
@@ -281,7 +281,7 @@ private Q_SLOTS:
         const Bitmap before = w->scene().screenBuffer();
 
         // From the menu: the settings, their file, the drawing and the open dialog follow.
-        w->options1Click();
+        w->showOptions();
         menu->countAction(2)->trigger();
         QCOMPARE(appSettings().numOnion, 2);
         QCOMPARE(readSettings(settingsFilePath()).numOnion, 2);
@@ -296,7 +296,7 @@ private Q_SLOTS:
         QVERIFY(appSettings().onionAhead);
 
         // From the dialog: the menu shows what OK applied.
-        w->options1Click();
+        w->showOptions();
         options->onionEdit()->setValue(5);
         options->aheadBox()->setChecked(false);
         options->okButton()->click();

@@ -168,7 +168,7 @@ private Q_SLOTS:
         w->document().frames[1].repeatCount = 8;
         clickFrame(*w, 1);
         w->setPopupFrame(0);
-        w->insert1Click();
+        w->insertNewFrame();
         QCOMPARE(w->document().frameCount(), 4);
         QCOMPARE(w->document().frames[0].repeatCount, uint16_t(7));
         QCOMPARE(w->document().frames[1].repeatCount, uint16_t(7));
@@ -179,10 +179,10 @@ private Q_SLOTS:
         // Deleting a frame before the edited one renumbers it; No keeps everything.
         clickFrame(*w, 2);
         w->setPopupFrame(0);
-        w->delete1Click();
+        w->deleteFrames();
         QCOMPARE(w->document().frameCount(), 4);
         m_fx.prompter.answers.push_back(Answer::Yes);
-        w->delete1Click();
+        w->deleteFrames();
         QCOMPARE(w->document().frameCount(), 3);
         QCOMPARE(w->editFrameIndex(), 1);
         QCOMPARE(w->frameLabel()->text(), QString("Frame 2"));
@@ -194,7 +194,7 @@ private Q_SLOTS:
         QVERIFY(!w->document().documentSaved);
         w->setPopupFrame(0);
         m_fx.prompter.answers.push_back(Answer::Yes);
-        w->delete1Click();
+        w->deleteFrames();
         QCOMPARE(w->document().frameCount(), 0);
         QVERIFY(w->document().documentSaved);
         QVERIFY(!w->timeline().slot(0)->isEnabled());
@@ -225,7 +225,7 @@ private Q_SLOTS:
         clickFrame(*w, 2, Qt::ControlModifier);
         const QString path = m_fx.path("part.kel");
         m_fx.prompter.saveNames.push_back(path);
-        w->saveSelected1Click();
+        w->saveSelectedFramesAs();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -317,12 +317,12 @@ private Q_SLOTS:
         QCOMPARE(w->playPosition(), 1);
         QVERIFY(!w->nextFrameButton()->isEnabled());
         QVERIFY(!button(*w, "DeleteSelFrameButton")->isEnabled());
-        w->playTimerTimer();
+        w->advancePlayback();
         QCOMPARE(w->frameLabel()->text(), QString("Frame 2"));
         QCOMPARE(w->playPosition(), 1);
-        w->playTimerTimer();
+        w->advancePlayback();
         QCOMPARE(w->playPosition(), 2);
-        w->playTimerTimer(); // frame 3 shown once, then the end
+        w->advancePlayback(); // frame 3 shown once, then the end
         QVERIFY(!w->isPlaying());
         QCOMPARE(w->frameLabel()->text(), QString("Frame 2"));
         QVERIFY(w->nextFrameButton()->isEnabled());
@@ -334,11 +334,11 @@ private Q_SLOTS:
         w->playButtonClick();
         QCOMPARE(w->playPosition(), 0);
         for (int i = 0; i < 4; ++i) {
-            w->playTimerTimer();
+            w->advancePlayback();
         }
         QVERIFY(w->isPlaying());
         QCOMPARE(w->playPosition(), 0);
-        w->playTimerTimer();
+        w->advancePlayback();
         QCOMPARE(w->frameLabel()->text(), QString("Frame 1"));
         // The rate takes effect during playback; selecting a frame stops it.
         w->findChild<QScrollBar*>("RateScrollBar")->setValue(30);
@@ -364,7 +364,7 @@ private Q_SLOTS:
             return dark;
         };
         QCOMPARE(darkPixels(), 0);
-        w->playTimerTimer();
+        w->advancePlayback();
         QVERIFY(darkPixels() > 20);
         // The wheel over the canvas is swallowed while playing.
         QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton,

@@ -100,12 +100,12 @@ private Q_SLOTS:
         }
         QVERIFY(!tl.number(4)->isVisible()); // no frame there
         w->playButtonClick();
-        w->playTimerTimer();
+        w->advancePlayback();
         QCOMPARE(tl.playFrame(), 0);
         QVERIFY(tl.number(0)->property("playing").toBool());
         QVERIFY(!tl.number(1)->property("playing").toBool());
-        w->playTimerTimer(); // frame 0 repeats once more
-        w->playTimerTimer();
+        w->advancePlayback(); // frame 0 repeats once more
+        w->advancePlayback();
         QCOMPARE(tl.playFrame(), 1);
         QVERIFY(!tl.number(0)->property("playing").toBool());
         QVERIFY(tl.number(1)->property("playing").toBool());
@@ -175,12 +175,12 @@ private Q_SLOTS:
         QVERIFY(!w->document().documentSaved);
         const std::vector<uint8_t> after = bytes(*w);
 
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(bytes(*w), before);
         QCOMPARE(order(*w), (std::vector<int>{0, 1, 2, 3, 4, 5}));
-        w->redo1Click();
+        w->redoStep();
         QCOMPARE(bytes(*w), after);
-        w->undo1Click();
+        w->undoStep();
         QCOMPARE(bytes(*w), before);
 
         // Let go where the frames already are, nothing happens; a press and release on a
