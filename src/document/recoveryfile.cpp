@@ -1,10 +1,10 @@
 #include "document/recoveryfile.h"
 
+#include "base/error.h"
 #include "document/editsession.h"
 #include "document/kelformat.h"
 #include "graphics/imagecodecs.h"
 #include "settings/atomicfile.h"
-#include "base/error.h"
 
 #include <zlib.h>
 

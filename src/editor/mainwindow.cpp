@@ -343,7 +343,8 @@ QAction* MainWindow::addCommand(QMenu* menu, const char* name, void (MainWindow:
 void MainWindow::buildMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
     addCommand(m_fileMenu, "New1", &MainWindow::newAnimation, QKeySequence::New);
-    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::chooseAnimationToOpen, QKeySequence::Open);
+    addCommand(m_fileMenu, "OpenAnimation1", &MainWindow::chooseAnimationToOpen,
+               QKeySequence::Open);
     m_recentMenu = new RecentMenu(this);
     m_fileMenu->addMenu(m_recentMenu);
     addCommand(m_fileMenu, "Save1", &MainWindow::saveDocument, QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -356,13 +357,14 @@ void MainWindow::buildMenus() {
     addCommand(m_fileMenu, "CreateFigureType1", &MainWindow::openFigureBuilder);
     m_fileMenu->addSeparator();
     addCommand(m_fileMenu, "SVG1", &MainWindow::exportSvg)->setVisible(false);
-    addCommand(m_fileMenu, "SVGnohandles1", &MainWindow::exportSvgWithoutHandles)->setVisible(false);
+    addCommand(m_fileMenu, "SVGnohandles1", &MainWindow::exportSvgWithoutHandles)
+        ->setVisible(false);
     addCommand(m_fileMenu, "Exit1", &MainWindow::quitEditor, QKeySequence::Quit);
 
     m_editMenu = menuBar()->addMenu(QString());
     addCommand(m_editMenu, "Undo1", &MainWindow::undoStep, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    QAction* redo = addCommand(m_editMenu, "Redo1", &MainWindow::redoStep,
-                               QKeySequence(Qt::CTRL | Qt::Key_Y));
+    QAction* redo =
+        addCommand(m_editMenu, "Redo1", &MainWindow::redoStep, QKeySequence(Qt::CTRL | Qt::Key_Y));
     redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_editMenu->addSeparator();
@@ -386,7 +388,8 @@ void MainWindow::buildMenus() {
     addCommand(m_timelineMenu, "InsertPaste1", &MainWindow::pasteInsert);
     addCommand(m_timelineMenu, "Delete1", &MainWindow::deleteFrames);
     m_timelineMenu->addAction(action(QStringLiteral("Inbetweens1")));
-    addCommand(m_timelineMenu, "SaveSelected1", &MainWindow::saveSelectedFramesAs)->setVisible(false);
+    addCommand(m_timelineMenu, "SaveSelected1", &MainWindow::saveSelectedFramesAs)
+        ->setVisible(false);
 }
 
 QAction* MainWindow::action(const QString& objectName) const {

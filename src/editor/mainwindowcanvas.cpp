@@ -94,8 +94,9 @@ void MainWindow::initUndo() {
         // First history: the canvas helpers are made once, with the window fully built.
         m_selectBoxTimer = new QTimer(this);
         m_selectBoxTimer->setInterval(50);
-        connect(m_selectBoxTimer, &QTimer::timeout, this,
-                [this] { guarded("SelectBoxTimerTimer", [this] { followPointerWithSelectBox(); }); });
+        connect(m_selectBoxTimer, &QTimer::timeout, this, [this] {
+            guarded("SelectBoxTimerTimer", [this] { followPointerWithSelectBox(); });
+        });
         m_selectBox = new QRubberBand(QRubberBand::Rectangle, m_canvas);
         m_selectBox->hide();
         // The opacity bar never keeps the focus, so the keys stay with the figure controls.
