@@ -17,6 +17,8 @@ namespace kelto {
 // block of figures instead of in two heap blocks per figure, which is what made opening a long
 // animation slow (page faults and malloc) and large. Elements are plain data, copied as bytes.
 template <typename T, uint32_t N>
+// The members carry std::vector's names, so code written for the vector it replaces keeps working.
+// NOLINTBEGIN(readability-identifier-naming)
 class InlineVector {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
     static_assert(N * sizeof(T) >= sizeof(T*), "the inline room also holds the heap pointer");
@@ -123,10 +125,13 @@ private:
     const T* inlineData() const { return std::launder(reinterpret_cast<const T*>(m_room)); }
     T* heapData() const {
         T* p;
-        std::memcpy(&p, m_room, sizeof p);
+        // The pointer's own bytes are what the room holds.
+        std::memcpy(&p, m_room, sizeof p); // NOLINT(bugprone-sizeof-expression)
         return p;
     }
-    void setHeap(T* p) { std::memcpy(m_room, &p, sizeof p); }
+    void setHeap(T* p) {
+        std::memcpy(m_room, &p, sizeof p); // NOLINT(bugprone-sizeof-expression)
+    }
 
     void release() {
         if (!isInline()) {
@@ -147,5 +152,6 @@ private:
     // The inline elements, or (once on the heap) the heap block's address.
     alignas(T) unsigned char m_room[N * sizeof(T)];
 };
+// NOLINTEND(readability-identifier-naming)
 
 } // namespace kelto
