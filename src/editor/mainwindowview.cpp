@@ -103,14 +103,7 @@ PointF MainWindow::animationPoint(QPoint canvasPos) const {
 }
 
 HandleView MainWindow::handleView() const {
-    const AppSettings& settings = appSettings();
-    HandleView view;
-    view.minSize = settings.minHandleSize;
-    view.maxSize = settings.maxHandleSize;
-    view.shrinkClose = settings.shrinkHandlesClose;
-    view.showHandles = settings.showHandles;
-    view.zoom = m_zoom;
-    return view;
+    return settingsHandleView(m_zoom);
 }
 
 void MainWindow::setZoom(double zoom) {

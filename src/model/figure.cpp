@@ -243,19 +243,16 @@ Rect BoundsPlan::boundsOf(const Figure& f) const {
     return box.rect();
 }
 
-namespace {
-
-HandleView settingsHandleView() {
+HandleView settingsHandleView(double zoom) {
     const AppSettings& settings = appSettings();
     HandleView view;
     view.minSize = settings.minHandleSize;
     view.maxSize = settings.maxHandleSize;
     view.shrinkClose = settings.shrinkHandlesClose;
     view.showHandles = settings.showHandles;
+    view.zoom = zoom;
     return view;
 }
-
-} // namespace
 
 double Figure::handleRadius(const FigureType& type, int j) const {
     return handleRadius(type, j, settingsHandleView());

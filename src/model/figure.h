@@ -47,6 +47,9 @@ struct HandleView {
     double zoom = 1;
 };
 
+// The handle sizes the user's options ask for, at the given zoom: what the editor hands in.
+HandleView settingsHandleView(double zoom = 1);
+
 // One posed figure of one frame. Its joints follow from the pose by a single pass from the root.
 // The figure names its type by index; operations that need the type take it as a parameter.
 class Figure {

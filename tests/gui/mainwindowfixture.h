@@ -87,6 +87,17 @@ struct MainWindowFixture {
         return window;
     }
 
+    // Started, shown and active, so the keyboard reaches the editing area.
+    static std::unique_ptr<MainWindow> shownWindow() {
+        auto window = startedWindow();
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get())) {
+            qWarning("window not active");
+        }
+        return window;
+    }
+
     // A started window with n stored frames added through "&Add Frame", the figure moved three
     // pixels right before each.
     static std::unique_ptr<MainWindow> windowWithFrames(int n) {

@@ -35,17 +35,6 @@ class TestCanvasEditing : public QObject {
 private:
     testing::MainWindowFixture m_fx;
 
-    // Shown and active, so the keyboard reaches the editing area.
-    std::unique_ptr<MainWindow> startedWindow() {
-        auto window = m_fx.startedWindow();
-        window->show();
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get())) {
-            qWarning("window not active");
-        }
-        return window;
-    }
-
     // Three stick men side by side, the first selected.
     static void threeFigures(MainWindow& w) {
         w.addFigure(1);
@@ -85,7 +74,7 @@ private Q_SLOTS:
     void cleanup() { m_fx.checkNothingReported(); }
 
     void historyKeepsAHundredStepsAndLosesRedoOnANewAction() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         for (int i = 1; i <= 105; ++i) {
             w->editFigures().moveFigure(0, 1, 0);
             QTest::keyClick(w->editingScrollBox(), Qt::Key_Left, Qt::ControlModifier);
@@ -104,7 +93,7 @@ private Q_SLOTS:
     }
 
     void menuCaptionsNameTheActions() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         QVERIFY(!undoAction(*w)->isEnabled());
         QCOMPARE(undoAction(*w)->text(), QString("Undo"));
         w->flipButtonClick();
@@ -125,7 +114,7 @@ private Q_SLOTS:
     }
 
     void groupDragsByAnyMemberAndAClickSelectsOnlyIt() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         Figures& f = w->editFigures();
         f.select(1, false);
@@ -146,7 +135,7 @@ private Q_SLOTS:
     }
 
     void shiftAddsAndDropsButKeepsTheOnlySelected() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         QTest::mouseClick(w->canvas(), Qt::LeftButton, Qt::ShiftModifier, rootOf(*w, 0));
         QCOMPARE(selection(*w), (std::vector<int>{0}));
@@ -157,7 +146,7 @@ private Q_SLOTS:
     }
 
     void selectBoxAddsAndDropsButKeepsEarlierSelection() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         const QPoint r1 = rootOf(*w, 1), r2 = rootOf(*w, 2);
         const QPoint start(r1.x() - 20, r1.y() - 300 > 0 ? r1.y() - 300 : 1);
@@ -190,7 +179,7 @@ private Q_SLOTS:
     }
 
     void ctrlStretchesAndAltScalesTheFigure() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         Figures& f = w->editFigures();
         dragLastHandle(*w, Qt::ControlModifier);
         QCOMPARE(f.figures[0].scale, 1.0f);
@@ -207,7 +196,7 @@ private Q_SLOTS:
     }
 
     void ctrlStretchSnapsBackNearTheTypeLength() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         Figures& f = w->editFigures();
         dragLastHandle(*w, Qt::ControlModifier);
         QVERIFY(f.figures[0].stretchedCount > 0);
@@ -230,7 +219,7 @@ private Q_SLOTS:
     }
 
     void arrowsMoveDiagonallyWithOneUndoPoint() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         w->editingScrollBox()->setFocus();
         QVERIFY(w->editingScrollBox()->hasFocus());
         Figures& f = w->editFigures();
@@ -248,7 +237,7 @@ private Q_SLOTS:
     }
 
     void ctrlArrowsWalkTheFiguresAndDeleteAsksAboutUnusedTypes() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         w->editingScrollBox()->setFocus();
         QTest::keyClick(w->editingScrollBox(), Qt::Key_Left, Qt::ControlModifier);
@@ -285,7 +274,7 @@ private Q_SLOTS:
     }
 
     void scaleBoxTakesPercentAndIgnoresNegatives() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         QSpinBox* box = w->findChild<QSpinBox*>("ScaleSpinEdit");
         box->setFocus();
         box->findChild<QLineEdit*>()->selectAll();
@@ -299,7 +288,7 @@ private Q_SLOTS:
     }
 
     void scaleArrowsStepByOnePercent() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         QSpinBox* box = w->findChild<QSpinBox*>("ScaleSpinEdit");
         box->stepUp();
         QCOMPARE(w->editFigures().figures[0].scale, 1.01f);
@@ -309,7 +298,7 @@ private Q_SLOTS:
     }
 
     void wheelWalksTheFigures() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         QWidget* viewport = w->editingScrollBox()->viewport();
         const QPoint at(10, 10);
@@ -326,7 +315,7 @@ private Q_SLOTS:
     }
 
     void deletingFiguresOutsideTheAreaMarksTheDocumentModified() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         Document& doc = w->document();
         Figures frame;
         frame.assign(w->editFigures());
@@ -343,7 +332,7 @@ private Q_SLOTS:
     }
 
     void opacityBarSetsEverySelectedFigureAndItsLabel() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         w->selectAllFigures();
         QScrollBar* bar = w->findChild<QScrollBar*>("TransScrollBar");
@@ -361,7 +350,7 @@ private Q_SLOTS:
     }
 
     void figureCommandsRecordTheirActionsAndUndoThem() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         Figures& f = w->editFigures();
         m_fx.prompter.colours.push_back(0x0000FFu);
@@ -392,7 +381,7 @@ private Q_SLOTS:
     }
 
     void joinAndUnjoinThroughTheCanvas() {
-        auto w = startedWindow();
+        auto w = m_fx.shownWindow();
         threeFigures(*w);
         QToolButton* join = w->findChild<QToolButton*>("JoinButton");
         QVERIFY(join->isEnabled());

@@ -28,16 +28,6 @@ class TestCanvasView : public QObject {
 private:
     testing::MainWindowFixture m_fx;
 
-    std::unique_ptr<MainWindow> shownWindow() {
-        auto window = m_fx.startedWindow();
-        window->show();
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get())) {
-            qWarning("window not active");
-        }
-        return window;
-    }
-
     // The stick man's root put on (240, 200): a multiple of four, so at 25 %, 100 % and 400 %
     // its canvas position is a whole pixel.
     static void placeMan(MainWindow& w) {
@@ -119,7 +109,7 @@ private Q_SLOTS:
     }
 
     void shortcutsMenuAndLabelFollowTheZoom() {
-        auto w = shownWindow();
+        auto w = m_fx.shownWindow();
         QLabel* label = w->zoomLabel();
         QCOMPARE(label->text(), QString("100%"));
         QTest::keyClick(w.get(), Qt::Key_Equal, Qt::ControlModifier);
@@ -150,7 +140,7 @@ private Q_SLOTS:
     void aDragHitsTheSameHandlesAndGivesTheSamePoseAtEveryZoom() {
         std::vector<Figure> results;
         for (const double zoom : {1.0, 0.25, 4.0}) {
-            auto w = shownWindow();
+            auto w = m_fx.shownWindow();
             placeMan(*w);
             w->setZoom(zoom);
             QCOMPARE(w->zoom(), zoom);
@@ -182,7 +172,7 @@ private Q_SLOTS:
 
     void theSelectBoxWorksInAnimationPixelsAtEveryZoom() {
         for (const double zoom : {0.25, 4.0}) {
-            auto w = shownWindow();
+            auto w = m_fx.shownWindow();
             placeMan(*w);
             w->addFigure(1); // the second man, in the middle and selected
             Figures& f = w->editFigures();
@@ -203,7 +193,7 @@ private Q_SLOTS:
     }
 
     void handlesKeepTheirSizeAndPartialRedrawsMatchAFullOne() {
-        auto w = shownWindow();
+        auto w = m_fx.shownWindow();
         placeMan(*w);
         const uint32_t orange = 0x00FF8800u; // the selected figure's main handle
         const auto [atActualSize, box] = findPixels(w->scene().screenBuffer(), orange);
@@ -242,7 +232,7 @@ private Q_SLOTS:
     }
 
     void ctrlWheelZoomsAboutThePointer() {
-        auto w = shownWindow();
+        auto w = m_fx.shownWindow();
         QWidget* viewport = w->editingScrollBox()->viewport();
         const QPoint at(300, 120);
         const PointF before = w->animationPoint(at + scrollOf(*w));
@@ -273,7 +263,7 @@ private Q_SLOTS:
     }
 
     void middleDragAndScrollBarsPan() {
-        auto w = shownWindow();
+        auto w = m_fx.shownWindow();
         w->setZoom(4.0);
         const int steps = w->session().history().count();
         const PointF root = w->editFigures().figures[0].joint(0);
